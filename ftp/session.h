@@ -1,0 +1,35 @@
+// The one global record of the connection to the remote server.
+#pragma once
+#include <winsock.h>
+#include <windows.h>
+
+struct FtpSessionRec {
+    SOCKET controlSocket;        // INVALID_SOCKET when not connected
+    SOCKET dataSocket;           // accepted data connection of the running transfer
+    SOCKET listenSocket;         // listening data socket between PORT and accept
+    char hostName[64];           // at most 62 characters
+    char userName[80];           // at most 78
+    char password[80];           // at most 78
+    volatile LONG loggedOn;
+    volatile LONG aborting;      // set once a blocking call was cancelled
+    volatile LONG commandCount;  // > 0 while a command, reply, transfer or logon runs
+    LONG replyDepth;
+    LONG lastReplyCode;          // 100..599, or 0
+    char replyLine[4096];        // last reply line; also the transfers' block buffer
+    char sendBuffer[4096];       // command line being sent, with CR LF
+    sockaddr_in serverAddr;
+    sockaddr_in localAddr;
+    sockaddr_in dataPeerAddr;
+    char transferType;           // 'A', 'I' or 'L': the type last set on the server
+    LONG hostTypeDetected;
+    int receiveFile;             // runtime file handle of ReceiveToFile, -1 when none
+    BYTE receiveFileOpen;
+    int sendFile;                // runtime file handle of SendFromFile, -1 when none
+    BYTE sendFileOpen;
+    BYTE lastReceiveOk;
+    DWORD totalBytes;
+    DWORD totalSeconds;
+    DWORD totalFiles;
+};
+
+extern FtpSessionRec FtpSession;

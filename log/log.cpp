@@ -1,0 +1,312 @@
+// Message catalogue and status log.
+//
+// The log is written by the GUI thread and by the worker thread. One lock
+// covers formatting and the update of StatusHistory and DebugLog; it is never
+// held while a window of the GUI thread is called, so a worker that logs can
+// never deadlock against a GUI thread that logs.
+#include "log/log.h"
+
+#include <winsock.h>
+#include <stdio.h>
+#include <string.h>
+#include <stdlib.h>
+
+#include "config/options.h"
+#include "shell/app.h"
+
+StatusHistoryRec StatusHistory;
+DebugLogRec DebugLog = {0, 8, 20, 0, 0, {}};
+
+namespace {
+
+CRITICAL_SECTION g_lock;
+bool g_lockReady = [] { InitializeCriticalSection(&g_lock); return true; }();
+
+struct LockGuard {
+    LockGuard() { EnterCriticalSection(&g_lock); }
+    ~LockGuard() { LeaveCriticalSection(&g_lock); }
+};
+
+HWND g_statusUpper, g_statusLower;
+char g_errorText[256];
+
+HINSTANCE CatalogueModule()
+{
+    return g_hInstance ? g_hInstance : GetModuleHandleA(nullptr);
+}
+
+void HistoryAddLocked(const char* text)
+{
+    StatusHistoryRec& h = StatusHistory;
+    if (h.count == STATUS_HISTORY_LINES) {
+        memmove(h.lines[0], h.lines[1], sizeof h.lines[0] * (STATUS_HISTORY_LINES - 1));
+        h.count--;
+    }
+    lstrcpynA(h.lines[h.count], text, STATUS_LINE_CHARS + 1);
+    h.shown = h.count++;
+}
+
+void ErrorTextInto(DWORD code, char* buf)
+{
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, LANG_USER_DEFAULT, buf, 255, nullptr);
+    if (n == 0) {
+        if (FormatCatalogue(buf, 255, 65, static_cast<unsigned>(code)) < 0)
+            wsprintfA(buf, "error %u", static_cast<unsigned>(code));
+        return;
+    }
+    // System texts end with a line break, which has no place in a log line.
+    while (n > 0 && (buf[n - 1] == '\r' || buf[n - 1] == '\n' || buf[n - 1] == ' '))
+        buf[--n] = 0;
+}
+
+// Stores one finished line; returns whether the status lines changed.
+bool AppendLocked(const char* text)
+{
+    bool trace = text[0] == '[';  // a lead byte is never '[', so this is the first character
+    if (!ProgramOptions.verbose && trace)
+        return false;
+    bool toStatus = !trace || g_debugMode;
+    if (toStatus)
+        HistoryAddLocked(text);
+    if (text[0]) {
+        size_t n = strlen(text) + 1;
+        char* copy = static_cast<char*>(malloc(n));
+        if (copy) {
+            memcpy(copy, text, n);
+            if (DebugLog.count == DEBUG_LOG_LINES) {
+                free(DebugLog.lines[0]);
+                memmove(DebugLog.lines, DebugLog.lines + 1, sizeof(char*) * (DEBUG_LOG_LINES - 1));
+                DebugLog.count--;
+            }
+            DebugLog.lines[DebugLog.count++] = copy;
+        }
+    }
+    return toStatus;
+}
+
+void RefreshDebugWindow()
+{
+    HWND w = DebugLog.window;
+    if (!w || !IsWindow(w))
+        return;
+    bool onPage;
+    {
+        LockGuard g;
+        onPage = DebugLog.top + DebugLog.visibleLines >= DebugLog.count;
+    }
+    if (onPage)
+        InvalidateRect(w, nullptr, TRUE);
+    else
+        PostMessageA(w, WM_VSCROLL, SB_LINEDOWN, 0);
+    if (OnGuiThread())
+        UpdateWindow(w);
+}
+
+void LogAppend(const char* text)
+{
+    bool statusChanged;
+    {
+        LockGuard g;
+        statusChanged = AppendLocked(text);
+    }
+    if (statusChanged && g_statusLower) {
+        if (OnGuiThread())
+            StatusShow();
+        else if (g_hwndMain)
+            SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+    }
+    RefreshDebugWindow();
+}
+
+}  // namespace
+
+void LogLock() { EnterCriticalSection(&g_lock); }
+void LogUnlock() { LeaveCriticalSection(&g_lock); }
+
+void LogAttachStatusLines(HWND upper, HWND lower)
+{
+    g_statusUpper = upper;
+    g_statusLower = lower;
+}
+
+void StatusShow()
+{
+    char upper[STATUS_LINE_CHARS + 1] = "", lower[STATUS_LINE_CHARS + 1] = "";
+    bool hasUpper = false, hasLower = false;
+    {
+        LockGuard g;
+        const StatusHistoryRec& h = StatusHistory;
+        if (h.shown >= 0 && h.shown < h.count) {
+            lstrcpyA(lower, h.lines[h.shown]);
+            hasLower = true;
+            if (h.shown > 0) {
+                lstrcpyA(upper, h.lines[h.shown - 1]);
+                hasUpper = true;
+            }
+        }
+    }
+    if (hasLower && g_statusLower)
+        SetWindowTextA(g_statusLower, lower);
+    if (hasUpper && g_statusUpper)
+        SetWindowTextA(g_statusUpper, upper);
+}
+
+void StatusAppend(const char* text)
+{
+    {
+        LockGuard g;
+        HistoryAddLocked(text);
+    }
+    if (OnGuiThread())
+        StatusShow();
+    else if (g_hwndMain && g_statusLower)
+        SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+}
+
+void StatusScroll(int delta)
+{
+    {
+        LockGuard g;
+        StatusHistoryRec& h = StatusHistory;
+        int p = h.shown + delta;
+        if (p < 1) {
+            h.shown = h.count > 1 ? 1 : h.count - 1;
+            return;
+        }
+        if (p > h.count - 1) {
+            h.shown = h.count - 1;
+            return;
+        }
+        h.shown = p;
+    }
+    StatusShow();
+}
+
+int LoadCatalogue(UINT id, char* buf, int size)
+{
+    if (size <= 0)
+        return 0;
+    buf[0] = 0;
+    int n = LoadStringA(CatalogueModule(), id, buf, size);
+    if (n <= 0) {
+        buf[0] = 0;
+        return 0;
+    }
+    return n;
+}
+
+bool IsPrintfEntry(UINT id)
+{
+    switch (id) {
+    case 42: case 43: case 86: case 90: case 111:
+    case 128: case 132: case 152: case 153: case 154: case 155: case 156: case 157:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int FormatCatalogueV(char* out, int size, UINT id, va_list args)
+{
+    char tmpl[256];
+    if (size <= 0)
+        return -1;
+    out[0] = 0;
+    if (!LoadCatalogue(id, tmpl, 255))
+        return -1;
+    va_list copy;
+    va_copy(copy, args);
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_STRING, tmpl, 0, 0, out, size, &copy);
+    va_end(copy);
+    if (n == 0 || static_cast<int>(n) >= size) {
+        out[0] = 0;
+        return -1;
+    }
+    return static_cast<int>(n);
+}
+
+int FormatCatalogue(char* out, int size, UINT id, ...)
+{
+    va_list args;
+    va_start(args, id);
+    int n = FormatCatalogueV(out, size, id, args);
+    va_end(args);
+    return n;
+}
+
+void LogLine(const char* text)
+{
+    LogAppend(text ? text : "");
+}
+
+void LogLine(UINT id)
+{
+    char text[511];
+    if (LoadCatalogue(id, text, sizeof text))
+        LogAppend(text);
+}
+
+void LogMessage(UINT id, ...)
+{
+    char line[256];
+    va_list args;
+    va_start(args, id);
+    int n;
+    if (IsPrintfEntry(id)) {
+        char tmpl[255];
+        n = LoadCatalogue(id, tmpl, sizeof tmpl) ? vsnprintf(line, sizeof line, tmpl, args) : -1;
+    } else {
+        n = FormatCatalogueV(line, 255, id, args);  // at most 254 characters
+    }
+    va_end(args);
+    if (n >= 0)
+        LogAppend(line);
+}
+
+const char* ErrorText(DWORD code)
+{
+    ErrorTextInto(code, g_errorText);
+    return g_errorText;
+}
+
+void LogError(const char* label, DWORD code)
+{
+    char text[256];  // not the shared buffer: the worker and the GUI thread both log errors
+    ErrorTextInto(code, text);
+    if (label)
+        LogMessage(119, label, text);
+    else
+        LogLine(text);
+}
+
+int LogLocalHostInfo()
+{
+    char name[64];
+    if (gethostname(name, sizeof name) == 0) {
+        LogMessage(21, name);
+        hostent* he = gethostbyname(name);
+        if (!he) {
+            LogError("gethostbyname", WSAGetLastError());
+        } else {
+            for (char** a = he->h_addr_list; a && *a; ++a) {
+                in_addr addr;
+                memcpy(&addr, *a, sizeof addr);
+                LogMessage(22, inet_ntoa(addr));
+            }
+        }
+    }
+    LogMessage(117, g_wsaData.szDescription);
+    LogMessage(115);
+    return 1;
+}
+
+void LogClear()
+{
+    LockGuard g;
+    for (int i = 0; i < DebugLog.count; ++i) {
+        free(DebugLog.lines[i]);
+        DebugLog.lines[i] = nullptr;
+    }
+    DebugLog.count = 0;
+}

@@ -1,0 +1,65 @@
+// The message catalogue and the status log: the one channel through which
+// every part of the program reports progress, replies and errors.
+#pragma once
+#include <windows.h>
+#include <stdarg.h>
+
+// Lines of the status area and of the debug window's store.
+enum { STATUS_HISTORY_LINES = 60, STATUS_LINE_CHARS = 80, DEBUG_LOG_LINES = 90 };
+
+struct StatusHistoryRec {
+    int count;                                   // lines held, oldest first
+    int shown;                                   // index shown on the lower status line
+    char lines[STATUS_HISTORY_LINES][STATUS_LINE_CHARS + 1];
+};
+
+struct DebugLogRec {
+    HWND window;                                 // the debug window, 0 when none
+    int lineHeight;
+    int visibleLines;
+    int count;
+    int top;
+    char* lines[DEBUG_LOG_LINES];                // heap copies owned by the store
+};
+
+extern StatusHistoryRec StatusHistory;
+extern DebugLogRec DebugLog;
+
+// Logs a text unchanged, or catalogue entry `id` unformatted.
+void LogLine(const char* text);
+void LogLine(UINT id);
+// Formats catalogue entry `id` with its arguments (32-bit values: numbers or
+// text pointers; the printf-style entries take a long and doubles) and logs it.
+void LogMessage(UINT id, ...);
+// Logs "label: error text", or the error text alone when label is 0.
+void LogError(const char* label, DWORD code);
+// The platform's text for a Windows Sockets or system error code; the buffer
+// is the log's own and the next call overwrites it.
+const char* ErrorText(DWORD code);
+void StatusAppend(const char* text);
+void StatusScroll(int delta);
+int LogLocalHostInfo();
+void LogClear();
+
+// Catalogue access for captions, prompts and boxes. LoadCatalogue returns the
+// length of entry `id` copied into buf (0 when the entry does not exist).
+int LoadCatalogue(UINT id, char* buf, int size);
+// Formats an insert-style entry into out (at most size - 1 characters).
+// Returns the length, or -1 when the entry is missing or the result does not fit.
+int FormatCatalogue(char* out, int size, UINT id, ...);
+int FormatCatalogueV(char* out, int size, UINT id, va_list args);
+// True for the thirteen entries that take printf conversions.
+bool IsPrintfEntry(UINT id);
+
+// The two status-line controls, attached by the main window when it makes them.
+void LogAttachStatusLines(HWND upper, HWND lower);
+// Shows StatusHistory at its shown position on the status lines; runs on the
+// thread that owns them (the main window calls it for a worker's request).
+void StatusShow();
+// Serialises readers of DebugLog (the debug window's paint) with the writers.
+void LogLock();
+void LogUnlock();
+
+// Message the log sends to the main window from a worker thread so that the
+// GUI thread shows the newest status lines.
+#define WM_TARN_STATUS_REFRESH (WM_APP + 1)

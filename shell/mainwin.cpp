@@ -1,0 +1,222 @@
+#include "shell/mainwin.h"
+
+#include <winsock.h>
+#include <string.h>
+
+#include "log/log.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/layout.h"
+
+HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
+
+static LOGFONTA g_languageLogFont;
+static HPEN g_penDark, g_penLight;
+static HFONT g_languageFont;
+
+static constexpr COLORREF kLightGrey = RGB(192, 192, 192);
+static constexpr COLORREF kDarkGrey = RGB(128, 128, 128);
+static constexpr COLORREF kNearWhite = RGB(224, 224, 224);
+static constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+static constexpr int kListIds[] = {IDC_LOCAL_DIRS, IDC_LOCAL_FILES, IDC_REMOTE_DIRS, IDC_REMOTE_FILES};
+static constexpr int kLocalControlIds[] = {IDC_LOCAL_GOTO, IDC_LOCAL_CREATE, IDC_LOCAL_REMOVE, IDC_LOCAL_VIEW,
+                                           IDC_LOCAL_RENAME, IDC_LOCAL_DELETE, IDC_LOCAL_MASK, IDC_REMOTE_MASK};
+
+HWND MainControl(int id)
+{
+    return GetDlgItem(g_hwndMain, id);
+}
+
+void SetLanguageFont(const LOGFONTA& font)
+{
+    g_languageLogFont = font;
+}
+
+void DeleteLanguageFont()
+{
+    if (g_languageFont)
+        DeleteObject(g_languageFont);
+    g_languageFont = nullptr;
+}
+
+static HFONT LanguageFont()
+{
+    if (!g_languageFont)
+        g_languageFont = CreateFontIndirectA(&g_languageLogFont);
+    return g_languageFont;
+}
+
+static DWORD ControlStyle(ControlKind kind, const char** cls)
+{
+    DWORD base = WS_CHILD | WS_VISIBLE;
+    switch (kind) {
+    case CK_LISTBOX:
+        *cls = "LISTBOX";
+        return base | WS_BORDER | WS_VSCROLL | WS_HSCROLL | LBS_SORT | LBS_EXTENDEDSEL | LBS_NOTIFY |
+               LBS_NOINTEGRALHEIGHT;
+    case CK_BUTTON:
+        *cls = "BUTTON";
+        return base | BS_PUSHBUTTON;
+    case CK_EDIT:
+        *cls = "EDIT";
+        return base | WS_BORDER | ES_LEFT | ES_AUTOHSCROLL;
+    case CK_RADIO:
+        *cls = "BUTTON";
+        return base | BS_RADIOBUTTON;
+    case CK_TEXT_LEFTNW:
+        *cls = "STATIC";
+        return base | SS_LEFTNOWORDWRAP;
+    case CK_TEXT_LEFT:
+        *cls = "STATIC";
+        return base | SS_LEFT;
+    case CK_TEXT_RIGHT:
+        *cls = "STATIC";
+        return base | SS_RIGHT;
+    case CK_SCROLLBAR:
+        *cls = "SCROLLBAR";
+        return base | SBS_VERT;
+    }
+    return base;
+}
+
+void CreateMainControls(HWND main, HINSTANCE instance)
+{
+    HWND statusTexts[4] = {};
+    int statusIndex = 0;
+    for (int i = 0; i < kMainControlCount; ++i) {
+        const MainControlSpec& c = kMainControls[i];
+        const char* cls = "STATIC";
+        DWORD style = ControlStyle(c.kind, &cls);
+        char caption[256] = "";
+        if (c.captionId)
+            LoadCatalogue(c.captionId, caption, sizeof caption);
+        else if (c.literal)
+            lstrcpynA(caption, c.literal, sizeof caption);
+        PixelRect r = ControlPixels(c, g_baseX, g_baseY);
+        HWND h = CreateWindowExA(0, cls, caption, style, r.x, r.y, r.width, r.height, main,
+                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)), instance, nullptr);
+        if (c.kind == CK_BUTTON || c.kind == CK_RADIO || c.kind >= CK_TEXT_LEFTNW) {
+            if (c.kind != CK_SCROLLBAR)
+                SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(LanguageFont()), FALSE);
+        }
+        if (c.kind == CK_EDIT)
+            SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(ANSI_VAR_FONT)), FALSE);
+        if (c.id == IDC_STATUS && statusIndex < 4)
+            statusTexts[statusIndex++] = h;
+        if (c.id == IDC_STATUS_SCROLL)
+            SetScrollRange(h, SB_CTL, 0, STATUS_HISTORY_LINES - 1, FALSE);
+    }
+    g_hwndStatusUpper = statusTexts[0];
+    g_hwndStatusLower = statusTexts[1];
+    g_hwndSentBytes = statusTexts[2];
+    g_hwndRecvBytes = statusTexts[3];
+    LogAttachStatusLines(g_hwndStatusUpper, g_hwndStatusLower);
+    EnableWindow(GetDlgItem(main, IDC_DISCONNECT), FALSE);
+    EnableWindow(GetDlgItem(main, IDC_ABORT), FALSE);
+}
+
+void DrawFrame(HDC dc, int x, int y, int width, int height, bool sunken)
+{
+    // The pens belong to the paint in progress; a frame only picks which goes first.
+    HPEN dark = g_penDark, light = g_penLight;
+    int px = DluX(x), py = DluY(y), pw = DluX(width), ph = DluY(height);
+    HGDIOBJ old = SelectObject(dc, sunken ? dark : light);
+    MoveToEx(dc, px, py + ph, nullptr);
+    LineTo(dc, px, py);
+    LineTo(dc, px + pw, py);
+    SelectObject(dc, sunken ? light : dark);
+    LineTo(dc, px + pw, py + ph);
+    LineTo(dc, px, py + ph);
+    SelectObject(dc, old);
+}
+
+void PaintMainWindow(HWND main)
+{
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(main, &ps);
+    HBRUSH brush = CreateSolidBrush(kLightGrey);
+    g_penDark = CreatePen(PS_SOLID, 1, kDarkGrey);
+    g_penLight = CreatePen(PS_SOLID, 1, kNearWhite);
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+    SetBkColor(dc, kLightGrey);
+
+    DrawFrame(dc, 4, 2, 129, 149, true);
+    DrawFrame(dc, 153, 2, 129, 149, true);
+    char host[64];
+    if (gethostname(host, sizeof host) != 0)
+        LoadCatalogue(84, host, sizeof host);
+    DrawFrame(dc, 7, 5, 123, 10, true);
+    TextOutA(dc, DluX(9), DluY(7), host, lstrlenA(host));
+    DrawFrame(dc, 156, 5, 123, 10, true);
+    DrawFrame(dc, 4, 154, 278, 31, true);
+    DrawFrame(dc, 7, 166, 272, 18, false);
+    DrawFrame(dc, 7, 17, 123, 10, false);
+    DrawFrame(dc, 156, 17, 123, 10, false);
+
+    SelectObject(dc, oldFont);
+    SelectObject(dc, oldBrush);
+    EndPaint(main, &ps);
+    DeleteObject(brush);
+    DeleteObject(g_penDark);
+    DeleteObject(g_penLight);
+    g_penDark = g_penLight = nullptr;
+}
+
+void SetListExtent(HWND list, const char* text, int* widest)
+{
+    RECT client;
+    GetClientRect(list, &client);
+    HDC dc = GetDC(list);
+    SIZE size;
+    BOOL ok = GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    DWORD error = GetLastError();
+    ReleaseDC(list, dc);
+    if (!ok) {
+        LogMessage(83, static_cast<int>(error));
+        return;
+    }
+    if (size.cx > *widest && size.cx > client.right) {
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, size.cx, 0);
+        *widest = size.cx;
+    }
+}
+
+int GetLocalMask(char out[120])
+{
+    *reinterpret_cast<WORD*>(out) = 119;
+    LRESULT n = SendMessageA(MainControl(IDC_LOCAL_MASK), EM_GETLINE, 0, reinterpret_cast<LPARAM>(out));
+    if (n < 0 || n > 119)
+        n = 0;
+    out[n] = 0;
+    return static_cast<int>(n);
+}
+
+static void SetFileListsShown(bool shown)
+{
+    for (int id : kListIds)
+        ShowWindow(MainControl(id), shown ? SW_SHOW : SW_HIDE);
+    for (int id : kLocalControlIds)
+        EnableWindow(MainControl(id), shown);
+}
+
+void HideFileLists() { SetFileListsShown(false); }
+void ShowFileLists() { SetFileListsShown(true); }
+
+HBRUSH MainControlColour(UINT message, HDC dc)
+{
+    switch (message) {
+    case WM_CTLCOLOREDIT:
+        SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+        SetBkColor(dc, kWhite);
+        return g_brushWhite;
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+        SelectObject(dc, LanguageFont());
+        SetBkColor(dc, kLightGrey);
+        return g_brushLightGrey;
+    default:
+        return nullptr;
+    }
+}

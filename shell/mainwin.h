@@ -1,0 +1,25 @@
+// The main window's controls: creation, painting, colours and the small
+// operations that other parts call on them.
+#pragma once
+#include <windows.h>
+
+// The four texts that share ID 2510, addressed by handle.
+extern HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
+
+void CreateMainControls(HWND main, HINSTANCE instance);
+void PaintMainWindow(HWND main);
+void DrawFrame(HDC dc, int x, int y, int width, int height, bool sunken);
+// Widens the list's horizontal extent for text when it is wider than the
+// list's client area and than every text before it (widest is in pixels).
+void SetListExtent(HWND list, const char* text, int* widest);
+// Text of the local mask edit, at most 119 characters; returns its length.
+int GetLocalMask(char out[120]);
+void HideFileLists();
+void ShowFileLists();
+// Colours and fonts of the children; returns the brush, or 0 when unhandled.
+HBRUSH MainControlColour(UINT message, HDC dc);
+// The logical font of static texts and buttons for the user's language.
+void SetLanguageFont(const LOGFONTA& font);
+void DeleteLanguageFont();
+// A child control of the main window by ID.
+HWND MainControl(int id);

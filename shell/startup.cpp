@@ -1,0 +1,200 @@
+#include "shell/startup.h"
+
+#include <winsock.h>
+#include <locale.h>
+#include <stdlib.h>
+#include <string.h>
+#include <wchar.h>
+#include <initializer_list>
+#include <shellapi.h>
+
+#include "config/options.h"
+#include "config/store.h"
+#include "ftp/session.h"
+#include "ftp/socket.h"
+#include "listing/locallist.h"
+#include "listing/remotelist.h"
+#include "log/log.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/mainwin.h"
+
+HINSTANCE g_hInstance;
+HWND g_hwndMain;
+int g_baseX = 4, g_baseY = 8;
+char g_className[32] = "TARN";
+BYTE g_debugMode;
+BYTE g_languageByte;
+WSADATA g_wsaData;
+char ListingTempFile[261];
+char ViewTempFile[261];
+HBRUSH g_brushLightGrey, g_brushDarkGrey, g_brushWhite;
+HCURSOR g_cursorArrow, g_cursorAppStarting;
+DWORD g_guiThreadId;
+
+static HBRUSH g_classBrush;
+
+int RegisterMainClass()
+{
+    g_classBrush = CreateSolidBrush(RGB(192, 192, 192));
+    WNDCLASSA wc = {};
+    wc.style = CS_BYTEALIGNWINDOW | CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = g_hInstance;
+    wc.hIcon = LoadIconA(g_hInstance, "FOLDER");
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = g_classBrush;
+    wc.lpszClassName = g_className;
+    return RegisterClassA(&wc) ? 0 : -1;
+}
+
+LCID InitLanguageFont()
+{
+    LCID lcid = GetUserDefaultLCID();
+    BYTE language = static_cast<BYTE>(lcid & 0xFF);
+    LOGFONTA font = {};
+    font.lfHeight = 13;
+    font.lfWidth = 6;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = language == LANG_JAPANESE ? SHIFTJIS_CHARSET
+                     : language == LANG_KOREAN ? HANGEUL_CHARSET
+                                               : ANSI_CHARSET;
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = PROOF_QUALITY;
+    font.lfPitchAndFamily = VARIABLE_PITCH;
+    SetLanguageFont(font);
+    return lcid;
+}
+
+void UnregisterClasses()
+{
+    if (g_classBrush)
+        DeleteObject(g_classBrush);
+    g_classBrush = nullptr;
+    UnregisterClassA(g_className, g_hInstance);
+    UnregisterClassA("WSDBUGWNDCLASS", g_hInstance);
+}
+
+static void FailureBox(UINT id)
+{
+    char text[512];
+    LoadCatalogue(id, text, sizeof text);
+    MessageBoxA(nullptr, text, nullptr, MB_OK | MB_ICONEXCLAMATION);
+}
+
+HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exitCode)
+{
+    lstrcpyA(g_className, "TARN");
+    g_hInstance = instance;
+    g_guiThreadId = GetCurrentThreadId();
+    if (!previous && RegisterMainClass() != 0) {
+        FailureBox(2);
+        *exitCode = -1;
+        return nullptr;
+    }
+    LONG units = GetDialogBaseUnits();
+    g_baseX = LOWORD(units);
+    g_baseY = HIWORD(units);
+    // The window's creation handler reads the font, so it is prepared first.
+    InitLanguageFont();
+    HWND hwnd = CreateWindowExA(0, g_className, "TARN", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
+                                DluX(18), DluY(18), DluX(287), DluY(211), nullptr, nullptr, instance, nullptr);
+    if (!hwnd) {
+        FailureBox(1);
+        *exitCode = 2;
+        return nullptr;
+    }
+    ShowWindow(hwnd, show);
+    return hwnd;
+}
+
+void OnMainCreate(HWND main)
+{
+    g_hwndMain = main;
+    g_cursorArrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    g_cursorAppStarting = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));
+    LoadOptions();
+    g_brushLightGrey = CreateSolidBrush(RGB(192, 192, 192));
+    g_brushDarkGrey = CreateSolidBrush(RGB(128, 128, 128));
+    g_brushWhite = CreateSolidBrush(RGB(255, 255, 255));
+    CreateMainControls(main, g_hInstance);
+    for (int id : {IDC_LOCAL_MASK, IDC_REMOTE_MASK}) {
+        SendDlgItemMessageA(main, id, EM_LIMITTEXT, 50, 0);
+        SetDlgItemTextA(main, id, "");
+    }
+    FillLocalLists(main);
+    DoDirList(main);
+    SendMessageA(main, WM_COMMAND, IDM_SHOW_TRANSFER_TYPE, 0);
+    char dir[1025];
+    GetCurrentDirectoryA(sizeof dir, dir);
+    GetTempFileNameA(dir, "DIR", 0, ListingTempFile);
+    GetTempFileNameA(dir, "DSP", 0, ViewTempFile);
+    DragAcceptFiles(main, TRUE);
+}
+
+void OnMainClose(HWND main)
+{
+    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    LogAttachStatusLines(nullptr, nullptr);
+    DestroyWindow(main);
+    g_hwndMain = nullptr;
+    SaveOptions();
+    for (HBRUSH* b : {&g_brushLightGrey, &g_brushDarkGrey, &g_brushWhite}) {
+        DeleteObject(*b);
+        *b = nullptr;
+    }
+    DeleteLanguageFont();
+    if (ListingTempFile[0])
+        DeleteFileA(ListingTempFile);
+    if (ViewTempFile[0])
+        DeleteFileA(ViewTempFile);
+    DragAcceptFiles(main, FALSE);
+    PostQuitMessage(0);
+    BusyLockDelete();
+}
+
+int RunMessageLoop()
+{
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && g_hwndMain) {
+            if (msg.hwnd == GetDlgItem(g_hwndMain, IDC_LOCAL_MASK))
+                FillLocalLists(g_hwndMain);
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show)
+{
+    BusyLockInit();
+    wchar_t wide[1025] = L"";
+    mbstowcs(wide, commandLine ? commandLine : "", 1024);
+    if (wcsstr(wide, L"-d"))
+        g_debugMode = 1;
+    int rc = WSAStartup(0x0101, &g_wsaData);
+    if (rc != 0) {
+        MessageBoxA(nullptr, ErrorText(rc), "TARN - WSAStartup", MB_OK | MB_ICONEXCLAMATION);
+        return 3;
+    }
+    int exitCode = 0;
+    HWND main = CreateMainWindow(instance, previous, show, &exitCode);
+    if (!main) {
+        WSACleanup();
+        return exitCode;
+    }
+    setlocale(LC_ALL, "");
+    g_languageByte = static_cast<BYTE>(InitLanguageFont() & 0xFF);
+    LogLocalHostInfo();
+    int quit = RunMessageLoop();
+    WSACleanup();
+    LogClear();
+    UnregisterClasses();
+    return quit;
+}

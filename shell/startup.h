@@ -1,0 +1,19 @@
+// Start-up, the message loop and shutdown.
+#pragma once
+#include <windows.h>
+
+int RegisterMainClass();
+LCID InitLanguageFont();
+void UnregisterClasses();
+// Start-up steps 4 to 8: class name, class, base units, window, shown.
+// Returns the main window, or 0 after showing the failure box.
+HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exitCode);
+// The whole life cycle behind the GUI entry point.
+int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show);
+// Runs the message loop until the quit message; returns its code.
+int RunMessageLoop();
+// The creation and closing halves of the main window's life (WM_CREATE, WM_CLOSE).
+void OnMainCreate(HWND main);
+void OnMainClose(HWND main);
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,88 @@
+// The main window procedure: where every user action arrives.
+#include <windows.h>
+
+#include "config/options.h"
+#include "ftp/session.h"
+#include "log/log.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/mainwin.h"
+#include "shell/startup.h"
+
+static void ShowTransferType(HWND hwnd, int id)
+{
+    switch (id) {
+    case IDC_MODE_ASCII: ProgramOptions.transferType = 'A'; break;
+    case IDC_MODE_BINARY: ProgramOptions.transferType = 'I'; break;
+    case IDC_MODE_L8: ProgramOptions.transferType = 'L'; break;
+    default: break;
+    }
+    static constexpr struct { int id; char type; } kRadios[] = {
+        {IDC_MODE_ASCII, 'A'}, {IDC_MODE_BINARY, 'I'}, {IDC_MODE_L8, 'L'}};
+    for (const auto& r : kRadios)
+        SendDlgItemMessageA(hwnd, r.id, BM_SETCHECK, ProgramOptions.transferType == r.type ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    int id = LOWORD(wParam);
+    switch (id) {
+    case IDC_MODE_ASCII:
+    case IDC_MODE_BINARY:
+    case IDC_MODE_L8:
+    case IDM_SHOW_TRANSFER_TYPE:
+        ShowTransferType(hwnd, id);
+        break;
+    case IDC_EXIT:
+    case IDM_DBG_EXIT:
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        break;
+    default:
+        DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
+        break;
+    }
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        OnMainCreate(hwnd);
+        return 0;
+    case WM_PAINT:
+        PaintMainWindow(hwnd);
+        return 0;
+    case WM_CLOSE:
+        OnMainClose(hwnd);
+        return 0;
+    case WM_SETCURSOR:
+        if (FtpSession.commandCount != 0) {
+            SetCursor(g_cursorAppStarting);
+            return 1;
+        }
+        break;
+    case WM_COMMAND:
+        OnCommand(hwnd, wParam, lParam);
+        return 0;
+    case WM_VSCROLL:
+        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(hwnd, IDC_STATUS_SCROLL)) {
+            if (LOWORD(wParam) == SB_LINEUP)
+                StatusScroll(-1);
+            else if (LOWORD(wParam) == SB_LINEDOWN)
+                StatusScroll(+1);
+        }
+        return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+        if (HBRUSH b = MainControlColour(message, reinterpret_cast<HDC>(wParam)))
+            return reinterpret_cast<LRESULT>(b);
+        break;
+    case WM_TARN_STATUS_REFRESH:
+        StatusShow();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
