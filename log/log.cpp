@@ -28,6 +28,7 @@ struct LockGuard {
 };
 
 HWND g_statusUpper, g_statusLower;
+LogObserverFn g_observer;
 char g_errorText[256];
 
 HINSTANCE CatalogueModule()
@@ -66,6 +67,8 @@ bool AppendLocked(const char* text)
     bool trace = text[0] == '[';  // a lead byte is never '[', so this is the first character
     if (!ProgramOptions.verbose && trace)
         return false;
+    if (g_observer)
+        g_observer(text);
     bool toStatus = !trace || g_debugMode;
     if (toStatus)
         HistoryAddLocked(text);
@@ -120,6 +123,12 @@ void LogAppend(const char* text)
 }
 
 }  // namespace
+
+void SetLogObserver(LogObserverFn fn)
+{
+    LockGuard g;
+    g_observer = fn;
+}
 
 void LogLock() { EnterCriticalSection(&g_lock); }
 void LogUnlock() { LeaveCriticalSection(&g_lock); }
