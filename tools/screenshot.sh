@@ -16,7 +16,7 @@ work="$(mktemp -d)"
     xwininfo -root -tree 2>/dev/null | grep -q "\"TARN\"" && break; sleep 0.5
   done
   sleep 2
-  import -window root -crop 700x480+0+0 "$3"
+  import -window root -crop 820x600+0+0 "$3"
   kill $pid 2>/dev/null; wineserver -k 2>/dev/null; true' _ "$work" "$root" "$out"
 rm -rf "$work"
 echo "$out"
