@@ -13,6 +13,7 @@
 
 #include "config/options.h"
 #include "shell/app.h"
+#include "shell/busy.h"
 
 StatusHistoryRec StatusHistory;
 DebugLogRec DebugLog = {0, 8, 20, 0, 0, {}};
@@ -108,6 +109,7 @@ void RefreshDebugWindow()
 
 void LogAppend(const char* text)
 {
+    WorkerSafePoint();  // a worker being stopped writes nothing more
     bool statusChanged;
     {
         LockGuard g;
