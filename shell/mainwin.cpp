@@ -220,3 +220,30 @@ HBRUSH MainControlColour(UINT message, HDC dc)
         return nullptr;
     }
 }
+
+bool ListSelection(int listId, std::vector<int>* items)
+{
+    int sel[MAX_SELECTED];
+    LRESULT n = SendMessageA(MainControl(listId), LB_GETSELITEMS, MAX_SELECTED, reinterpret_cast<LPARAM>(sel));
+    items->clear();
+    if (n == LB_ERR || n < 0)
+        return false;
+    items->assign(sel, sel + n);
+    return true;
+}
+
+void ListItemText(int listId, int index, char* out, int size)
+{
+    out[0] = 0;
+    HWND list = MainControl(listId);
+    LRESULT len = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (len == LB_ERR || len >= size)
+        return;
+    if (SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(out)) == LB_ERR)
+        out[0] = 0;
+}
+
+void EnableControl(int id, bool enabled)
+{
+    EnableWindow(MainControl(id), enabled);
+}
