@@ -232,10 +232,15 @@ bool ListSelection(int listId, std::vector<int>* items)
     return true;
 }
 
-void ListItemText(int listId, int index, char* out, int size)
+struct ListTextRequest { int listId, index; char* out; int size; };
+
+static void ListItemTextHere(const ListTextRequest& r)
 {
+    char* out = r.out;
+    int size = r.size;
+    int index = r.index;
     out[0] = 0;
-    HWND list = MainControl(listId);
+    HWND list = MainControl(r.listId);
     LRESULT len = SendMessageA(list, LB_GETTEXTLEN, index, 0);
     if (len == LB_ERR || len >= size)
         return;
@@ -246,4 +251,21 @@ void ListItemText(int listId, int index, char* out, int size)
 void EnableControl(int id, bool enabled)
 {
     EnableWindow(MainControl(id), enabled);
+}
+
+void ListItemText(int listId, int index, char* out, int size)
+{
+    // Length and text are read in one message on the GUI thread, so a list
+    // refilled in between can never overrun out.
+    ListTextRequest r{listId, index, out, size};
+    if (OnGuiThread())
+        ListItemTextHere(r);
+    else
+        SendMessageA(g_hwndMain, WM_TARN_LIST_TEXT, 0, reinterpret_cast<LPARAM>(&r));
+}
+
+LRESULT OnListTextRequest(LPARAM lParam)
+{
+    ListItemTextHere(*reinterpret_cast<const ListTextRequest*>(lParam));
+    return 0;
 }

@@ -33,5 +33,8 @@ bool ListSelection(int listId, std::vector<int>* items);
 // Text of an item of a main-window list into out (size bytes; empty when it
 // does not fit).
 void ListItemText(int listId, int index, char* out, int size);
+// The main window's handler of the request ListItemText sends from a worker.
+#define WM_TARN_LIST_TEXT (WM_APP + 3)
+LRESULT OnListTextRequest(LPARAM lParam);
 // Enables or disables a control of the main window.
 void EnableControl(int id, bool enabled);
