@@ -287,7 +287,7 @@ TEST(AboutBox, ShowsTheLocalHostAndTheSocketsDescription)
 TEST(DialogResources, JapaneseDialogsHaveTheEnglishControls)
 {
     const LANGID en = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), ja = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
-    for (const char* name : {"DLG_STATUS", "DLG_INPUT", "DLG_INPUT_PASSWORD", "DLG_ABOUT"}) {
+    for (const char* name : {"DLG_STATUS", "DLG_INPUT", "DLG_INPUT_PASSWORD", "DLG_ABOUT", "DLG_HOST", "DLG_GATEWAY"}) {
         SCOPED_TRACE(name);
         DialogTemplate e = LoadDialogTemplate(name, en), j = LoadDialogTemplate(name, ja);
         ASSERT_TRUE(e.found && j.found);

@@ -76,6 +76,11 @@ void Click(HWND dialog, int id)
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+void ClickLater(HWND dialog, int id)
+{
+    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
 std::string WindowText(HWND window)
 {
     char text[1024] = "";

@@ -14,6 +14,8 @@ HWND WaitForDialog(int markerId, int excludeId = 0, DWORD ms = 10000);
 bool WaitGone(HWND window, DWORD ms = 10000);
 // Presses a button (push, check or radio) as a click would.
 void Click(HWND dialog, int id);
+// The same without waiting, for a button that opens another modal dialog.
+void ClickLater(HWND dialog, int id);
 std::string ItemText(HWND dialog, int id);
 std::string WindowText(HWND window);
 // Closes every dialog of this process (used when a script went wrong).
