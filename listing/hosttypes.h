@@ -15,3 +15,19 @@ extern DWORD HostType;           // host type of the current connection
 
 // Name of a host type, or "" for a value outside the table.
 const char* HostTypeName(DWORD type);
+
+// The four optional commands a server may offer, as its HELP text tells.
+struct CommandSupport {
+    bool canMakeDir, canRemoveDir, canRename, canDelete;
+};
+extern CommandSupport HostCommands;
+
+// Detection rules on one reply line (the whole line, code included, trimmed).
+#include <string>
+// The host type a first HELP line names: NCSA/CUTCP, WinQVT, PC/TCP 3.X, or
+// UNIX (Default) when it names none of them.
+DWORD HostTypeFromHelp(const std::wstring& text);
+// The host type a SYST reply names; UNIX (Default) when none.
+DWORD HostTypeFromSyst(const std::wstring& text);
+// Sets the flags of the commands a HELP line lists.
+void ScanHelpLine(const std::wstring& text, CommandSupport* support);

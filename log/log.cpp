@@ -13,6 +13,7 @@
 
 #include "config/options.h"
 #include "shell/app.h"
+#include "shell/busy.h"
 
 StatusHistoryRec StatusHistory;
 DebugLogRec DebugLog = {0, 8, 20, 0, 0, {}};
@@ -28,6 +29,7 @@ struct LockGuard {
 };
 
 HWND g_statusUpper, g_statusLower;
+LogObserverFn g_observer;
 char g_errorText[256];
 
 HINSTANCE CatalogueModule()
@@ -66,6 +68,8 @@ bool AppendLocked(const char* text)
     bool trace = text[0] == '[';  // a lead byte is never '[', so this is the first character
     if (!ProgramOptions.verbose && trace)
         return false;
+    if (g_observer)
+        g_observer(text);
     bool toStatus = !trace || g_debugMode;
     if (toStatus)
         HistoryAddLocked(text);
@@ -105,6 +109,7 @@ void RefreshDebugWindow()
 
 void LogAppend(const char* text)
 {
+    WorkerSafePoint();  // a worker being stopped writes nothing more
     bool statusChanged;
     {
         LockGuard g;
@@ -120,6 +125,12 @@ void LogAppend(const char* text)
 }
 
 }  // namespace
+
+void SetLogObserver(LogObserverFn fn)
+{
+    LockGuard g;
+    g_observer = fn;
+}
 
 void LogLock() { EnterCriticalSection(&g_lock); }
 void LogUnlock() { LeaveCriticalSection(&g_lock); }

@@ -60,6 +60,12 @@ void StatusShow();
 void LogLock();
 void LogUnlock();
 
+// Called with every line that the log keeps (after the Verbose filter), in
+// order, while the log's lock is held: it must not call into windows. Used by
+// tests to see the whole log, beyond what the two stores keep.
+typedef void (*LogObserverFn)(const char* line);
+void SetLogObserver(LogObserverFn fn);
+
 // Message the log sends to the main window from a worker thread so that the
 // GUI thread shows the newest status lines.
 #define WM_TARN_STATUS_REFRESH (WM_APP + 1)

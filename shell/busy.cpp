@@ -41,3 +41,62 @@ BYTE IsBusy()
     LeaveCriticalSection(&g_busySection);
     return b;
 }
+
+static HANDLE g_worker;
+void (*g_onStopWorker)();
+static DWORD g_workerId;
+static volatile DWORD g_stoppingId;
+static HANDLE g_parkedEvent;
+
+void SetWorkerThread(HANDLE thread, DWORD id)
+{
+    if (g_worker)
+        CloseHandle(g_worker);
+    g_worker = thread;
+    g_workerId = id;
+}
+
+bool WorkerStopping()
+{
+    return g_stoppingId != 0 && GetCurrentThreadId() == g_stoppingId;
+}
+
+void WorkerSafePoint()
+{
+    if (!WorkerStopping())
+        return;
+    SetEvent(g_parkedEvent);
+    for (;;)
+        Sleep(INFINITE);
+}
+
+bool StopWorker(DWORD graceMs)
+{
+    if (!g_worker || WaitForSingleObject(g_worker, 0) == WAIT_OBJECT_0)
+        return false;
+    if (!g_parkedEvent)
+        g_parkedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(g_parkedEvent);
+    g_stoppingId = g_workerId;
+    if (g_onStopWorker)
+        g_onStopWorker();
+    HANDLE waits[2] = {g_parkedEvent, g_worker};
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= graceMs)
+            break;
+        DWORD r = MsgWaitForMultipleObjects(2, waits, FALSE, graceMs - elapsed, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0 || r == WAIT_OBJECT_0 + 1)
+            break;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    TerminateThread(g_worker, 1);
+    WaitForSingleObject(g_worker, 5000);
+    g_stoppingId = 0;
+    return true;
+}

@@ -220,3 +220,52 @@ HBRUSH MainControlColour(UINT message, HDC dc)
         return nullptr;
     }
 }
+
+bool ListSelection(int listId, std::vector<int>* items)
+{
+    int sel[MAX_SELECTED];
+    LRESULT n = SendMessageA(MainControl(listId), LB_GETSELITEMS, MAX_SELECTED, reinterpret_cast<LPARAM>(sel));
+    items->clear();
+    if (n == LB_ERR || n < 0)
+        return false;
+    items->assign(sel, sel + n);
+    return true;
+}
+
+struct ListTextRequest { int listId, index; char* out; int size; };
+
+static void ListItemTextHere(const ListTextRequest& r)
+{
+    char* out = r.out;
+    int size = r.size;
+    int index = r.index;
+    out[0] = 0;
+    HWND list = MainControl(r.listId);
+    LRESULT len = SendMessageA(list, LB_GETTEXTLEN, index, 0);
+    if (len == LB_ERR || len >= size)
+        return;
+    if (SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(out)) == LB_ERR)
+        out[0] = 0;
+}
+
+void EnableControl(int id, bool enabled)
+{
+    EnableWindow(MainControl(id), enabled);
+}
+
+void ListItemText(int listId, int index, char* out, int size)
+{
+    // Length and text are read in one message on the GUI thread, so a list
+    // refilled in between can never overrun out.
+    ListTextRequest r{listId, index, out, size};
+    if (OnGuiThread())
+        ListItemTextHere(r);
+    else
+        SendMessageA(g_hwndMain, WM_TARN_LIST_TEXT, 0, reinterpret_cast<LPARAM>(&r));
+}
+
+LRESULT OnListTextRequest(LPARAM lParam)
+{
+    ListItemTextHere(*reinterpret_cast<const ListTextRequest*>(lParam));
+    return 0;
+}

@@ -23,3 +23,18 @@ void SetLanguageFont(const LOGFONTA& font);
 void DeleteLanguageFont();
 // A child control of the main window by ID.
 HWND MainControl(int id);
+
+#include <vector>
+// At most this many selected items are taken from a list.
+enum { MAX_SELECTED = 256 };
+// Selected indexes of a main-window list (at most 256); false when the list
+// reports an error.
+bool ListSelection(int listId, std::vector<int>* items);
+// Text of an item of a main-window list into out (size bytes; empty when it
+// does not fit).
+void ListItemText(int listId, int index, char* out, int size);
+// The main window's handler of the request ListItemText sends from a worker.
+#define WM_TARN_LIST_TEXT (WM_APP + 3)
+LRESULT OnListTextRequest(LPARAM lParam);
+// Enables or disables a control of the main window.
+void EnableControl(int id, bool enabled);

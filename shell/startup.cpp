@@ -14,6 +14,7 @@
 #include "ftp/socket.h"
 #include "listing/locallist.h"
 #include "listing/remotelist.h"
+#include "log/debugwin.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -119,6 +120,8 @@ void OnMainCreate(HWND main)
     g_brushLightGrey = CreateSolidBrush(RGB(192, 192, 192));
     g_brushDarkGrey = CreateSolidBrush(RGB(128, 128, 128));
     g_brushWhite = CreateSolidBrush(RGB(255, 255, 255));
+    if (g_debugMode)
+        CreateDebugWindow(main, g_hInstance);
     CreateMainControls(main, g_hInstance);
     for (int id : {IDC_LOCAL_MASK, IDC_REMOTE_MASK}) {
         SendDlgItemMessageA(main, id, EM_LIMITTEXT, 50, 0);

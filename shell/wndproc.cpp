@@ -83,6 +83,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (HBRUSH b = MainControlColour(message, reinterpret_cast<HDC>(wParam)))
             return reinterpret_cast<LRESULT>(b);
         break;
+    case WM_TARN_LIST_TEXT:
+        return OnListTextRequest(lParam);
     case WM_TARN_STATUS_REFRESH:
         StatusShow();
         return 0;

@@ -1,0 +1,143 @@
+#include "ftp/localname.h"
+
+#include <windows.h>
+#include <string.h>
+#include <wctype.h>
+
+#include "config/options.h"
+#include "log/log.h"
+
+static std::wstring Widen(const char* text)
+{
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring w(n, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &w[0], n);
+    w.resize(n - 1);
+    return w;
+}
+
+// Converts to the code page into out (size bytes), never cutting a character in two.
+static void Narrow(const std::wstring& w, char* out, int size)
+{
+    out[0] = 0;
+    for (size_t len = w.size();; --len) {
+        int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(len), out, size - 1, nullptr, nullptr);
+        if (n > 0 || len == 0) {
+            out[n > 0 ? n : 0] = 0;
+            return;
+        }
+    }
+}
+
+void SplitLocalName(const std::wstring& remote, std::wstring* base, std::wstring* ext)
+{
+    std::wstring name = remote;
+    for (wchar_t& c : name)
+        if (c == L'\t')
+            c = L'~';
+    size_t semi = name.find(L';');
+    if (semi != std::wstring::npos)
+        name.resize(semi);
+    ext->clear();
+    if (name.size() >= 256) {
+        size_t n = name.size();
+        if (name[n - 4] == L'.' && name.find(L'.', n - 3) == std::wstring::npos)
+            *ext = name.substr(n - 4);
+        name.resize(252 - ext->size());
+    }
+    *base = name;
+}
+
+static bool IsDeviceName(const std::wstring& name)
+{
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ')
+        stem.pop_back();
+    for (wchar_t& c : stem)
+        c = static_cast<wchar_t>(towupper(c));
+    static const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CLOCK$"};
+    for (const wchar_t* d : kDevices)
+        if (stem == d)
+            return true;
+    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+           stem[3] >= L'1' && stem[3] <= L'9';
+}
+
+int SafeLocalName(std::wstring* name)
+{
+    if (*name == L"." || *name == L"..")
+        return -1;
+    int changed = 0;
+    for (wchar_t& c : *name) {
+        if (c == L'\\' || c == L'/' || c == L':') {
+            c = L'_';
+            changed = 1;
+        }
+    }
+    if (IsDeviceName(*name)) {
+        name->insert(0, 1, L'_');
+        changed = 1;
+    }
+    // A name of dots alone would name this or a parent directory.
+    if (name->find_first_not_of(L'.') == std::wstring::npos)
+        return -1;
+    return changed;
+}
+
+static bool Exists(const std::wstring& name)
+{
+    char path[512];
+    Narrow(name, path, sizeof path);
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+static int MakeName(const char* remote, const std::wstring& base, const std::wstring& ext, char* local, char* fallback)
+{
+    std::wstring name = base + ext;
+    if (ProgramOptions.receiveUnique && Exists(name)) {
+        bool found = false;
+        for (unsigned n = 0; n <= 100 && !found; ++n) {
+            wchar_t suffix[8];
+            wsprintfW(suffix, L".%03u", n);
+            std::wstring candidate = base + suffix + ext;
+            if (n < 100 && !Exists(candidate)) {
+                name = candidate;
+                found = true;
+            }
+        }
+        if (!found)
+            LogMessage(161, remote);
+    }
+    Narrow(name, local, 256);
+    memcpy(fallback, local, 256);
+    return 1;
+}
+
+int MakeLocalName(const char* remote, char* local, char* fallback)
+{
+    std::wstring base, ext;
+    SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
+    return MakeName(remote, base, ext, local, fallback);
+}
+
+int MakeSafeLocalName(const char* remote, char* local, char* fallback)
+{
+    std::wstring base, ext;
+    SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
+    std::wstring whole = base + ext;
+    int safe = SafeLocalName(&whole);
+    if (safe < 0 || whole.empty()) {
+        LogMessage(164, remote);
+        local[0] = fallback[0] = 0;
+        return 0;
+    }
+    if (safe > 0) {
+        base = whole.substr(0, whole.size() - ext.size());
+        char shown[256];
+        Narrow(whole, shown, sizeof shown);
+        LogMessage(163, remote, shown);
+    }
+    return MakeName(remote, base, ext, local, fallback);
+}

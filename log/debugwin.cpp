@@ -1,0 +1,147 @@
+#include "log/debugwin.h"
+
+#include "ftp/session.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+
+static const char kDebugClass[] = "WSDBUGWNDCLASS";
+
+int DebugScrollTop(int code, int position, int top, int count)
+{
+    switch (code) {
+    case SB_LINEUP:
+        return top > 0 ? top - 1 : -1;
+    case SB_LINEDOWN:
+        return count - 1 > top ? top + 1 : -1;
+    case SB_PAGEUP:
+        return top > 10 ? top - 10 : 0;
+    case SB_PAGEDOWN:
+        return count - 10 > top ? top + 10 : count;
+    case SB_THUMBPOSITION:
+        return position < count ? position : count;
+    default:
+        return -1;
+    }
+}
+
+bool DebugCommandPassesWhileBusy(int id)
+{
+    return id == IDM_DBG_DISCONNECT || id == IDM_DBG_EXIT || id == 2620 || id == 2650;
+}
+
+int CreateDebugWindow(HWND main, HINSTANCE instance)
+{
+    (void)main;
+    WNDCLASSA wc = {};
+    wc.style = CS_VREDRAW | CS_PARENTDC;
+    wc.lpfnWndProc = DebugWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "WS_XBUG");
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    wc.lpszMenuName = "TARN";
+    wc.lpszClassName = kDebugClass;
+    RegisterClassA(&wc);
+    char title[256];
+    LoadCatalogue(151, title, sizeof title);
+    HWND hwnd = CreateWindowExA(0, kDebugClass, title, WS_OVERLAPPEDWINDOW | WS_VSCROLL, 10 * g_baseX, 5 * g_baseY,
+                                50 * g_baseX, 25 * g_baseY, nullptr, nullptr, instance, nullptr);
+    if (hwnd)
+        ShowWindow(hwnd, SW_SHOWMINIMIZED);
+    return 1;
+}
+
+void PaintDebugLog(DebugLogRec* log)
+{
+    HWND hwnd = log->window;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    SetBkMode(dc, TRANSPARENT);
+    TEXTMETRICA tm;
+    GetTextMetricsA(dc, &tm);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    LogLock();
+    log->lineHeight = tm.tmHeight + tm.tmExternalLeading;
+    if (log->lineHeight <= 0)
+        log->lineHeight = 8;
+    log->visibleLines = client.bottom / log->lineHeight;
+    bool bar = log->count > log->visibleLines;
+    for (int i = log->top; i < log->count; ++i)
+        TextOutA(dc, 20, (i - log->top) * log->lineHeight, log->lines[i], lstrlenA(log->lines[i]));
+    LogUnlock();
+    EndPaint(hwnd, &ps);
+    ShowScrollBar(hwnd, SB_VERT, bar);
+}
+
+LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        LogLock();
+        DebugLog.window = hwnd;
+        DebugLog.top = 0;
+        DebugLog.count = 0;
+        DebugLog.lineHeight = 8;
+        DebugLog.visibleLines = 20;
+        LogUnlock();
+        SetScrollRange(hwnd, SB_VERT, 0, 100, FALSE);
+        return 0;
+    case WM_PAINT:
+        PaintDebugLog(&DebugLog);
+        return 0;
+    case WM_VSCROLL: {
+        LogLock();
+        int top = DebugScrollTop(LOWORD(wParam), static_cast<short>(HIWORD(wParam)), DebugLog.top, DebugLog.count);
+        if (top >= 0)
+            DebugLog.top = top;
+        LogUnlock();
+        if (top >= 0) {
+            SetScrollPos(hwnd, SB_VERT, top, TRUE);
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        return 0;
+    }
+    case WM_SETCURSOR:
+        if (FtpSession.commandCount != 0) {
+            SetCursor(g_cursorAppStarting);
+            return 1;
+        }
+        break;
+    case WM_COMMAND: {
+        int id = LOWORD(wParam);
+        if (FtpSession.commandCount != 0 && !DebugCommandPassesWhileBusy(id))
+            return 0;
+        DebugCommand(hwnd, id);
+        return 0;
+    }
+    case WM_DESTROY:
+        LogLock();
+        DebugLog.window = nullptr;
+        LogUnlock();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void DebugCommand(HWND hwnd, int id)
+{
+    (void)hwnd;
+    switch (id) {
+    case IDM_DBG_DISCONNECT:
+    case IDM_DBG_HELPFILE:
+    case IDM_DBG_EXIT:
+        SendMessageA(g_hwndMain, WM_COMMAND, id, 0);
+        break;
+    case IDM_DBG_BINARY:
+        SendMessageA(g_hwndMain, WM_COMMAND, IDC_MODE_BINARY, 0);
+        break;
+    case IDM_DBG_ASCII:
+        SendMessageA(g_hwndMain, WM_COMMAND, IDC_MODE_ASCII, 0);
+        break;
+    default:
+        break;
+    }
+}
