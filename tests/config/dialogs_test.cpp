@@ -162,7 +162,7 @@ TEST_F(MainWindowTest, AskTextFromAWorkerIsOwnedByTheMainWindowAndCentredOverIt)
     auto script = AnswerInput(&seen, "from worker");
     std::atomic<int> rc{-1};
     std::thread worker([&] { rc = AskText(buffer, 142, 108); });
-    EXPECT_TRUE(PumpUntil([&] { return rc != -1; }));
+    EXPECT_TRUE(PumpUntil([&] { return rc != -1; }, 20000));
     worker.join();
     script.Join();
     EXPECT_EQ(rc, 1);

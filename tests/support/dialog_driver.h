@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/testwindow.h"  // PumpUntil, WindowText
+
 // The visible, enabled dialog of this process that has a control markerId
 // (and none with excludeId), waiting up to ms milliseconds; 0 if none came.
 HWND WaitForDialog(int markerId, int excludeId = 0, DWORD ms = 10000);
@@ -17,7 +19,6 @@ void Click(HWND dialog, int id);
 // The same without waiting, for a button that opens another modal dialog.
 void ClickLater(HWND dialog, int id);
 std::string ItemText(HWND dialog, int id);
-std::string WindowText(HWND window);
 // Closes every dialog of this process (used when a script went wrong).
 void CloseAllDialogs();
 // The text of a message box that shows up within ms, after pressing its first
@@ -36,6 +37,3 @@ struct DialogScript {
     void Join();
     std::thread thread;
 };
-
-// Pumps the calling thread's messages until done() is true or ms passed.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 20000);
