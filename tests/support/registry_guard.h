@@ -19,7 +19,7 @@ struct RegistryGuard {
 
 // Paths below are relative to HKCU\Software\Varnholt\tarn ("" is the key itself).
 bool RegKeyExists(const std::string& folder);
-// The REG_SZ value, or nullopt-like: *exists tells whether it is there.
+// The REG_SZ value, or "" when it is missing; *exists tells which.
 std::string RegText(const std::string& folder, const char* name, bool* exists = nullptr);
 void RegSetText(const std::string& folder, const char* name, const std::string& text);
 // Names of the values of a folder, sorted.
