@@ -1,6 +1,214 @@
-// Placeholder until the registry store lands: options keep their defaults.
+// The registry store. Reads fail silently to their defaults; writes report
+// failures in a message box and go on, so the registry never stops the program.
 #include "config/store.h"
-#include "config/options.h"
 
-void LoadOptions() {}
-void SaveOptions() {}
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "config/options.h"
+#include "log/log.h"
+#include "resources/resource.h"
+
+namespace {
+
+struct KeyGuard {
+    HKEY key = nullptr;
+    ~KeyGuard()
+    {
+        if (key)
+            RegCloseKey(key);
+    }
+};
+
+void StoreFailureBox(UINT id, const char* insert)
+{
+    char text[512];
+    if (FormatCatalogue(text, sizeof text, id, insert) < 0)
+        lstrcpynA(text, insert, sizeof text);
+    MessageBoxA(GetActiveWindow(), text, "TARN", MB_OK);
+}
+
+// Opens the program's key, creating it when it does not exist yet.
+bool OpenProgramKey(HKEY* key)
+{
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, TARN_REGISTRY_KEY, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS)
+        return true;
+    DWORD disposition;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, TARN_REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, key, &disposition) == ERROR_SUCCESS)
+        return true;
+    *key = nullptr;
+    StoreFailureBox(130, TARN_REGISTRY_KEY);
+    return false;
+}
+
+// An empty folder name would address the program's key itself.
+bool IsFolderName(const char* folder)
+{
+    return folder && folder[0];
+}
+
+}  // namespace
+
+void ProfileWrite(const char* folder, const char* name, const char* text)
+{
+    if (!IsFolderName(folder))
+        return;
+    KeyGuard root, sub;
+    if (!OpenProgramKey(&root.key))
+        return;
+    if (RegOpenKeyExA(root.key, folder, 0, KEY_ALL_ACCESS, &sub.key) != ERROR_SUCCESS) {
+        sub.key = nullptr;
+        if (!text)
+            return;
+        char path[sizeof TARN_REGISTRY_KEY + 262];
+        wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
+        DWORD disposition;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                            &sub.key, &disposition) != ERROR_SUCCESS) {
+            sub.key = nullptr;
+            StoreFailureBox(130, path);
+            return;
+        }
+    }
+    if (!text) {
+        if (name)
+            RegDeleteValueA(sub.key, name);
+        else {
+            RegCloseKey(sub.key);
+            sub.key = nullptr;
+            RegDeleteKeyA(root.key, folder);
+        }
+        return;
+    }
+    if (RegSetValueExA(sub.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>(strlen(text) + 1)) != ERROR_SUCCESS)
+        StoreFailureBox(131, text);
+}
+
+int ProfileReadText(const char* folder, const char* name, const char* def, char* out, DWORD size)
+{
+    if (!out || size == 0)
+        return 0;
+    if (IsFolderName(folder)) {
+        char path[sizeof TARN_REGISTRY_KEY + 262];
+        wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
+        KeyGuard sub;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &sub.key) == ERROR_SUCCESS) {
+            char value[1024];
+            DWORD type = 0, bytes = size < sizeof value ? size : sizeof value;
+            if (RegQueryValueExA(sub.key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &bytes) ==
+                    ERROR_SUCCESS &&
+                (type == REG_SZ || type == REG_EXPAND_SZ)) {
+                // A text stored without its zero fits only when there is room to add one.
+                if (bytes == 0 || value[bytes - 1] != 0) {
+                    if (bytes < size) {
+                        value[bytes] = 0;
+                        bytes++;
+                    } else
+                        bytes = 0;
+                }
+                if (bytes) {
+                    memcpy(out, value, bytes);
+                    return 1;
+                }
+            }
+        } else
+            sub.key = nullptr;
+    }
+    lstrcpynA(out, def ? def : "", static_cast<int>(size));
+    return 0;
+}
+
+DWORD ProfileReadNumber(const char* folder, const char* name, DWORD def)
+{
+    char text[256];
+    if (!ProfileReadText(folder, name, "", text, sizeof text))
+        return def;
+    return static_cast<DWORD>(strtoul(text, nullptr, 10));
+}
+
+void EnumProfiles(HWND dialog)
+{
+    KeyGuard root;
+    if (!OpenProgramKey(&root.key))
+        return;
+    for (DWORD index = 0;; ++index) {
+        char name[261];
+        DWORD length = sizeof name;
+        LONG rc = RegEnumKeyExA(root.key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_SUCCESS) {
+            if (rc != ERROR_NO_MORE_ITEMS) {
+                char text[256];
+                LoadCatalogue(134, text, sizeof text);
+                MessageBoxA(GetActiveWindow(), text, "TARN", MB_OK);
+            }
+            break;
+        }
+        if (strcmp(name, TARN_OPTIONS_FOLDER) != 0)
+            SendDlgItemMessageA(dialog, IDC_HOST_FOLDER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+}
+
+static void WriteNumber(const char* folder, const char* name, DWORD value)
+{
+    char text[16];
+    wsprintfA(text, "%u", static_cast<unsigned>(value));
+    ProfileWrite(folder, name, text);
+}
+
+void SaveProfile(const char* folder)
+{
+    const HostProfileRec& p = HostProfile;
+    ProfileWrite(folder, "HOST", p.host);
+    ProfileWrite(folder, "UID", p.user);
+    ProfileWrite(folder, "PWD", p.savePassword ? EncodePassword(p.user, p.password) : nullptr);
+    ProfileWrite(folder, "DIR", p.initialDir[0] ? p.initialDir : nullptr);
+    WriteNumber(folder, "TYPE", p.hostType);
+    WriteNumber(folder, "TIMEOUT", p.timeout);
+    WriteNumber(folder, "RETRIES", p.retries);
+    WriteNumber(folder, "FTPPORT", p.ftpPort);
+}
+
+enum : DWORD {
+    FLAG_RECEIVE_UNIQUE = 1, FLAG_SEND_UNIQUE = 2, FLAG_BELL = 4, FLAG_PROMPT = 8, FLAG_VERBOSE = 16,
+    FLAGS_DEFAULT = 69,
+};
+
+void LoadOptions()
+{
+    HostProfileRec& p = HostProfile;
+    ProgramOptionsRec& o = ProgramOptions;
+    p.folder[0] = o.mailAddr[0] = o.viewer[0] = 0;
+    p.user[0] = p.password[0] = p.initialDir[0] = 0;
+    p.timeout = 65;
+    p.retries = 0;
+    p.ftpPort = 21;
+    p.hostType = 6000;
+    ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
+    ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
+    ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);
+    o.autoConnect = ProfileReadNumber(TARN_OPTIONS_FOLDER, "AUTOSTART", o.autoConnect);
+    DWORD flags = ProfileReadNumber(TARN_OPTIONS_FOLDER, "FLAGS", FLAGS_DEFAULT);
+    o.receiveUnique = (flags & FLAG_RECEIVE_UNIQUE) ? 1 : 0;
+    o.sendUnique = (flags & FLAG_SEND_UNIQUE) ? 1 : 0;
+    o.bell = (flags & FLAG_BELL) ? 1 : 0;
+    o.prompt = (flags & FLAG_PROMPT) ? 1 : 0;
+    o.verbose = (flags & FLAG_VERBOSE) ? 1 : 0;
+}
+
+void SaveOptions()
+{
+    const ProgramOptionsRec& o = ProgramOptions;
+    // Deleting first leaves exactly the values below, whatever was added by hand.
+    ProfileWrite(TARN_OPTIONS_FOLDER, nullptr, nullptr);
+    ProfileWrite(TARN_OPTIONS_FOLDER, "SESSION", HostProfile.folder);
+    ProfileWrite(TARN_OPTIONS_FOLDER, "MAILADDR", o.mailAddr);
+    ProfileWrite(TARN_OPTIONS_FOLDER, "VIEWER", o.viewer);
+    WriteNumber(TARN_OPTIONS_FOLDER, "AUTOSTART", o.autoConnect);
+    DWORD flags = (o.receiveUnique == 1 ? FLAG_RECEIVE_UNIQUE : 0) | (o.sendUnique == 1 ? FLAG_SEND_UNIQUE : 0) |
+                  (o.bell == 1 ? FLAG_BELL : 0) | (o.prompt == 1 ? FLAG_PROMPT : 0) |
+                  (o.verbose == 1 ? FLAG_VERBOSE : 0);
+    WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags);
+}

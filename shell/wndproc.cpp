@@ -1,6 +1,7 @@
 // The main window procedure: where every user action arrives.
 #include <windows.h>
 
+#include "config/dialogs.h"
 #include "config/options.h"
 #include "ftp/session.h"
 #include "log/log.h"
@@ -32,6 +33,10 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDC_MODE_L8:
     case IDM_SHOW_TRANSFER_TYPE:
         ShowTransferType(hwnd, id);
+        break;
+    case IDC_OPTIONS:
+        DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
+        SendMessageA(hwnd, WM_COMMAND, IDM_SHOW_TRANSFER_TYPE, 0);
         break;
     case IDC_EXIT:
     case IDM_DBG_EXIT:

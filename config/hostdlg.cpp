@@ -1,0 +1,354 @@
+#include "config/hostdlg.h"
+
+#include <string.h>
+#include <initializer_list>
+
+#include "config/dialogs.h"
+#include "config/options.h"
+#include "config/store.h"
+#include "ftp/session.h"
+#include "listing/hosttypes.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/mainwin.h"
+
+enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65 };
+
+// Set while a profile is being loaded or the dialog set up: the folder box
+// notifies on focus changes too, and a prompt opened by LoadProfile takes the
+// focus away from it, which must not load the profile (and prompt) again.
+static bool g_loadingProfile;
+// The folder box's text when a profile was last loaded from it.
+static char g_boxFolder[64];
+
+static void SetCheck(HWND dialog, int id, bool on)
+{
+    CheckDlgButton(dialog, id, on ? BST_CHECKED : BST_UNCHECKED);
+}
+
+static bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+// The e-mail address, asked for once when none is known yet.
+static const char* MailAddress()
+{
+    if (!ProgramOptions.mailAddr[0])
+        AskText(ProgramOptions.mailAddr, 137, 23);
+    return ProgramOptions.mailAddr;
+}
+
+int LoadProfile(HWND dialog, const char* folderName)
+{
+    bool wasLoading = g_loadingProfile;
+    g_loadingProfile = true;
+    char folder[64];
+    lstrcpynA(folder, folderName ? folderName : "", HOST_TEXT_MAX + 1);
+    HostProfileRec& p = HostProfile;
+
+    ProfileReadText(folder, "HOST", folder, p.host, HOST_TEXT_MAX + 1);
+    SetDlgItemTextA(dialog, IDC_HOST_NAME, p.host);
+    ProfileReadText(folder, "UID", "", p.user, USER_TEXT_MAX + 1);
+    SetDlgItemTextA(dialog, IDC_HOST_USER, p.user);
+
+    p.savePassword = 0;
+    p.password[0] = 0;
+    char stored[USER_TEXT_MAX + 1];
+    ProfileReadText(folder, "PWD", "", stored, sizeof stored);
+    if (p.user[0] && stored[0]) {
+        CopyTextCut(p.password, DecodePassword(p.user, stored), USER_TEXT_MAX);
+        p.savePassword = 1;
+    }
+    SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
+
+    if (lstrcmpiA(p.user, "anonymous") == 0) {
+        SetCheck(dialog, IDC_HOST_ANONYMOUS, true);
+        if (!p.password[0])
+            CopyTextCut(p.password, MailAddress(), USER_TEXT_MAX);
+    } else
+        SetCheck(dialog, IDC_HOST_ANONYMOUS, false);
+    SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, p.password);
+
+    ProfileReadText(folder, "DIR", "", p.initialDir, USER_TEXT_MAX + 1);
+    SetDlgItemTextA(dialog, IDC_HOST_DIR, p.initialDir);
+    ProfileReadText(folder, "GATEHOST", "", p.gateHost, HOST_TEXT_MAX + 1);
+    SetCheck(dialog, IDC_HOST_GATEWAY, p.gateHost[0] != 0);
+
+    p.hostType = ProfileReadNumber(folder, "TYPE", HOST_AUTO);
+    SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
+    p.timeout = ProfileReadNumber(folder, "TIMEOUT", 65);
+    SetDlgItemInt(dialog, IDC_HOST_TIMEOUT, p.timeout, FALSE);
+    p.retries = ProfileReadNumber(folder, "RETRIES", 0);
+    SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
+    p.ftpPort = ProfileReadNumber(folder, "FTPPORT", 21);
+    SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
+
+    g_loadingProfile = wasLoading;
+    return 1;
+}
+
+enum FolderEvent { FOLDER_EDITED, FOLDER_LEFT, FOLDER_SELECTED };
+
+static void LoadFolderFromBox(HWND dialog, FolderEvent event)
+{
+    if (g_loadingProfile)
+        return;
+    char text[262] = "";
+    HWND box = GetDlgItem(dialog, IDC_HOST_FOLDER);
+    if (event == FOLDER_LEFT) {
+        // Every keystroke has loaded the folder already; loading it again only
+        // because the focus moves on would throw away what the user typed into
+        // the other fields since.
+        GetDialogText(dialog, IDC_HOST_FOLDER, text, HOST_TEXT_MAX);
+        if (strcmp(text, g_boxFolder) == 0)
+            return;
+    }
+    if (event == FOLDER_SELECTED) {
+        LRESULT index = SendMessageA(box, CB_GETCURSEL, 0, 0);
+        if (index == CB_ERR || SendMessageA(box, CB_GETLBTEXTLEN, index, 0) >= static_cast<LRESULT>(sizeof text))
+            return;
+        SendMessageA(box, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
+        CopyTextCut(HostProfile.folder, text, HOST_TEXT_MAX);
+    } else
+        GetDialogText(dialog, IDC_HOST_FOLDER, HostProfile.folder, HOST_TEXT_MAX);
+    lstrcpyA(g_boxFolder, HostProfile.folder);
+    LoadProfile(dialog, HostProfile.folder);
+}
+
+static void InitHostDialog(HWND dialog)
+{
+    g_loadingProfile = true;
+    HostProfileRec& p = HostProfile;
+    for (DWORD type = HOST_AUTO; type <= HOST_VARNVMS; ++type)
+        SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(HostTypeName(type)));
+    EnumProfiles(dialog);
+    SendDlgItemMessageA(dialog, IDC_HOST_FOLDER, CB_LIMITTEXT, HOST_TEXT_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_NAME, EM_LIMITTEXT, HOST_TEXT_MAX, 0);
+    for (int id : {IDC_HOST_USER, IDC_HOST_PASSWORD, IDC_HOST_DIR})
+        SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, USER_TEXT_MAX, 0);
+
+    SetDlgItemTextA(dialog, IDC_HOST_FOLDER, p.folder);
+    lstrcpyA(g_boxFolder, p.folder);
+    SetDlgItemTextA(dialog, IDC_HOST_NAME, p.host);
+    SetDlgItemTextA(dialog, IDC_HOST_USER, p.user);
+    SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, p.password);
+    SetDlgItemTextA(dialog, IDC_HOST_DIR, p.initialDir);
+    SetDlgItemInt(dialog, IDC_HOST_TIMEOUT, p.timeout, FALSE);
+    SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
+    SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
+    SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
+    SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
+
+    if (!p.folder[0])
+        lstrcpynA(p.folder, p.host, HOST_TEXT_MAX + 1);
+    LoadProfile(dialog, p.folder);
+    CentreDialog(dialog, 0);
+    InvalidateRect(GetDlgItem(dialog, IDC_HOST_FOLDER), nullptr, TRUE);
+    g_loadingProfile = false;
+}
+
+// OK and Save: the fields become the session values.
+static void TakeHostFields(HWND dialog)
+{
+    HostProfileRec& p = HostProfile;
+    GetDialogText(dialog, IDC_HOST_NAME, p.host, HOST_TEXT_MAX);
+    GetDialogText(dialog, IDC_HOST_FOLDER, p.folder, HOST_TEXT_MAX);
+    if (!p.folder[0])
+        lstrcpyA(p.folder, p.host);
+    GetDialogText(dialog, IDC_HOST_USER, p.user, USER_TEXT_MAX);
+    GetDialogText(dialog, IDC_HOST_PASSWORD, p.password, USER_TEXT_MAX);
+    GetDialogText(dialog, IDC_HOST_DIR, p.initialDir, USER_TEXT_MAX);
+    p.retries = GetDlgItemInt(dialog, IDC_HOST_RETRIES, nullptr, FALSE);
+    p.ftpPort = GetDlgItemInt(dialog, IDC_HOST_PORT, nullptr, FALSE);
+    p.timeout = GetDlgItemInt(dialog, IDC_HOST_TIMEOUT, nullptr, FALSE);
+    if (p.timeout == 0 || p.timeout > TIMEOUT_MAX)
+        p.timeout = TIMEOUT_MAX;
+    p.savePassword = IsChecked(dialog, IDC_HOST_SAVEPWD) ? 1 : 0;
+    LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
+    p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
+}
+
+static void OpenGatewayIfChecked(HWND dialog)
+{
+    if (IsChecked(dialog, IDC_HOST_GATEWAY)) {
+        HostProfile.useGateway = 1;
+        DialogBoxParamA(g_hInstance, "DLG_GATEWAY", dialog, WS_GateMsgProc, 0);
+        SetFocus(dialog);
+    } else
+        HostProfile.useGateway = 0;
+}
+
+static void OnHostSave(HWND dialog)
+{
+    TakeHostFields(dialog);
+    const char* folder = HostProfile.folder;
+    if (folder[0])
+        SaveProfile(folder);
+    OpenGatewayIfChecked(dialog);
+    HWND box = GetDlgItem(dialog, IDC_HOST_FOLDER);
+    if (folder[0] && SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                  reinterpret_cast<LPARAM>(folder)) == CB_ERR)
+        SendMessageA(box, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder));
+    InvalidateRect(box, nullptr, TRUE);
+    SetFocus(box);
+}
+
+static void OnHostDelete(HWND dialog)
+{
+    HWND box = GetDlgItem(dialog, IDC_HOST_FOLDER);
+    char folder[64];
+    GetDialogText(dialog, IDC_HOST_FOLDER, folder, HOST_TEXT_MAX);
+    LRESULT selected = CB_ERR;
+    if (folder[0]) {
+        ProfileWrite(folder, nullptr, nullptr);
+        LRESULT index = SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                     reinterpret_cast<LPARAM>(folder));
+        if (index != CB_ERR) {
+            SendMessageA(box, CB_DELETESTRING, index, 0);
+            selected = SendMessageA(box, CB_SETCURSEL, index, 0);
+        }
+    }
+    if (selected == CB_ERR)
+        SendMessageA(box, CB_SETCURSEL, 0, 0);
+    LoadFolderFromBox(dialog, FOLDER_EDITED);
+    InvalidateRect(box, nullptr, TRUE);
+    SetFocus(box);
+}
+
+static void OnHostCancel(HWND dialog)
+{
+    EndDialog(dialog, 0);
+    if (!FtpSession.loggedOn) {
+        FtpSession.hostName[0] = 0;
+        if (g_hwndMain) {
+            EnableWindow(MainControl(IDC_CONNECT), TRUE);
+            EnableWindow(MainControl(IDC_DISCONNECT), FALSE);
+        }
+    }
+}
+
+static void OnAnonymousClicked(HWND dialog)
+{
+    if (!IsChecked(dialog, IDC_HOST_ANONYMOUS))
+        return;
+    SetDlgItemTextA(dialog, IDC_HOST_USER, "anonymous");
+    SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, MailAddress());
+    SetFocus(GetDlgItem(dialog, IDC_HOST_ANONYMOUS));
+}
+
+INT_PTR CALLBACK WS_HostMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitHostDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            TakeHostFields(dialog);
+            OpenGatewayIfChecked(dialog);
+            EndDialog(dialog, 1);
+            return TRUE;
+        case IDC_HOST_SAVE:
+            OnHostSave(dialog);
+            return TRUE;
+        case IDCANCEL:
+            OnHostCancel(dialog);
+            return TRUE;
+        case IDC_HOST_DELETE:
+            OnHostDelete(dialog);
+            return TRUE;
+        case IDC_HOST_ANONYMOUS:
+            if (HIWORD(wParam) == BN_CLICKED)
+                OnAnonymousClicked(dialog);
+            return TRUE;
+        case IDC_HOST_FOLDER:
+            switch (HIWORD(wParam)) {
+            case CBN_EDITCHANGE:
+                LoadFolderFromBox(dialog, FOLDER_EDITED);
+                return TRUE;
+            case CBN_KILLFOCUS:
+                LoadFolderFromBox(dialog, FOLDER_LEFT);
+                return TRUE;
+            case CBN_SELCHANGE:
+                LoadFolderFromBox(dialog, FOLDER_SELECTED);
+                return TRUE;
+            }
+            break;
+        }
+        break;
+    case WM_CLOSE:
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return TRUE;
+    case WM_CTLCOLORLISTBOX:
+        SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
+        return reinterpret_cast<INT_PTR>(g_brushWhite ? g_brushWhite : GetStockObject(WHITE_BRUSH));
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
+    }
+    return FALSE;
+}
+
+static void InitGatewayDialog(HWND dialog)
+{
+    HostProfileRec& p = HostProfile;
+    const char* folder = p.folder;
+    SendDlgItemMessageA(dialog, IDC_HOST_NAME, EM_LIMITTEXT, HOST_TEXT_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_USER, EM_LIMITTEXT, USER_TEXT_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_PASSWORD, EM_LIMITTEXT, USER_TEXT_MAX, 0);
+    ProfileReadText(folder, "GATEHOST", "", p.gateHost, HOST_TEXT_MAX + 1);
+    SetDlgItemTextA(dialog, IDC_HOST_NAME, p.gateHost);
+    ProfileReadText(folder, "GATEUSERID", "", p.gateUser, USER_TEXT_MAX + 1);
+    SetDlgItemTextA(dialog, IDC_HOST_USER, p.gateUser);
+    char stored[USER_TEXT_MAX + 1];
+    if (ProfileReadText(folder, "GATEPASSWORD", "", stored, sizeof stored))
+        CopyTextCut(p.gatePassword, DecodePassword(p.gateUser, stored), USER_TEXT_MAX);
+    SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, p.gatePassword);
+    SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
+}
+
+static void OnGatewayOk(HWND dialog)
+{
+    HostProfileRec& p = HostProfile;
+    const char* folder = p.folder;
+    GetDialogText(dialog, IDC_HOST_NAME, p.gateHost, HOST_TEXT_MAX);
+    ProfileWrite(folder, "GATEHOST", p.gateHost);
+    GetDialogText(dialog, IDC_HOST_USER, p.gateUser, USER_TEXT_MAX);
+    ProfileWrite(folder, "GATEUSERID", p.gateUser);
+    GetDialogText(dialog, IDC_HOST_PASSWORD, p.gatePassword, USER_TEXT_MAX);
+    ProfileWrite(folder, "GATEPASSWORD",
+                 IsChecked(dialog, IDC_HOST_SAVEPWD) ? EncodePassword(p.gateUser, p.gatePassword) : nullptr);
+    EndDialog(dialog, 1);
+}
+
+INT_PTR CALLBACK WS_GateMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        InitGatewayDialog(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            OnGatewayOk(dialog);
+            return TRUE;
+        case IDCANCEL:
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        break;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case WM_CTLCOLORLISTBOX:
+        return reinterpret_cast<INT_PTR>(g_brushLightGrey ? g_brushLightGrey : GetStockObject(LTGRAY_BRUSH));
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
+    }
+    return FALSE;
+}

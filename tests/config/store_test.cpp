@@ -1,0 +1,265 @@
+// The registry store against Wine's real registry, and the password form.
+#include <gtest/gtest.h>
+
+#include <string.h>
+#include <string>
+#include <thread>
+
+#include "config/options.h"
+#include "config/store.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/registry_guard.h"
+
+namespace {
+
+struct PasswordCase {
+    const char* user;
+    const char* password;
+    const char* stored;
+};
+
+TEST(PasswordForm, EncodesAndDecodesTheStoredForm)
+{
+    static constexpr PasswordCase kCases[] = {
+        {"joe", "abc", "616365"},
+        {"Anonymous", "abc", "616365"},          // only the exact lower-case name is exempt
+        {"anonymous", "me@example.org", "me@example.org"},
+        {"joe", "", ""},
+        {"", "~~", "7E7F"},                      // position is added: 0x7E + 1
+        {"joe", "\xE9t\xE9", "E975EB"},          // bytes above 0x7F keep two digits
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(std::string(c.user) + "/" + c.password);
+        EXPECT_STREQ(EncodePassword(c.user, c.password), c.stored);
+        EXPECT_STREQ(DecodePassword(c.user, c.stored), c.password);
+    }
+}
+
+TEST(PasswordForm, EveryByteSurvivesAndTheBufferHolds)
+{
+    std::string printable, high;
+    for (int c = 0x20; c <= 0x7E; ++c)
+        printable += static_cast<char>(c);
+    for (int c = 0x80; c <= 0xFF; ++c)
+        high += static_cast<char>(c);
+    for (const std::string& pw : {printable.substr(0, 78), printable.substr(17, 78), high.substr(0, 78),
+                                   high.substr(50, 78), std::string("\x82\xA0\x82\xA2pass")}) {
+        std::string stored = EncodePassword("user", pw.c_str());
+        EXPECT_EQ(stored.size(), 2 * pw.size());
+        EXPECT_EQ(stored.find_first_not_of("0123456789ABCDEF"), std::string::npos) << stored;
+        EXPECT_EQ(DecodePassword("user", stored.c_str()), pw);
+    }
+    // Longer than the 160-byte form can hold: cut at 79 bytes, never overrun.
+    std::string huge(500, '\xFF');
+    EXPECT_EQ(strlen(EncodePassword("user", huge.c_str())), 158u);
+    EXPECT_LT(strlen(EncodePassword("anonymous", huge.c_str())), 160u);
+    EXPECT_LT(strlen(DecodePassword("user", huge.c_str())), 160u);
+}
+
+TEST(PasswordForm, FormsTheEncoderCannotWriteAreTakenInClear)
+{
+    // Odd length, characters that are not upper-case hex digits, and pairs that
+    // would decode to a zero byte: nothing is lost, nothing turns into garbage.
+    for (const char* stored : {"61636", "secret", "61z365", "6162ab", "00", "6101"})
+        EXPECT_STREQ(DecodePassword("joe", stored), stored);
+}
+
+struct StoreTest : ::testing::Test {
+    RegistryGuard registry;
+    HostProfileRec savedProfile = HostProfile;
+    ProgramOptionsRec savedOptions = ProgramOptions;
+    ~StoreTest() override
+    {
+        HostProfile = savedProfile;
+        ProgramOptions = savedOptions;
+    }
+};
+
+TEST_F(StoreTest, FirstStartGivesTheDefaultsWithoutCreatingTheKey)
+{
+    ProgramOptions.viewer[0] = 0;
+    ProgramOptions.bell = 0;
+    ProgramOptions.receiveUnique = 0;
+    ProgramOptions.verbose = 1;
+    lstrcpyA(HostProfile.user, "someone");
+    HostProfile.timeout = 5;
+    LoadOptions();
+    EXPECT_STREQ(ProgramOptions.viewer, "notepad");
+    EXPECT_STREQ(ProgramOptions.mailAddr, "");
+    EXPECT_STREQ(HostProfile.folder, "");
+    EXPECT_STREQ(HostProfile.user, "");
+    EXPECT_EQ(ProgramOptions.receiveUnique, 1);
+    EXPECT_EQ(ProgramOptions.bell, 1);
+    EXPECT_EQ(ProgramOptions.sendUnique, 0);
+    EXPECT_EQ(ProgramOptions.prompt, 0);
+    EXPECT_EQ(ProgramOptions.verbose, 0);
+    EXPECT_EQ(HostProfile.timeout, 65u);
+    EXPECT_EQ(HostProfile.retries, 0u);
+    EXPECT_EQ(HostProfile.ftpPort, 21u);
+    EXPECT_EQ(HostProfile.hostType, 6000u);
+    EXPECT_FALSE(RegKeyExists(""));
+
+    // Listing the folders is what first creates the key.
+    HWND combo = CreateWindowA("COMBOBOX", "", CBS_DROPDOWN | CBS_SORT, 0, 0, 100, 100, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    ASSERT_TRUE(combo);
+    HWND dialog = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetParent(combo, dialog);
+    SetWindowLongPtrA(combo, GWLP_ID, 105);
+    EnumProfiles(dialog);
+    EXPECT_TRUE(RegKeyExists(""));
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 0);
+    RegSetText("zeta", "HOST", "z");
+    RegSetText("alpha", "HOST", "a");
+    RegSetText("_config_", "FLAGS", "1");
+    EnumProfiles(dialog);
+    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);  // "_config_" is never a folder
+    char first[64];
+    SendMessageA(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
+    EXPECT_STREQ(first, "alpha");
+    DestroyWindow(dialog);
+}
+
+TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
+{
+    HostProfileRec& p = HostProfile;
+    lstrcpyA(p.host, "ftp.example.org");
+    lstrcpyA(p.user, "joe");
+    lstrcpyA(p.password, "abc");
+    lstrcpyA(p.initialDir, "/pub");
+    p.hostType = 6010;
+    p.timeout = 30;
+    p.retries = 2;
+    p.ftpPort = 2121;
+    p.savePassword = 1;
+    SaveProfile("work");
+
+    EXPECT_EQ(RegValueNames("work"),
+              (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PWD", "RETRIES", "TIMEOUT", "TYPE", "UID"}));
+    EXPECT_EQ(RegText("work", "PWD"), "616365");
+    EXPECT_EQ(RegText("work", "TYPE"), "6010");
+    EXPECT_EQ(RegText("work", "FTPPORT"), "2121");
+
+    char text[79];
+    EXPECT_EQ(ProfileReadText("work", "HOST", "dflt", text, 63), 1);
+    EXPECT_STREQ(text, "ftp.example.org");
+    EXPECT_EQ(ProfileReadNumber("work", "TIMEOUT", 65), 30u);
+    EXPECT_EQ(ProfileReadNumber("work", "RETRIES", 0), 2u);
+    EXPECT_EQ(ProfileReadText("work", "GATEHOST", "dflt", text, 63), 0);
+    EXPECT_STREQ(text, "dflt");
+    EXPECT_EQ(ProfileReadText("nosuch", "HOST", "nosuch", text, 63), 0);
+    EXPECT_STREQ(text, "nosuch");
+
+    // Without Save Password and without a directory those values go away.
+    p.savePassword = 0;
+    p.initialDir[0] = 0;
+    SaveProfile("work");
+    bool exists = true;
+    RegText("work", "PWD", &exists);
+    EXPECT_FALSE(exists);
+    RegText("work", "DIR", &exists);
+    EXPECT_FALSE(exists);
+
+    // "anonymous" keeps the address in clear; "Anonymous" is encoded.
+    lstrcpyA(p.user, "anonymous");
+    lstrcpyA(p.password, "me@x.org");
+    p.savePassword = 1;
+    SaveProfile("anon");
+    EXPECT_EQ(RegText("anon", "PWD"), "me@x.org");
+    lstrcpyA(p.user, "Anonymous");
+    SaveProfile("anon");
+    EXPECT_EQ(RegText("anon", "PWD"), EncodePassword("Anonymous", "me@x.org"));
+    EXPECT_NE(RegText("anon", "PWD"), "me@x.org");
+
+    ProfileWrite("work", nullptr, nullptr);
+    EXPECT_FALSE(RegKeyExists("work"));
+    EXPECT_TRUE(RegKeyExists("anon"));
+}
+
+TEST_F(StoreTest, ValuesThatDoNotFitReadAsTheDefault)
+{
+    std::string pw39(39, 'x'), pw40(40, 'x');
+    RegSetText("p", "PWD", EncodePassword("joe", pw39.c_str()));
+    char stored[79];
+    ASSERT_EQ(ProfileReadText("p", "PWD", "", stored, 79), 1);
+    EXPECT_EQ(std::string(DecodePassword("joe", stored)), pw39);
+    RegSetText("p", "PWD", EncodePassword("joe", pw40.c_str()));
+    EXPECT_EQ(ProfileReadText("p", "PWD", "", stored, 79), 0);
+    EXPECT_STREQ(stored, "");
+
+    // The host buffer holds 62 characters and the zero.
+    char host[63];
+    RegSetText("p", "HOST", std::string(62, 'h'));
+    EXPECT_EQ(ProfileReadText("p", "HOST", "p", host, sizeof host), 1);
+    EXPECT_EQ(strlen(host), 62u);
+    RegSetText("p", "HOST", std::string(63, 'h'));
+    EXPECT_EQ(ProfileReadText("p", "HOST", "p", host, sizeof host), 0);
+    EXPECT_STREQ(host, "p");
+}
+
+TEST_F(StoreTest, NumbersAreReadByTheirLeadingDigits)
+{
+    static constexpr struct {
+        const char* text;
+        DWORD value;
+    } kCases[] = {{"6003", 6003}, {"12abc", 12}, {"abc", 0}, {"", 0}, {"4294967295", 4294967295u}};
+    for (const auto& c : kCases) {
+        RegSetText("n", "TYPE", c.text);
+        EXPECT_EQ(ProfileReadNumber("n", "TYPE", 6000), c.value) << c.text;
+    }
+    EXPECT_EQ(ProfileReadNumber("n", "MISSING", 6000), 6000u);
+    EXPECT_EQ(ProfileReadNumber("nosuch", "TYPE", 6000), 6000u);
+}
+
+TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
+{
+    RegSetText("_config_", "SESSION", "work");
+    RegSetText("_config_", "MAILADDR", "me@x.org");
+    RegSetText("_config_", "VIEWER", "write");
+    RegSetText("_config_", "AUTOSTART", "1");
+    RegSetText("_config_", "FLAGS", "255");
+    RegSetText("_config_", "EXTRA", "by hand");
+    LoadOptions();
+    EXPECT_STREQ(HostProfile.folder, "work");
+    EXPECT_STREQ(ProgramOptions.mailAddr, "me@x.org");
+    EXPECT_STREQ(ProgramOptions.viewer, "write");
+    EXPECT_EQ(ProgramOptions.autoConnect, 1u);
+    for (LONG flag : {ProgramOptions.receiveUnique, ProgramOptions.sendUnique, ProgramOptions.bell,
+                      ProgramOptions.prompt, ProgramOptions.verbose})
+        EXPECT_EQ(flag, 1);
+
+    SaveOptions();
+    EXPECT_EQ(RegValueNames("_config_"),
+              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "SESSION", "VIEWER"}));
+    EXPECT_EQ(RegText("_config_", "FLAGS"), "31");
+    EXPECT_EQ(RegText("_config_", "VIEWER"), "write");
+
+    // Only flags that are exactly 1 count.
+    ProgramOptions.bell = 0;
+    ProgramOptions.prompt = 2;
+    ProgramOptions.autoConnect = 0;
+    SaveOptions();
+    EXPECT_EQ(RegText("_config_", "FLAGS"), "19");
+    EXPECT_EQ(RegText("_config_", "AUTOSTART"), "0");
+}
+
+TEST_F(StoreTest, FailedWriteShowsABoxAndDeletingNothingShowsNone)
+{
+    std::string text, title;
+    std::thread watch([&] { text = AnswerMessageBox(3000, &title); });
+    std::string folder(300, 'f');  // beyond what a key name may hold
+    ProfileWrite(folder.c_str(), "HOST", "h");
+    watch.join();
+    EXPECT_EQ(title, "TARN");
+    EXPECT_EQ(text.rfind("ERROR: Unable to create key in registry,\r\nSoftware\\Varnholt\\tarn\\fff", 0), 0u)
+        << text;
+
+    std::thread quiet([&] { text = AnswerMessageBox(1000); });
+    ProfileWrite("nosuch", "HOST", nullptr);
+    ProfileWrite("nosuch", nullptr, nullptr);
+    quiet.join();
+    EXPECT_EQ(text, "");
+    EXPECT_FALSE(RegKeyExists("nosuch"));
+}
+
+}  // namespace
