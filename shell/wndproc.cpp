@@ -8,7 +8,9 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/mainwin.h"
+#include "shell/localcmds.h"
 #include "shell/startup.h"
+#include "listing/locallist.h"
 
 static void ShowTransferType(HWND hwnd, int id)
 {
@@ -41,6 +43,34 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
     case IDC_EXIT:
     case IDM_DBG_EXIT:
         PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        break;
+    case IDC_LOCAL_GOTO:
+        LocalChangeDirectory();
+        break;
+    case IDC_LOCAL_DIRS:
+        if (HIWORD(wParam) == LBN_DBLCLK)
+            LocalChangeDirectory();
+        break;
+    case IDC_LOCAL_CREATE:
+        LocalCreateDirectory();
+        break;
+    case IDC_LOCAL_REMOVE:
+        LocalRemoveDirectories();
+        break;
+    case IDC_LOCAL_VIEW:
+        LocalViewFile();
+        break;
+    case IDC_LOCAL_RENAME:
+        LocalRenameFiles();
+        break;
+    case IDC_LOCAL_DELETE:
+        LocalDeleteFiles();
+        break;
+    case IDC_LOCAL_MASK:
+        if (HIWORD(wParam) == EN_KILLFOCUS && SendMessageA(reinterpret_cast<HWND>(lParam), EM_GETMODIFY, 0, 0))
+            FillLocalLists(hwnd);
+        else if (HIWORD(wParam) == EN_UPDATE)
+            SendMessageA(reinterpret_cast<HWND>(lParam), WM_SETFONT, 0, TRUE);
         break;
     default:
         DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);

@@ -25,3 +25,8 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get update -q
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
 fi
+# The Japanese user locale, for looking at the Japanese resources under Wine.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  command -v localedef >/dev/null || { apt-get update -q; DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends locales; }
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || true
+fi

@@ -1,0 +1,17 @@
+// The local pane's commands, run on the GUI thread.
+#pragma once
+#include <windows.h>
+
+void LocalChangeDirectory();
+void LocalCreateDirectory();
+void LocalRemoveDirectories();
+void LocalViewFile();
+void LocalRenameFiles();
+void LocalDeleteFiles();
+// Logs entry 157 with the system's text for the last error.
+void LogSystemReason();
+// Yes/No box before a deletion; true for Yes.
+bool ConfirmDelete(const char* name);
+// Starts the viewer on a file: "viewer file", with "." appended when the
+// file name has none. Returns the program's start result (>= 32 on success).
+UINT RunViewer(const char* viewer, const char* file, bool dotWhenNoExtension);
