@@ -8,6 +8,7 @@
 #include "shell/app.h"
 #include "shell/mainwin.h"
 #include "shell/startup.h"
+#include "shell/watchdog.h"
 
 static void ShowTransferType(HWND hwnd, int id)
 {
@@ -80,6 +81,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_TARN_STATUS_REFRESH:
         StatusShow();
+        return 0;
+    case WM_TARN_WATCHDOG:
+        WatchdogMessage(hwnd, wParam);
         return 0;
     default:
         break;
