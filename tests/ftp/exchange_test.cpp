@@ -202,6 +202,19 @@ TEST_F(Exchange, LongLinesAreCutAt4000Bytes)
     ExpectIdle();
 }
 
+TEST_F(Exchange, OverlongCommandsAreCutNotOverrun)
+{
+    Play({Hear(), Say("250 ok\r\n"), Hear(), Silent()});
+    std::string name(1000, 'n');
+    EXPECT_EQ(FtpCwd(s_, name.c_str()), 2);
+    std::string text(5000, 't');
+    EXPECT_EQ(SendLine(s_, text.c_str()), 4095);
+    closesocket(s_);
+    s_ = INVALID_SOCKET;
+    server_->WaitDone(3000);
+    EXPECT_EQ(server_->Heard(), (std::vector<std::string>{"CWD " + std::string(507, 'n'), std::string(4093, 't')}));
+}
+
 TEST_F(Exchange, ABareCrLfLineIsKeptAndLogged)
 {
     Play({Say("\r\n"), Silent()});
