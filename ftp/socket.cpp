@@ -1,9 +1,151 @@
-// Placeholder until the socket layer lands.
+// The socket primitives under every connection: open the control
+// connection, send a buffer whole, close a socket safely.
 #include "ftp/socket.h"
+
+#include <string.h>
+
+#include "config/options.h"
+#include "ftp/blocking.h"
+#include "ftp/session.h"
+#include "log/log.h"
+#include "shell/app.h"
+
+namespace {
+
+constexpr int kSendPiece = 1024;
+constexpr int kCloseRetries = 5;
+
+// closesocket, replaceable by tests that need a close that keeps failing.
+int (PASCAL* g_closeSocket)(SOCKET) = closesocket;
+
+}  // namespace
+
+void SetCloseSocketForTesting(int (PASCAL* fn)(SOCKET))
+{
+    g_closeSocket = fn ? fn : closesocket;
+}
+
+SOCKET ConnectTcp(const char* host, const char* service)
+{
+    if (!host)
+        host = "";
+    if (!service)
+        service = "ftp";
+    LogLine("  ");
+
+    sockaddr_in& server = FtpSession.serverAddr;
+    memset(&server, 0, sizeof server);
+    server.sin_family = AF_INET;
+
+    servent* entry = getservbyname(service, "tcp");
+    if (HostProfile.ftpPort != 21) {
+        LogMessage(66, static_cast<unsigned>(HostProfile.ftpPort));
+        server.sin_port = htons(static_cast<u_short>(HostProfile.ftpPort));
+    } else {
+        server.sin_port = entry ? static_cast<u_short>(entry->s_port) : htons(21);
+    }
+
+    hostent* he = gethostbyname(host);
+    if (he && he->h_addr_list && he->h_addr_list[0]) {
+        int n = he->h_length < 4 ? he->h_length : 4;
+        memcpy(&server.sin_addr, he->h_addr_list[0], n);
+    } else {
+        unsigned long address = inet_addr(host);
+        if (address == INADDR_NONE) {
+            LogMessage(68, host);
+            return INVALID_SOCKET;
+        }
+        server.sin_addr.s_addr = address;
+    }
+
+    protoent* protocol = getprotobyname("tcp");
+    int protocolNumber = protocol ? protocol->p_proto : 6;
+
+    SOCKET s = socket(AF_INET, SOCK_STREAM, protocolNumber);
+    if (s == INVALID_SOCKET) {
+        LogError("create socket", WSAGetLastError());
+        return INVALID_SOCKET;
+    }
+    LONG on = 1;
+    if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+        LogError("setsockopt", WSAGetLastError());
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+
+    LogMessage(70, inet_ntoa(server.sin_addr));
+    if (BlockingConnect(s, reinterpret_cast<const sockaddr*>(&server), sizeof server) == SOCKET_ERROR) {
+        LogError("connect", WSAGetLastError());
+        LogMessage(71, host, service, static_cast<unsigned>(ntohs(server.sin_port)));
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    LogMessage(73, inet_ntoa(server.sin_addr), static_cast<unsigned>(ntohs(server.sin_port)));
+    return s;
+}
+
+int SendAll(SOCKET s, const char* buffer, int length)
+{
+    if (length < 1)
+        return 0;
+    int remaining = length;
+    const char* p = buffer;
+    while (remaining > 0) {
+        int piece = remaining < kSendPiece ? remaining : kSendPiece;
+        int r = BlockingSend(s, p, piece, 0);
+        int error = r > 0 ? 0 : WSAGetLastError();  // before logging can touch it
+        if (g_debugMode) {
+            LogMessage(159, static_cast<unsigned>(s), static_cast<unsigned>(remaining - r), static_cast<unsigned>(r));
+            if (BlockingInProgress())
+                LogError("We're blocking on send()", 0);
+        }
+        if (r <= 0) {
+            LogError("send", error);
+            LogMessage(74, static_cast<unsigned>(s), static_cast<unsigned>(remaining), static_cast<unsigned>(r));
+            return r;
+        }
+        remaining -= r;
+        p += r;
+    }
+    return length;
+}
 
 SOCKET ReleaseSocket(SOCKET s)
 {
-    if (s != INVALID_SOCKET)
-        closesocket(s);
+    if (s == INVALID_SOCKET)
+        return INVALID_SOCKET;
+    if (BlockingInProgress()) {
+        LogMessage(39, static_cast<unsigned>(s));
+        CancelBlockingCall();
+        FtpSession.aborting = 1;
+    }
+    if (shutdown(s, 2) == SOCKET_ERROR) {
+        int error = WSAGetLastError();
+        if (error != WSAENOTCONN)
+            LogError("shutdown", error);
+    }
+    linger lingerOption;
+    lingerOption.l_onoff = 1;
+    lingerOption.l_linger = FtpSession.aborting ? 0 : 5;
+    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerOption), sizeof lingerOption);
+    // The blocking layer made the socket non-blocking; a linger only means
+    // "wait for the rest to go out" on a blocking socket.
+    u_long off = 0;
+    ioctlsocket(s, FIONBIO, &off);
+
+    if (g_closeSocket(s) == SOCKET_ERROR) {
+        int error = WSAGetLastError();
+        int retries = 0;
+        while (error == WSAEWOULDBLOCK && !FtpSession.aborting && retries < kCloseRetries) {
+            ++retries;
+            error = g_closeSocket(s) == SOCKET_ERROR ? WSAGetLastError() : 0;
+        }
+        if (error != 0) {
+            LogError("closesocket", error);
+            if (error == WSAEWOULDBLOCK && retries == kCloseRetries)
+                LogMessage(160, retries);
+        }
+    }
+    LogMessage(92, static_cast<unsigned>(s));
     return INVALID_SOCKET;
 }

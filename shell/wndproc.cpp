@@ -10,6 +10,7 @@
 #include "shell/mainwin.h"
 #include "shell/localcmds.h"
 #include "shell/startup.h"
+#include "shell/watchdog.h"
 #include "listing/locallist.h"
 
 static void ShowTransferType(HWND hwnd, int id)
@@ -117,6 +118,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return OnListTextRequest(lParam);
     case WM_TARN_STATUS_REFRESH:
         StatusShow();
+        return 0;
+    case WM_TARN_WATCHDOG:
+        WatchdogMessage(hwnd, wParam);
         return 0;
     default:
         break;

@@ -13,6 +13,8 @@ have xvfb-run || need+=(xvfb)
 have import || need+=(imagemagick)
 have xdpyinfo || need+=(x11-utils)
 have vsftpd || [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
+# The test servers' user account (tests/servers/servers).
+[ -x /usr/sbin/useradd ] && [ -x /usr/sbin/chpasswd ] || need+=(passwd)
 have python3 || need+=(python3)
 python3 -c 'import pyftpdlib' 2>/dev/null || [ -d /usr/lib/python3/dist-packages/pyftpdlib ] || need+=(python3-pyftpdlib)
 [ -d /usr/src/googletest ] || need+=(googletest)

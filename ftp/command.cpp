@@ -1,0 +1,279 @@
+// The command and reply exchange.
+#include "ftp/command.h"
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "config/options.h"
+#include "ftp/blocking.h"
+#include "ftp/reply.h"
+#include "ftp/session.h"
+#include "ftp/socket.h"
+#include "ftp/transfer.h"
+#include "listing/hosttypes.h"
+#include "log/log.h"
+#include "shell/watchdog.h"
+
+namespace {
+
+// The command count guards the control connection. The abort and close
+// procedures reset it to 0 under a running exchange, so leaving never takes
+// it below 0 (which would refuse every later command).
+void CountEnter()
+{
+    InterlockedIncrement(&FtpSession.commandCount);
+}
+
+void CountLeave()
+{
+    for (;;) {
+        LONG n = FtpSession.commandCount;
+        if (n <= 0 || InterlockedCompareExchange(&FtpSession.commandCount, n - 1, n) == n)
+            return;
+    }
+}
+
+bool IsLeadByte(unsigned char b)
+{
+    return IsDBCSLeadByte(b) != 0;
+}
+
+// ReadReplyLine, also telling whether the connection ended under it (the
+// last receive gave 0 bytes or failed).
+int ReadLine(SOCKET s, bool* ended)
+{
+    *ended = false;
+    if (s == INVALID_SOCKET)
+        return 0;
+    CountEnter();
+    StopWatchdog();
+    FtpSession.aborting = 0;
+    char* line = FtpSession.replyLine;
+    memset(line, 0, sizeof FtpSession.replyLine);
+    DWORD timeout = HostProfile.timeout;
+
+    ArmWatchdog(timeout);
+    int peeked = BlockingRecv(s, line, REPLY_PEEK, MSG_PEEK);
+    if (peeked == SOCKET_ERROR) {
+        LogError("socket recv (peek)", WSAGetLastError());
+        StopWatchdog();
+        CountLeave();
+        *ended = true;
+        return -1;
+    }
+
+    int total = 0;
+    int last = peeked;
+    bool firstPass = true;
+    bool closed = peeked == 0;
+    while (last >= 1) {
+        StopWatchdog();
+        int want;
+        int got;
+        if (firstPass) {
+            want = ReplyTakeCount(line, peeked, HostType == HOST_EXOS, IsLeadByte);
+            got = BlockingRecv(s, line, want, 0);
+            // The peek left bytes beyond the taken ones; the line ends here.
+            memset(line + (got > 0 ? got : 0), 0, REPLY_PEEK);
+        } else {
+            want = 1;
+            ArmWatchdog(timeout);
+            got = BlockingRecv(s, line + total, 1, 0);
+        }
+        LogMessage(120, static_cast<unsigned>(s), static_cast<unsigned>(last), static_cast<unsigned>(want),
+                   static_cast<unsigned>(got), got > 0 ? line + total : "");
+        if (got <= 0) {
+            closed = true;
+            break;
+        }
+        total += got;
+        if (line[total - 1] == '\n' || total >= REPLY_LINE_MAX)
+            break;
+        last = got;
+        firstPass = false;
+    }
+    *ended = closed;
+    StopWatchdog();
+    int code = ReplyCode(line);
+    if (FtpSession.aborting)
+        code = 421;
+    TrimReplyLine(line);
+    CountLeave();
+    return code;
+}
+
+int SendCommandV(SOCKET s, const char* format, va_list args)
+{
+    char command[COMMAND_MAX + 1];
+    int n = vsnprintf(command, sizeof command, format ? format : "", args);
+    if (n < 0)
+        command[0] = 0;
+    command[COMMAND_MAX] = 0;
+    FtpSession.lastReplyCode = 0;
+    LogLine(CommandEcho(command));
+    if (s == INVALID_SOCKET) {
+        LogLine(29u);
+        return 0;
+    }
+    // A failed send has been logged by SendAll; no reply is read for it.
+    if (SendLine(s, command) < 1)
+        return 0;
+    return GetReply(s);
+}
+
+const char* Text(const char* s)
+{
+    return s ? s : "";
+}
+
+}  // namespace
+
+int ReadReplyLine(SOCKET s)
+{
+    bool ended;
+    return ReadLine(s, &ended);
+}
+
+int SendCommand(SOCKET s, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = SendCommandV(s, format, args);
+    va_end(args);
+    return r;
+}
+
+int SendCommandCode(SOCKET s, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    SendCommandV(s, format, args);
+    va_end(args);
+    return FtpSession.lastReplyCode;
+}
+
+int SendLine(SOCKET s, const char* text)
+{
+    if (s == INVALID_SOCKET)
+        return -1;
+    if (FtpSession.commandCount != 0) {
+        LogLine(38u);
+        return -1;
+    }
+    CountEnter();
+    char* buffer = FtpSession.sendBuffer;
+    size_t n = strlen(Text(text));
+    if (n > sizeof FtpSession.sendBuffer - 3)
+        n = sizeof FtpSession.sendBuffer - 3;
+    memcpy(buffer, Text(text), n);
+    buffer[n] = '\r';
+    buffer[n + 1] = '\n';
+    buffer[n + 2] = 0;
+    int r = SendAll(s, buffer, static_cast<int>(n + 2));
+    CountLeave();
+    return r;
+}
+
+int GetReply(SOCKET s)
+{
+    if (s == INVALID_SOCKET)
+        return 0;
+    CountEnter();
+    bool first = true;
+    int result = 0;
+    for (;;) {
+        bool ended;
+        int c = ReadLine(s, &ended);
+        if (c == -1) {
+            result = -1;
+            break;
+        }
+        FtpSession.replyDepth++;
+        const char* line = FtpSession.replyLine;
+        bool more = ReplyLineContinues(c, line);
+        if (line[0])
+            LogLine(line);
+        if (FtpSession.aborting) {
+            // Cancelled (abort or time-out): the reply ends here, whatever
+            // line it was in, and counts as 421.
+            FtpSession.lastReplyCode = 421;
+            break;
+        }
+        if ((first || FtpSession.lastReplyCode == 0) && c >= 100 && c <= 599)
+            FtpSession.lastReplyCode = c;
+        more = more || (!first && FtpSession.lastReplyCode > 0 && c != FtpSession.lastReplyCode);
+        if (!more)
+            break;
+        if (ended) {
+            // The server closed the connection inside a multi-line reply:
+            // nothing more will come, so the reply cannot be completed.
+            LogError("socket recv", WSAEDISCON);
+            result = -1;
+            break;
+        }
+        first = false;
+    }
+    FtpSession.replyDepth = 0;
+    CountLeave();
+    if (result == -1)
+        return -1;
+    int code = FtpSession.lastReplyCode;
+    if (code == 550)
+        return 550;
+    if (code >= 100 && code <= 599)
+        return code / 100;
+    return 0;
+}
+
+int FtpCwd(SOCKET s, const char* directory)
+{
+    SendCommand(s, "CWD %s", Text(directory));
+    if (FtpSession.lastReplyCode == 500)
+        SendCommand(s, "XCWD %s", Text(directory));
+    return FtpSession.lastReplyCode / 100;
+}
+
+int FtpPwd(SOCKET s)
+{
+    SendCommand(s, "PWD");
+    if (FtpSession.lastReplyCode == 500)
+        SendCommand(s, "XPWD");
+    return FtpSession.lastReplyCode / 100;
+}
+
+int FtpMkd(SOCKET s, const char* directory)
+{
+    SendCommand(s, "MKD %s", Text(directory));
+    if (FtpSession.lastReplyCode == 500)
+        SendCommand(s, "XMKD %s", Text(directory));
+    return FtpSession.lastReplyCode == 550 ? 550 : FtpSession.lastReplyCode / 100;
+}
+
+int FtpRmd(SOCKET s, const char* directory)
+{
+    if (HostType == HOST_MVS) {
+        SendCommand(s, "DELE %s", Text(directory));
+        return FtpSession.lastReplyCode / 100;
+    }
+    SendCommand(s, "RMD %s", Text(directory));
+    if (FtpSession.lastReplyCode == 500)
+        SendCommand(s, "XRMD %s", Text(directory));
+    return FtpSession.lastReplyCode / 100;
+}
+
+int FtpDele(SOCKET s, const char* name)
+{
+    SendCommand(s, "DELE %s", Text(name));
+    return FtpSession.lastReplyCode / 100;
+}
+
+int FtpQuote(SOCKET s, const char* text)
+{
+    text = Text(text);
+    if (strncmp(text, "LIST", 4) == 0 || strncmp(text, "NLST", 4) == 0)
+        RetrieveListing(s, text);
+    else
+        SendCommand(s, "%s", text);
+    return FtpSession.lastReplyCode / 100;
+}

@@ -1,0 +1,33 @@
+// The command and reply exchange on the control connection, and the small
+// command operations built on it.
+//
+// Results: the reply class (code / 100), 550 itself for a reply 550, 0 when
+// nothing was sent or the reply had no code, -1 when the reply could not be
+// read; a reply read while the aborting flag is set counts as 421.
+#pragma once
+#include <winsock.h>
+
+// Formats a command (printf rules, at most 511 characters), echoes it to the
+// status log ("PASS xxxxxx" for a password), sends it and reads the reply.
+int SendCommand(SOCKET s, const char* format, ...);
+// As SendCommand, but returns the full reply code afterwards.
+int SendCommandCode(SOCKET s, const char* format, ...);
+// Sends one command line with CR LF: the result of SendAll, or -1 when the
+// socket is invalid or a command is already in progress (entry 38).
+int SendLine(SOCKET s, const char* text);
+// Reads one whole reply, single- or multi-line, logging every line.
+int GetReply(SOCKET s);
+// Reads one reply line (at most 4000 bytes) into FtpSession.replyLine, under
+// the time-out watchdog. Returns its code; 421 when the aborting flag is set
+// at its end; 0 for an invalid socket or a line without a code; -1 when the
+// first receive fails.
+int ReadReplyLine(SOCKET s);
+
+int FtpCwd(SOCKET s, const char* directory);
+int FtpPwd(SOCKET s);
+int FtpMkd(SOCKET s, const char* directory);
+int FtpRmd(SOCKET s, const char* directory);
+int FtpDele(SOCKET s, const char* name);
+// A command typed by the user, sent unchanged; LIST and NLST go through
+// RetrieveListing so that their data connection is served.
+int FtpQuote(SOCKET s, const char* text);

@@ -1,0 +1,80 @@
+#include "ftp/reply.h"
+
+#include <string.h>
+
+int ReplyCode(const char* line)
+{
+    if (!line)
+        return 0;
+    char head[4] = {};
+    for (int i = 0; i < 3 && line[i]; ++i)
+        head[i] = line[i];
+    const char* p = head;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-')
+        negative = *p++ == '-';
+    int value = 0;
+    while (*p >= '0' && *p <= '9')
+        value = value * 10 + (*p++ - '0');
+    // "-1" would read as the failure result of the line reader.
+    return negative ? 0 : value;
+}
+
+bool ReplyLineContinues(int code, const char* line)
+{
+    if ((code >= 1 && code <= 99) || code >= 600)
+        return true;
+    return line && line[0] && line[1] && line[2] && line[3] == '-';
+}
+
+// Length in bytes of the character at p (of at most `left` bytes).
+static int CharLength(const char* p, int left, bool (*isLeadByte)(unsigned char))
+{
+    if (left >= 2 && isLeadByte && isLeadByte(static_cast<unsigned char>(*p)))
+        return 2;
+    return 1;
+}
+
+int ReplyTakeCount(const char* peek, int count, bool exos, bool (*isLeadByte)(unsigned char))
+{
+    if (count <= 0)
+        return 0;
+    if (peek[0] == 0)
+        return 1;
+    int take = count;
+    for (int i = 0; i < count; i += CharLength(peek + i, count - i, isLeadByte)) {
+        if (peek[i] == '\n') {
+            take = i + 1;
+            break;
+        }
+    }
+    if (exos && take > 80) {
+        for (int i = 0; i < take; i += CharLength(peek + i, take - i, isLeadByte)) {
+            if (peek[i] == '\r') {
+                int next = i + 1;
+                if (next < take)
+                    next += CharLength(peek + next, take - next, isLeadByte);
+                take = next;
+                break;
+            }
+        }
+    }
+    return take;
+}
+
+int TrimReplyLine(char* line)
+{
+    int n = static_cast<int>(strlen(line));
+    while (n > 2 && (line[n - 1] == '\n' || line[n - 1] == '\r' || line[n - 1] == ' '))
+        line[--n] = 0;
+    return n;
+}
+
+const char* CommandEcho(const char* command)
+{
+    if (command && strncmp(command, "PASS ", 5) == 0)
+        return "PASS xxxxxx";
+    return command ? command : "";
+}

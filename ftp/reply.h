@@ -1,0 +1,36 @@
+// The rules of the reply exchange that need neither a network nor a window:
+// reply codes, the multi-line rule, how much of a peeked line to take,
+// trimming, and the echo of a command.
+#pragma once
+
+enum {
+    REPLY_LINE_MAX = 4000,   // bytes of one reply line; the rest forms the next line
+    REPLY_PEEK = 82,         // bytes of the first look at a line
+    COMMAND_MAX = 511,       // characters of one formatted command
+};
+
+// The code of a reply line: its first three characters read as a decimal
+// number (leading blanks and one sign skipped, then digits); 0 when there
+// is no digit. A negative value is no code either and gives 0.
+int ReplyCode(const char* line);
+
+// Whether a line read with this code (and this text) is followed by another
+// line of the same reply: codes 1 to 99 and from 600 on, or "-" as the
+// fourth character.
+bool ReplyLineContinues(int code, const char* line);
+
+// How many of the `count` peeked bytes the first receive of a line takes:
+// the characters up to and including the first LF, or all of them without
+// one; 1 when the first byte is NUL. For the EXOS host type, when more than
+// 80 bytes would be taken and a CR comes first, only the characters up to
+// the CR and the one character after it. `isLeadByte` says whether a byte
+// begins a double-byte character of the user's code page (0: single-byte).
+int ReplyTakeCount(const char* peek, int count, bool exos, bool (*isLeadByte)(unsigned char));
+
+// Removes LF, CR and blanks from the end while the line is longer than two
+// characters (so a bare CR LF stays). Returns the new length.
+int TrimReplyLine(char* line);
+
+// The text that the status log shows for a command: "PASS xxxxxx" for a
+// command that begins with "PASS ", else the command itself.
+const char* CommandEcho(const char* command);

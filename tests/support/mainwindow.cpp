@@ -1,0 +1,70 @@
+#include "tests/support/mainwindow.h"
+
+#include <atomic>
+#include <thread>
+
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/startup.h"
+#include "tests/support/testlog.h"
+
+HWND OpenMainWindow()
+{
+    EnsureWinsock();
+    BusyLockInit();
+    int exitCode = 0;
+    HWND hwnd = CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode);
+    PumpMessagesFor(20);
+    return hwnd;
+}
+
+void CloseMainWindow()
+{
+    if (g_hwndMain)
+        SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message != WM_QUIT)
+            DispatchMessageA(&msg);
+    }
+    UnregisterClasses();
+    g_hwndMain = nullptr;
+}
+
+void PumpMessagesFor(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (GetTickCount() - start < ms);
+}
+
+void RunOnWorker(const std::function<void()>& work)
+{
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        work();
+        done = true;
+        // Wakes the GUI thread's wait at once.
+        PostThreadMessageA(g_guiThreadId, WM_NULL, 0, 0);
+    });
+    while (!done) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (!done)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    worker.join();
+}

@@ -1,0 +1,203 @@
+#include "tests/support/scriptserver.h"
+
+#include "config/options.h"
+#include "ftp/socket.h"
+#include "tests/support/servers.h"
+#include "tests/support/testlog.h"
+
+namespace {
+
+constexpr DWORD kStepLimitMs = 20000;  // no script waits longer for its client
+
+std::atomic<int> g_nextPort{0};
+
+}  // namespace
+
+ScriptStep Say(const std::string& bytes) { return {ScriptStep::SEND, bytes, 0}; }
+ScriptStep Hear() { return {ScriptStep::HEAR, "", 0}; }
+ScriptStep Pause(int ms) { return {ScriptStep::PAUSE, "", ms}; }
+ScriptStep Drop() { return {ScriptStep::DROP, "", 0}; }
+ScriptStep Silent() { return {ScriptStep::SILENT, "", 0}; }
+ScriptStep NextClient() { return {ScriptStep::NEXT_CLIENT, "", 0}; }
+
+ScriptServer::ScriptServer(std::vector<ScriptStep> steps) : steps_(std::move(steps))
+{
+    EnsureWinsock();
+    // Ports rotate through the range so that one still in TIME_WAIT from an
+    // earlier test is not needed again soon.
+    for (int attempt = 0; attempt < SCRIPT_PORT_COUNT && listener_ == INVALID_SOCKET; ++attempt) {
+        int offset = SCRIPT_PORT_FIRST + (g_nextPort++ % SCRIPT_PORT_COUNT);
+        SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+        if (s == INVALID_SOCKET)
+            break;
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<u_short>(PortBase() + offset));
+        address.sin_addr.s_addr = inet_addr("127.0.0.1");
+        if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(s, 4) == 0) {
+            listener_ = s;
+            port_ = static_cast<unsigned short>(PortBase() + offset);
+        } else {
+            closesocket(s);
+        }
+    }
+    if (listener_ != INVALID_SOCKET)
+        thread_ = std::thread(&ScriptServer::Run, this);
+    else
+        done_ = true;
+}
+
+ScriptServer::~ScriptServer()
+{
+    Stop();
+}
+
+void ScriptServer::Stop()
+{
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (client_ != INVALID_SOCKET)
+        closesocket(client_);
+    if (listener_ != INVALID_SOCKET)
+        closesocket(listener_);
+    client_ = listener_ = INVALID_SOCKET;
+}
+
+std::vector<std::string> ScriptServer::Heard()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return heard_;
+}
+
+bool ScriptServer::WaitDone(DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!done_) {
+        if (GetTickCount() - start >= ms)
+            return false;
+        Sleep(5);
+    }
+    return true;
+}
+
+void ScriptServer::Record(const std::string& line)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    heard_.push_back(line);
+}
+
+bool ScriptServer::WaitReadable(SOCKET s, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!stop_) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(s, &set);
+        timeval slice = {0, 20000};
+        int n = select(0, &set, nullptr, nullptr, &slice);
+        if (n != 0)
+            return n > 0;
+        if (GetTickCount() - start >= ms)
+            return false;
+    }
+    return false;
+}
+
+bool ScriptServer::AcceptClient()
+{
+    if (client_ != INVALID_SOCKET) {
+        closesocket(client_);
+        client_ = INVALID_SOCKET;
+    }
+    pending_.clear();
+    if (!WaitReadable(listener_, kStepLimitMs))
+        return false;
+    client_ = accept(listener_, nullptr, nullptr);
+    return client_ != INVALID_SOCKET;
+}
+
+// One line up to LF; false when the client closed first or time ran out.
+bool ScriptServer::ReadLine(std::string* line)
+{
+    line->clear();
+    for (;;) {
+        size_t end = pending_.find('\n');
+        if (end != std::string::npos) {
+            line->assign(pending_, 0, end);
+            pending_.erase(0, end + 1);
+            break;
+        }
+        if (!WaitReadable(client_, kStepLimitMs))
+            return false;
+        char buffer[4096];
+        int n = recv(client_, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        pending_.append(buffer, n);
+    }
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return true;
+}
+
+void ScriptServer::Run()
+{
+    if (AcceptClient()) {
+        for (const ScriptStep& step : steps_) {
+            if (stop_)
+                break;
+            bool ok = true;
+            switch (step.kind) {
+            case ScriptStep::SEND: {
+                const char* p = step.bytes.data();
+                int left = static_cast<int>(step.bytes.size());
+                while (ok && left > 0) {
+                    int n = send(client_, p, left, 0);
+                    ok = n > 0;
+                    p += n;
+                    left -= n;
+                }
+                break;
+            }
+            case ScriptStep::HEAR: {
+                std::string line;
+                ok = ReadLine(&line);
+                if (ok)
+                    Record(line);
+                break;
+            }
+            case ScriptStep::PAUSE:
+                for (int waited = 0; waited < step.ms && !stop_; waited += 10)
+                    Sleep(10);
+                break;
+            case ScriptStep::DROP:
+                closesocket(client_);
+                client_ = INVALID_SOCKET;
+                break;
+            case ScriptStep::SILENT: {
+                std::string line;
+                while (!stop_ && ReadLine(&line))
+                    Record(line);
+                break;
+            }
+            case ScriptStep::NEXT_CLIENT:
+                ok = AcceptClient();
+                break;
+            }
+            if (!ok)
+                break;
+        }
+    }
+    done_ = true;
+    // Keep the connection open until the test stops the server, so that the
+    // client sees silence rather than a close it did not ask for.
+    while (!stop_ && client_ != INVALID_SOCKET)
+        Sleep(10);
+}
+
+SOCKET ConnectToScript(const ScriptServer& server)
+{
+    HostProfile.ftpPort = server.Port();
+    return ConnectTcp("127.0.0.1", "ftp");
+}

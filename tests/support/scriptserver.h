@@ -1,0 +1,72 @@
+// A small FTP server of the tests' own that plays a fixed script on a
+// thread of the test program: for the replies no real server gives (odd
+// codes, fragments, over-long lines, silence, a dropped connection).
+#pragma once
+#include <winsock.h>
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct ScriptStep {
+    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT } kind;
+    std::string bytes;
+    int ms;
+};
+
+// Sends the bytes exactly as given (add "\r\n" yourself).
+ScriptStep Say(const std::string& bytes);
+// Reads one command line from the client (up to LF) and records it.
+ScriptStep Hear();
+ScriptStep Pause(int ms);
+// Closes the connection.
+ScriptStep Drop();
+// Says nothing; records what the client sends until it closes the
+// connection or the server is stopped.
+ScriptStep Silent();
+// Closes the connection and accepts the next client.
+ScriptStep NextClient();
+
+class ScriptServer {
+public:
+    // Listens on a loopback port of the test range, accepts one client and
+    // plays the steps.
+    explicit ScriptServer(std::vector<ScriptStep> steps);
+    ~ScriptServer();
+    ScriptServer(const ScriptServer&) = delete;
+    ScriptServer& operator=(const ScriptServer&) = delete;
+
+    unsigned short Port() const { return port_; }
+    bool Listening() const { return listener_ != INVALID_SOCKET; }
+    // Command lines received so far, without their CR LF.
+    std::vector<std::string> Heard();
+    // Waits until the script has been played (or `ms` passed).
+    bool WaitDone(DWORD ms);
+    // Ends the script, closes every socket and joins the thread.
+    void Stop();
+
+private:
+    void Run();
+    bool AcceptClient();
+    bool WaitReadable(SOCKET s, DWORD ms);
+    bool ReadLine(std::string* line);
+    void Record(const std::string& line);
+
+    std::vector<ScriptStep> steps_;
+    SOCKET listener_ = INVALID_SOCKET;
+    SOCKET client_ = INVALID_SOCKET;
+    unsigned short port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::vector<std::string> heard_;
+    std::string pending_;      // bytes received beyond the last line
+    std::thread thread_;
+};
+
+// Connects the control socket of the exchange to a scripted server the way
+// the program does (through ConnectTcp, with FTPPORT set to its port).
+SOCKET ConnectToScript(const ScriptServer& server);
