@@ -1,7 +1,19 @@
 // Placeholder until the data transfers land.
 #include "ftp/transfer.h"
 
-int RetrieveListing(SOCKET, const char*)
+#include <io.h>
+
+void SetTransferType(SOCKET, char) {}
+SOCKET OpenDataListener(SOCKET) { return INVALID_SOCKET; }
+int RetrieveFile(SOCKET, const char*, const char*, const char*, char) { return 0; }
+int ReceiveToFile(SOCKET, const char*, const char*) { return 0; }
+int RetrieveListing(SOCKET, const char*) { return 0; }
+int StoreFile(SOCKET, const char*, const char*, char) { return 0; }
+int SendFromFile(SOCKET, const char*) { return 0; }
+
+void CloseTransferFile(int* handle)
 {
-    return 0;
+    if (*handle != -1)
+        _close(*handle);
+    *handle = -1;
 }

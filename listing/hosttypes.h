@@ -31,3 +31,9 @@ DWORD HostTypeFromHelp(const std::wstring& text);
 DWORD HostTypeFromSyst(const std::wstring& text);
 // Sets the flags of the commands a HELP line lists.
 void ScanHelpLine(const std::wstring& text, CommandSupport* support);
+
+#include <winsock.h>
+// Works out the host type of a freshly logged-on server (when Auto Detect)
+// and the commands it offers, from its HELP and SYST replies; sets the remote
+// Create, Remove, Rename and Delete buttons by them.
+void DetectHostType(SOCKET control);
