@@ -3,6 +3,8 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 
+char RemoteCurrentDir[181];
+
 int DoDirList(HWND)
 {
     SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_RESETCONTENT, 0, 0);
