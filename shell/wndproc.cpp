@@ -81,6 +81,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_STATUS_REFRESH:
         StatusShow();
         return 0;
+    case WM_TARN_CALL:
+        return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
     default:
         break;
     }
