@@ -99,6 +99,11 @@ int ParseListingFile(const char* path)
         LogLine(25);
         return -1;
     }
+    NameBatchRec dirs, files;
+    BatchStart(&dirs, MainControl(IDC_REMOTE_DIRS), &g_dirWidest);
+    BatchStart(&files, MainControl(IDC_REMOTE_FILES), &g_fileWidest);
+    g_dirBatch = &dirs;
+    g_fileBatch = &files;
     RuleState state = {&HostType, false, TextCodePage};
     const RuleSink sink = {nullptr, SinkDir, SinkFile, SinkLog};
     std::vector<char> buffer(64 * 1024);
@@ -132,6 +137,9 @@ int ParseListingFile(const char* path)
     if (length > 0)
         HandlePiece(piece, length, state, sink);
     fclose(file);
+    g_dirBatch = g_fileBatch = nullptr;
+    BatchEnd(&dirs);
+    BatchEnd(&files);
     return 0;
 }
 
@@ -152,19 +160,6 @@ static void ShowRemoteDir()
     lstrcpyA(RemoteCurrentDir, directory);
     std::string label = RemoteDirLabel(RemoteCurrentDir, HostType, TextCodePage);
     SetDlgItemTextA(g_hwndMain, IDC_REMOTE_DIR_TEXT, label.c_str());
-}
-
-static void FillFromListing()
-{
-    NameBatchRec dirs, files;
-    BatchStart(&dirs, MainControl(IDC_REMOTE_DIRS), &g_dirWidest);
-    BatchStart(&files, MainControl(IDC_REMOTE_FILES), &g_fileWidest);
-    g_dirBatch = &dirs;
-    g_fileBatch = &files;
-    ParseListingFile(ListingTempFile);
-    g_dirBatch = g_fileBatch = nullptr;
-    BatchEnd(&dirs);
-    BatchEnd(&files);
 }
 
 int DoDirList(HWND)
@@ -188,7 +183,7 @@ int DoDirList(HWND)
         if (result != 2)
             LogMessage(26, result);
         else
-            FillFromListing();
+            ParseListingFile(ListingTempFile);
     }
     // The dispatch lists again when the mask edit loses the focus with its
     // modified mark set; the mask just used is not new.

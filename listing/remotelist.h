@@ -20,8 +20,9 @@ void AddRemoteDir(const char* name);
 void AddRemoteFile(const char* name);
 // Reads a listing file (511-byte pieces up to a line feed, a carriage return
 // before a line feed dropped) and hands each line to the rule of the current
-// HostType, which adds the names. Returns 0, or -1 after logging entry 25
-// when the file cannot be opened.
+// HostType, which adds the names to the remote lists (in batches: the lists
+// are complete when it returns). Returns 0, or -1 after logging entry 25 when
+// the file cannot be opened.
 int ParseListingFile(const char* path);
 // The listing command for a mask: "LIST", or "LIST " and the mask.
 void ListCommand(const char* mask, char out[128]);
