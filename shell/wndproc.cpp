@@ -196,6 +196,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_WATCHDOG:
         WatchdogMessage(hwnd, wParam);
         return 0;
+    case WM_TARN_CALL:
+        return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
     default:
         break;
     }
