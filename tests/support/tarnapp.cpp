@@ -125,7 +125,8 @@ bool TarnApp::Start(const std::string& name, const std::string& arguments, DWORD
     const char* bin = getenv("TARN_BINARY_DIR");
     if (!bin)
         return false;
-    dir = TempDirectory(name);
+    if (dir.empty())
+        dir = TempDirectory(name);
     std::string exe = std::string("Z:") + bin + "/tarn.exe";
     for (char& c : exe)
         if (c == '/')

@@ -24,9 +24,10 @@ struct TarnApp {
     // Ends the process if it still runs and removes its directory.
     ~TarnApp();
 
-    // Starts tarn.exe with the arguments in a fresh directory named after
-    // `name` below the temporary directory, and waits for its main window and
-    // its first log lines. False when it did not come up.
+    // Starts tarn.exe with the arguments in dir, or when dir is empty in a
+    // fresh directory named after `name` below the temporary directory, and
+    // waits for its main window and its first log lines. False when it did
+    // not come up.
     bool Start(const std::string& name, const std::string& arguments = "", DWORD ms = 30000);
     // Exit code once the process has ended within ms; -1000 while it runs.
     long WaitExit(DWORD ms = 20000);
