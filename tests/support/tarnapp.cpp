@@ -200,6 +200,16 @@ bool TarnApp::Visible(int id) const
     return IsWindowVisible(Control(id)) != 0;
 }
 
+bool TarnApp::Checked(int id) const
+{
+    return SendMessageA(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TarnApp::DebugCommand(int id) const
+{
+    PostMessageA(DebugWindow(), WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
 void TarnApp::Click(int id) const
 {
     PostMessageA(Control(id), BM_CLICK, 0, 0);

@@ -42,6 +42,7 @@ struct TarnApp {
     std::string Title() const;
     bool Enabled(int id) const;
     bool Visible(int id) const;
+    bool Checked(int id) const;
 
     // A posted click on a button (BM_CLICK), as the mouse would make it.
     void Click(int id) const;
@@ -51,6 +52,8 @@ struct TarnApp {
     void Type(int id, const std::string& text) const;
     // Posts the Enter key to a control of the main window.
     void PressEnter(int id) const;
+    // Posts a menu command to the debug window.
+    void DebugCommand(int id) const;
 
     // Items of a list box of the main window, top to bottom.
     std::vector<std::string> Items(int listId) const;
