@@ -19,18 +19,17 @@
 char RemoteCurrentDir[181];
 
 static int g_dirWidest, g_fileWidest;
-// Set while DoDirList fills the lists; AddRemoteDir and AddRemoteFile add
-// straight to the lists otherwise.
+// Set while ParseListingFile fills the lists; AddRemoteDir and AddRemoteFile
+// add straight to the lists otherwise.
 static NameBatchRec* g_dirBatch;
 static NameBatchRec* g_fileBatch;
 
-// The network steps of a listing: the current directory (FtpPwd, which leaves
-// the reply in FtpSession.replyLine and returns its class), host-type
-// detection (DetectHostType) and the transfer of the listing into
-// ListingTempFile (RetrieveListing, which returns the class of the final
-// reply). They belong to the control and data connections; until those are
-// linked in here, no directory is named and a logged-on listing reads
-// whatever ListingTempFile holds.
+// Stand-ins for the network steps of a listing, which belong to the control
+// and data connections: FtpPwd (leaves the reply in FtpSession.replyLine and
+// returns its class), DetectHostType, and RetrieveListing (writes the listing
+// into ListingTempFile and returns the class of the final reply). Each is
+// called where the real step goes; meanwhile no directory is named and a
+// logged-on listing reads whatever ListingTempFile holds.
 static int AskCurrentDir() { return 0; }
 static void DetectHostTypeOnce() {}
 static int FetchListing(const char* /*command*/) { return 2; }
