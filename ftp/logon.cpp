@@ -77,7 +77,10 @@ SOCKET FtpLogon(const char* host)
         r = GetReply(s);
     }
     if (r != 2) {
-        LogMessage(72, FtpSession.replyLine, static_cast<unsigned>(FtpSession.lastReplyCode));
+        // A wait cancelled by the time-out or an abort counts as 421, also
+        // when it was cancelled before the first byte came.
+        LONG code = FtpSession.aborting ? 421 : FtpSession.lastReplyCode;
+        LogMessage(72, FtpSession.replyLine, static_cast<unsigned>(code));
         InterlockedDecrement(&FtpSession.commandCount);
         return FailLogon(s, 0, true);
     }

@@ -5,7 +5,7 @@
 // Remote UNIX and PC paths: when the path has n characters or more, "..."
 // and its tail from the first "/" or "\" that leaves at most n characters.
 std::wstring ShortenPathWide(const std::wstring& text, size_t n);
-// VMS specifications (device, colon, bracketed directory): the device, the
+// VMS directory names (device, colon, bracketed directory): the device, the
 // colon and the bracket, "...", then the tail from a "." that leaves at most
 // n characters.
 std::wstring ShortenVmsPathWide(const std::wstring& text, size_t n);

@@ -21,8 +21,8 @@
 char RemoteCurrentDir[181];
 
 static int g_dirWidest, g_fileWidest;
-// Set while DoDirList fills the lists; AddRemoteDir and AddRemoteFile add
-// straight to the lists otherwise.
+// Set while ParseListingFile fills the lists; AddRemoteDir and AddRemoteFile
+// add straight to the lists otherwise.
 static NameBatchRec* g_dirBatch;
 static NameBatchRec* g_fileBatch;
 

@@ -16,6 +16,12 @@ std::string WinePath(const std::string& unixPath)
 std::string SharedListingsDir()
 {
     const char* source = getenv("TARN_SOURCE_DIR");
-    std::string base = source && *source ? source : "/work/wt-listing";
+    std::string base = source && *source ? source : "";
+    if (base.empty()) {
+        // Outside CTest: the source tree this file was compiled from.
+        base = __FILE__;
+        for (int up = 0; up < 3; ++up)
+            base = base.substr(0, base.find_last_of("/\\"));
+    }
     return WinePath(base + "/../shared/listings");
 }
