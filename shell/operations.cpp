@@ -540,6 +540,8 @@ void AbortOperation(HWND main)
         FtpSession.lastReplyCode = 0;
     } else {
         LogMessage(11);
+        // The stopped operation can no longer turn Abort off as it ends.
+        EnableControl(IDC_ABORT, false);
         if (sendWasOpen)
             RefreshRemote();
     }
