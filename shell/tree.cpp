@@ -47,6 +47,22 @@ bool IsWalkable(const char* name)
     return name[0] && strcmp(name, "..") != 0 && strcmp(name, ".") != 0 && !(name[0] == '[' && name[1] == '-');
 }
 
+// A directory name from the server is made and entered here only when it
+// names a directory of this one: a name with a separator or a drive, of dots
+// alone, or of a device would lead elsewhere, and is refused in the log. The
+// name is not made unique: an existing directory is filled.
+bool PlainDirectoryName(const char* name)
+{
+    wchar_t wide[256];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 256) > 0) {
+        std::wstring checked = wide;
+        if (SafeLocalName(&checked) == 0)
+            return true;
+    }
+    LogMessage(164, name);
+    return false;
+}
+
 // Re-reads the remote side after a CWD; the listing's receive is no file.
 void RefreshRemoteAfterCwd()
 {
@@ -145,9 +161,7 @@ void TreeLevel(bool send)
                 LogMessage(104, name);
             }
         } else {
-            // A hostile server's name must not lead out of the chosen directory.
-            char local[256], fallback[256];
-            if (!MakeSafeLocalName(name, local, fallback) || strcmp(local, name) != 0)
+            if (!PlainDirectoryName(name))
                 continue;
             if (CreateDirectoryA(name, nullptr)) {
                 LogMessage(109, name);
