@@ -7,6 +7,7 @@
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/bytecount.h"
 #include "shell/mainwin.h"
 #include "shell/localcmds.h"
 #include "shell/startup.h"
@@ -121,6 +122,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TARN_WATCHDOG:
         WatchdogMessage(hwnd, wParam);
+        return 0;
+    case WM_TARN_BYTE_COUNT:
+        OnByteCountMessage(wParam);
         return 0;
     default:
         break;
