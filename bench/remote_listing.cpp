@@ -13,8 +13,12 @@
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 
+#include "config/options.h"
+#include "ftp/logon.h"
+#include "ftp/session.h"
 #include "listing/hosttypes.h"
 #include "listing/remotelist.h"
 #include "resources/resource.h"
@@ -98,12 +102,57 @@ static std::string MakeListing()
     return path;
 }
 
+static DWORD WINAPI ConnectOnWorker(void*)
+{
+    FtpSession.controlSocket = FtpConnect("127.0.0.1");
+    return 0;
+}
+
+static DWORD WINAPI ListOnWorker(void*)
+{
+    DoDirList(g_hwndMain);
+    return 0;
+}
+
+// The whole remote listing as the program makes it: logged on anonymously to
+// the server on loopback port, DoDirList (PWD, LIST into ListingTempFile, the
+// lists filled) on a worker. Detection runs in a first listing, untimed.
+static int ListFromServer(int port)
+{
+    static WSADATA data;
+    WSAStartup(0x0101, &data);
+    HostProfile.ftpPort = static_cast<DWORD>(port);
+    lstrcpyA(FtpSession.userName, "anonymous");
+    lstrcpyA(FtpSession.password, "bench@example.org");
+    OnWorker(ConnectOnWorker, nullptr);
+    if (FtpSession.controlSocket == INVALID_SOCKET) {
+        printf("cannot log on to 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    OnWorker(ListOnWorker, nullptr);
+    double start = Now();
+    OnWorker(ListOnWorker, nullptr);
+    double filled = Now();
+    long dirs = static_cast<long>(SendMessageA(MainControl(IDC_REMOTE_DIRS), LB_GETCOUNT, 0, 0));
+    long files = static_cast<long>(SendMessageA(MainControl(IDC_REMOTE_FILES), LB_GETCOUNT, 0, 0));
+    printf("remote listing from 127.0.0.1:%d: %ld directories (\"..\" included) and %ld files in the lists "
+           "%.2f s after PWD and LIST\n", port, dirs, files, filled - start);
+    PrintPeakMemory();
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     int exitCode = 0;
     if (!CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode))
         return 1;
     Pump();
+    if (argc > 2 && strcmp(argv[1], "--server") == 0) {
+        int rc = ListFromServer(atoi(argv[2]));
+        SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+        Pump();
+        return rc;
+    }
     std::string path = argc > 1 ? argv[1] : MakeListing();
     int oneAtATime = argc > 2 ? atoi(argv[2]) : 500;
     HostType = HOST_UNIX;

@@ -26,6 +26,7 @@ start=$(date +%s.%N)
 curl -s "ftp://127.0.0.1:$port/" -o "$work/listing.txt"
 end=$(date +%s.%N)
 echo "LIST over loopback with curl: $(wc -l < "$work/listing.txt") lines in $(/usr/bin/python3 -c "print(round($end - $start, 2))") s"
-kill $server; wait $server 2>/dev/null || true
 cd "$build"
+"$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe --server "$port"
+kill $server; wait $server 2>/dev/null || true
 "$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe "Z:${work//\//\\}\\listing.txt"

@@ -1,15 +1,464 @@
-// Placeholder until the data transfers land.
+// The data connection and the transfers on it.
+//
+// Active mode only: we listen, announce the port with PORT, send the
+// transfer command and accept the server's connection. The bytes are moved
+// unchanged in every type; the type only tells the server how to represent
+// the file.
 #include "ftp/transfer.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <io.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
 
-void SetTransferType(SOCKET, char) {}
-SOCKET OpenDataListener(SOCKET) { return INVALID_SOCKET; }
-int RetrieveFile(SOCKET, const char*, const char*, const char*, char) { return 0; }
-int ReceiveToFile(SOCKET, const char*, const char*) { return 0; }
-int RetrieveListing(SOCKET, const char*) { return 0; }
-int StoreFile(SOCKET, const char*, const char*, char) { return 0; }
-int SendFromFile(SOCKET, const char*) { return 0; }
+#include "config/options.h"
+#include "ftp/blocking.h"
+#include "ftp/command.h"
+#include "ftp/session.h"
+#include "ftp/socket.h"
+#include "log/log.h"
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/bytecount.h"
+#include "shell/watchdog.h"
+
+namespace {
+
+// The command count guards the control connection; the abort procedure may
+// have set it to 0 under us, so leaving never takes it below 0.
+void CountEnter()
+{
+    InterlockedIncrement(&FtpSession.commandCount);
+}
+
+void CountLeave()
+{
+    for (;;) {
+        LONG n = FtpSession.commandCount;
+        if (n <= 0 || InterlockedCompareExchange(&FtpSession.commandCount, n - 1, n) == n)
+            return;
+    }
+}
+
+void Beep(UINT sound)
+{
+    if (ProgramOptions.bell)
+        MessageBeep(sound);
+}
+
+unsigned Port(const sockaddr_in& address)
+{
+    return ntohs(address.sin_port);
+}
+
+// The system's text for a failed read or write of a local file.
+void LogFileError(int result)
+{
+    DWORD code = result < 0 && _doserrno ? static_cast<DWORD>(_doserrno) : ERROR_DISK_FULL;
+    LogMessage(157, ErrorText(code));
+}
+
+// The local file under the name, else under the fallback name; -1 when
+// neither can be created. The fallback is the caller's: no name is derived
+// here, so a name the caller made safe stays the only other name tried.
+int CreateLocalFile(const char* name, const char* fallback)
+{
+    const int flags = _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY;
+    int fd = _open(name, flags, _S_IREAD | _S_IWRITE);
+    if (fd != -1)
+        return fd;
+    LogMessage(41, name, static_cast<unsigned>(errno));
+    LogMessage(46, fallback);
+    fd = _open(fallback, flags, _S_IREAD | _S_IWRITE);
+    if (fd == -1)
+        LogMessage(14, fallback, static_cast<unsigned>(errno));
+    return fd;
+}
+
+// The receive loop. *complete tells the frame whether the file was written
+// whole: created, every block written, no receive failed, no abort.
+int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* complete)
+{
+    *complete = false;
+    if (data == INVALID_SOCKET || !FtpSession.loggedOn)
+        return 0;
+    CountEnter();
+    StopWatchdog();  // a stalled transfer ends only by the user's abort
+    FtpSession.aborting = 0;
+
+    int fd = CreateLocalFile(name, fallback);
+    bool created = fd != -1;
+    FtpSession.receiveFile = fd;
+    FtpSession.receiveFileOpen = created ? 1 : 0;
+
+    time_t start = time(nullptr);
+    char block[RECEIVE_BLOCK];
+    DWORD total = 0;
+    bool receiveFailed = false, writeError = false;
+    int receiveError = 0;
+    ByteCountBegin(BYTES_RECEIVED);
+    for (;;) {
+        int n = BlockingRecv(data, block, sizeof block, 0);
+        if (n <= 0) {
+            if (n < 0) {
+                receiveFailed = true;
+                receiveError = WSAGetLastError();
+            }
+            break;
+        }
+        // Without a file the data is still read to its end, so that the
+        // server finishes the transfer and its final reply stays in step.
+        if (created) {
+            int written = _write(FtpSession.receiveFile, block, n);
+            if (written != n) {
+                writeError = true;
+                LogFileError(written);
+                break;
+            }
+        }
+        total += static_cast<DWORD>(n);
+        ByteCountStep(total);
+        WorkerSafePoint();
+        if (FtpSession.aborting)
+            break;
+    }
+    time_t end = time(nullptr);
+    if (created) {
+        CloseTransferFile(&FtpSession.receiveFile);
+        FtpSession.receiveFileOpen = 0;
+    }
+    ByteCountEnd();
+
+    if (receiveFailed) {
+        LogError("recv", receiveError);
+        if (total == 0) {
+            Beep(MB_ICONEXCLAMATION);
+            CountLeave();
+            return 0;
+        }
+    }
+    DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    bool ok = created && !FtpSession.aborting && !writeError && !receiveFailed;
+    LogTransferReport(ReportFor(true, total, seconds, ok, writeError));
+    if (created) {
+        FtpSession.totalBytes += total;
+        FtpSession.totalSeconds += seconds;
+        FtpSession.totalFiles += 1;
+    }
+    FtpSession.lastReceiveOk = created && !writeError && !receiveFailed ? 1 : 0;
+    *complete = ok;
+    Beep(MB_ICONASTERISK);
+    CountLeave();
+    return 1;
+}
+
+// The send loop on the file recorded in FtpSession (open already). *complete
+// tells the frame whether the whole file went out.
+int SendLoop(SOCKET data, bool* complete)
+{
+    *complete = false;
+    CountEnter();
+    time_t start = time(nullptr);
+    char block[SEND_BLOCK];
+    DWORD total = 0;
+    bool sendFailed = false, readError = false;
+    ByteCountBegin(BYTES_SENT);
+    for (;;) {
+        int n = _read(FtpSession.sendFile, block, sizeof block);
+        if (n <= 0) {
+            if (n < 0) {
+                readError = true;
+                LogFileError(n);
+            }
+            break;
+        }
+        total += static_cast<DWORD>(n);
+        if (SendAll(data, block, n) != n) {
+            sendFailed = true;  // SendAll has logged why
+            break;
+        }
+        ByteCountStep(total);
+        WorkerSafePoint();
+    }
+    time_t end = time(nullptr);
+    CloseTransferFile(&FtpSession.sendFile);
+    FtpSession.sendFileOpen = 0;
+    ByteCountEnd();
+
+    DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    // A file cut short by a read error is not a file sent.
+    bool ok = !sendFailed && !readError;
+    LogTransferReport(ReportFor(false, total, seconds, ok, false));
+    FtpSession.totalBytes += total;
+    FtpSession.totalSeconds += seconds;
+    FtpSession.totalFiles += 1;
+    *complete = ok;
+    Beep(MB_ICONASTERISK);
+    CountLeave();
+    return 1;
+}
+
+int OpenForSending(const char* name)
+{
+    int fd = _open(name, _O_RDONLY | _O_BINARY);
+    if (fd == -1) {
+        LogMessage(41, name, static_cast<unsigned>(errno));
+        Beep(MB_ICONEXCLAMATION);
+    }
+    return fd;
+}
+
+// The frame up to the accepted data connection: type, listener and PORT,
+// the transfer command, the accept under the watchdog. Returns the data
+// socket (also held in FtpSession), or INVALID_SOCKET with everything that
+// was opened released again.
+SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const char* acceptLabel,
+                          bool beepOnAcceptFailure)
+{
+    SetTransferType(control, type);
+    FtpSession.listenSocket = OpenDataListener(control);
+    if (FtpSession.listenSocket == INVALID_SOCKET) {
+        Beep(MB_ICONEXCLAMATION);
+        return INVALID_SOCKET;
+    }
+    // The server must answer with a preliminary reply before it connects.
+    if (SendCommand(control, "%s", command) != 1) {
+        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+        Beep(MB_ICONEXCLAMATION);
+        return INVALID_SOCKET;
+    }
+
+    sockaddr_in& peer = FtpSession.dataPeerAddr;
+    int length = sizeof peer;
+    ArmWatchdog(HostProfile.timeout);
+    FtpSession.dataSocket = BlockingAccept(FtpSession.listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+    int error = WSAGetLastError();
+    StopWatchdog();
+    if (FtpSession.dataSocket == INVALID_SOCKET) {
+        LogError(acceptLabel, error);
+        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+        if (beepOnAcceptFailure)
+            Beep(MB_ICONEXCLAMATION);
+        return INVALID_SOCKET;
+    }
+    LONG on = 1;
+    if (setsockopt(FtpSession.dataSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) ==
+        SOCKET_ERROR) {
+        LogError("setsockopt", WSAGetLastError());
+        closesocket(FtpSession.dataSocket);
+        FtpSession.dataSocket = INVALID_SOCKET;
+        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+        if (beepOnAcceptFailure)
+            Beep(MB_ICONEXCLAMATION);
+        return INVALID_SOCKET;
+    }
+    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    LogMessage(91, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
+    return FtpSession.dataSocket;
+}
+
+// The checks of both members before anything is sent: false (logged) when
+// the transfer cannot start.
+bool CanStart(SOCKET control)
+{
+    if (control == INVALID_SOCKET) {
+        LogLine(89u);
+        return false;
+    }
+    if (FtpSession.commandCount != 0) {
+        LogLine(38u);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void FormatPortCommand(char* out, unsigned long address, unsigned short port)
+{
+    wsprintfA(out, "PORT %u,%u,%u,%u,%u,%u", static_cast<unsigned>((address >> 24) & 0xFF),
+              static_cast<unsigned>((address >> 16) & 0xFF), static_cast<unsigned>((address >> 8) & 0xFF),
+              static_cast<unsigned>(address & 0xFF), static_cast<unsigned>(port >> 8),
+              static_cast<unsigned>(port & 0xFF));
+}
+
+TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeeded, bool writeError)
+{
+    TransferReport r;
+    r.total = total;
+    r.seconds = seconds ? seconds : 1;
+    // The entries show it as a signed number.
+    unsigned long long bps = static_cast<unsigned long long>(total) * 8 / r.seconds;
+    r.bitsPerSecond = bps > 0x7FFFFFFFull ? 0x7FFFFFFFu : static_cast<DWORD>(bps);
+    r.kbytesPerSecond = static_cast<double>(total) / r.seconds / 1024.0;
+    bool longForm = total > 1024 && !(received && writeError);
+    if (received)
+        r.id = longForm ? (succeeded ? 90 : 86) : (succeeded ? 49 : 48);
+    else
+        r.id = longForm ? (succeeded ? 43 : 42) : (succeeded ? 45 : 44);
+    return r;
+}
+
+void LogTransferReport(const TransferReport& r)
+{
+    if (IsPrintfEntry(r.id))
+        LogMessage(r.id, static_cast<long>(r.total), static_cast<double>(r.seconds), r.kbytesPerSecond);
+    else
+        LogMessage(r.id, r.total, r.seconds, r.bitsPerSecond);
+}
+
+void SetTransferType(SOCKET control, char type)
+{
+    if (type == FtpSession.transferType)
+        return;
+    if (type == 'L')
+        SendCommand(control, "TYPE L 8");
+    else
+        SendCommand(control, "TYPE %c", type);
+    FtpSession.transferType = type;
+}
+
+SOCKET OpenDataListener(SOCKET control)
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 6);
+    if (s == INVALID_SOCKET) {
+        LogError("socket create", WSAGetLastError());
+        return INVALID_SOCKET;
+    }
+    sockaddr_in& local = FtpSession.localAddr;
+    LogMessage(94, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+
+    memset(&local, 0, sizeof local);
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+        LogError("bind", WSAGetLastError());
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    int length = sizeof local;
+    if (getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) {
+        LogError("getsockname", WSAGetLastError());
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    if (listen(s, 1) == SOCKET_ERROR) {
+        LogError("listen", WSAGetLastError());
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    // The server connects back to the address it knows us by; when that
+    // cannot be read, 0.0.0.0 goes out and the server will refuse it.
+    sockaddr_in controlEnd = {};
+    length = sizeof controlEnd;
+    if (getsockname(control, reinterpret_cast<sockaddr*>(&controlEnd), &length) == SOCKET_ERROR) {
+        LogError("getsockname", WSAGetLastError());
+        memset(&controlEnd, 0, sizeof controlEnd);
+    }
+    char command[32];
+    FormatPortCommand(command, ntohl(controlEnd.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
+    if (SendCommand(control, "%s", command) != 2) {
+        // The transfer goes on; its accept waits until the time-out.
+        LogMessage(40, static_cast<unsigned>(s));
+        return s;
+    }
+    LogMessage(96, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    return s;
+}
+
+int ReceiveToFile(SOCKET data, const char* name, const char* fallback)
+{
+    bool complete;
+    return ReceiveLoop(data, name, fallback, &complete);
+}
+
+int SendFromFile(SOCKET data, const char* name)
+{
+    if (data == INVALID_SOCKET || !FtpSession.loggedOn)
+        return 0;
+    int fd = OpenForSending(name);
+    if (fd == -1)
+        return 0;
+    FtpSession.sendFile = fd;
+    FtpSession.sendFileOpen = 1;
+    bool complete;
+    return SendLoop(data, &complete);
+}
+
+int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
+{
+    FtpSession.lastReplyCode = 0;
+    FtpSession.replyDepth = 0;
+    if (!CanStart(control))
+        return 0;
+    SOCKET data = OpenDataConnection(control, command, type, "accept RetrieveFile", false);
+    if (data == INVALID_SOCKET) {
+        FtpSession.lastReceiveOk = 0;
+        return 0;
+    }
+    bool complete = false;
+    ReceiveLoop(data, local, fallback, &complete);
+    if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
+        int error = WSAGetLastError();
+        if (error != WSAENOTCONN)  // the server closed first: nothing to shut down
+            LogError("shutdown", error);
+    }
+    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    int result = GetReply(control);
+    // The server's confirmation does not make up for a file we failed to write.
+    if (result == 2 && !complete)
+        result = 0;
+    FtpSession.lastReceiveOk = result == 2 ? 1 : 0;
+    return result;
+}
+
+int RetrieveListing(SOCKET control, const char* command)
+{
+    LONG bell = ProgramOptions.bell;
+    ProgramOptions.bell = 0;
+    int result = RetrieveFile(control, command, ListingTempFile, ListingTempFile, 'A');
+    ProgramOptions.bell = bell;
+    return result;
+}
+
+int StoreFile(SOCKET control, const char* command, const char* local, char type)
+{
+    FtpSession.lastReplyCode = 0;
+    if (!CanStart(control))
+        return 0;
+    // Opened before the server hears of the transfer: a file we cannot read
+    // must not replace the server's copy with an empty one.
+    int fd = OpenForSending(local);
+    if (fd == -1)
+        return 0;
+    FtpSession.sendFile = fd;
+    FtpSession.sendFileOpen = 1;
+
+    SOCKET data = OpenDataConnection(control, command, type, "accept", true);
+    if (data == INVALID_SOCKET) {
+        CloseTransferFile(&FtpSession.sendFile);
+        FtpSession.sendFileOpen = 0;
+        return 0;
+    }
+    bool complete = false;
+    if (FtpSession.loggedOn) {
+        SendLoop(data, &complete);
+    } else {
+        CloseTransferFile(&FtpSession.sendFile);
+        FtpSession.sendFileOpen = 0;
+    }
+    // Closing the data connection tells the server that the file has ended.
+    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    int result = GetReply(control);
+    if (result == 2 && !complete)
+        result = 0;
+    return result;
+}
 
 void CloseTransferFile(int* handle)
 {

@@ -2,21 +2,55 @@
 // receiving and sending files and listings.
 #pragma once
 #include <winsock.h>
+#include <windows.h>
 
+// Sends TYPE when `type` ('A', 'I' or 'L') differs from the type last set on
+// the server, and remembers it whatever the server answers.
 void SetTransferType(SOCKET control, char type);
+// Listens on a free port and announces it with PORT and the control
+// connection's local address. The listening socket, or INVALID_SOCKET.
 SOCKET OpenDataListener(SOCKET control);
 // Receives one remote file (command "RETR ...", or a listing command) into
 // local (fallback when local cannot be created). 2 when the server confirmed
-// the transfer, another reply class, or 0 when the transfer was not made.
+// the transfer and the file was written whole; another reply class; 0 when
+// the transfer was not made, or the server confirmed it but the local side
+// failed (no file could be created, a write or a receive failed).
 int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type);
+// The receive loop on an accepted data connection: 1 when a receive took
+// place, 0 when nothing was received.
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback);
 // Runs a listing command (LIST or NLST ...) with its data connection and
 // writes the listing into ListingTempFile; returns 2 when the server
 // confirmed the transfer.
 int RetrieveListing(SOCKET control, const char* command);
-// Sends one local file with command "STOR ..." or "STOU ...".
+// Sends one local file with command "STOR ..." or "STOU ...". A local file
+// that cannot be opened is reported before anything reaches the server.
+// 2 when the server confirmed the transfer and the whole file was sent.
 int StoreFile(SOCKET control, const char* command, const char* local, char type);
+// The send loop on an accepted data connection: 1 when the file was opened
+// and sent (completely or not), 0 when nothing was sent.
 int SendFromFile(SOCKET data, const char* name);
 // Closes a transfer file recorded in FtpSession and sets its handle to -1
 // (the abort procedure closes the files a stopped transfer left open).
 void CloseTransferFile(int* handle);
+
+// Block sizes of the data loops.
+enum { RECEIVE_BLOCK = 4000, SEND_BLOCK = 512 };
+
+// The pure rules, for the tests.
+
+// "PORT h1,h2,h3,h4,p1,p2" for an IPv4 address and a port, both in host byte
+// order, into out (at least 32 bytes).
+void FormatPortCommand(char* out, unsigned long address, unsigned short port);
+
+// The statistics line of a finished transfer: its catalogue entry and the
+// values it is formatted with.
+struct TransferReport {
+    UINT id;
+    DWORD total;        // bytes
+    DWORD seconds;      // at least 1
+    DWORD bitsPerSecond;
+    double kbytesPerSecond;
+};
+TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeeded, bool writeError);
+void LogTransferReport(const TransferReport& report);

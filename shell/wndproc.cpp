@@ -7,6 +7,7 @@
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/bytecount.h"
 #include "shell/mainwin.h"
 #include "shell/localcmds.h"
 #include "shell/operations.h"
@@ -198,6 +199,9 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_TARN_CALL:
         return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
+    case WM_TARN_BYTE_COUNT:
+        OnByteCountMessage(wParam);
+        return 0;
     default:
         break;
     }

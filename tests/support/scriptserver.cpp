@@ -1,5 +1,7 @@
 #include "tests/support/scriptserver.h"
 
+#include <stdio.h>
+
 #include "config/options.h"
 #include "ftp/socket.h"
 #include "tests/support/servers.h"
@@ -19,6 +21,10 @@ ScriptStep Pause(int ms) { return {ScriptStep::PAUSE, "", ms}; }
 ScriptStep Drop() { return {ScriptStep::DROP, "", 0}; }
 ScriptStep Silent() { return {ScriptStep::SILENT, "", 0}; }
 ScriptStep NextClient() { return {ScriptStep::NEXT_CLIENT, "", 0}; }
+ScriptStep DataConnect() { return {ScriptStep::DATA_CONNECT, "", 0}; }
+ScriptStep DataSay(const std::string& bytes) { return {ScriptStep::DATA_SEND, bytes, 0}; }
+ScriptStep DataHear(int limit) { return {ScriptStep::DATA_HEAR, "", limit}; }
+ScriptStep DataClose(bool reset) { return {ScriptStep::DATA_CLOSE, "", reset ? 1 : 0}; }
 
 ScriptServer::ScriptServer(std::vector<ScriptStep> steps) : steps_(std::move(steps))
 {
@@ -61,7 +67,15 @@ void ScriptServer::Stop()
         closesocket(client_);
     if (listener_ != INVALID_SOCKET)
         closesocket(listener_);
-    client_ = listener_ = INVALID_SOCKET;
+    if (data_ != INVALID_SOCKET)
+        closesocket(data_);
+    client_ = listener_ = data_ = INVALID_SOCKET;
+}
+
+std::string ScriptServer::DataHeard()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return dataHeard_;
 }
 
 std::vector<std::string> ScriptServer::Heard()
@@ -83,8 +97,69 @@ bool ScriptServer::WaitDone(DWORD ms)
 
 void ScriptServer::Record(const std::string& line)
 {
+    unsigned h1, h2, h3, h4, p1, p2;
+    if (sscanf(line.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h1, &h2, &h3, &h4, &p1, &p2) == 6) {
+        dataAddress_ = sockaddr_in{};
+        dataAddress_.sin_family = AF_INET;
+        dataAddress_.sin_addr.s_addr = htonl((h1 << 24) | (h2 << 16) | (h3 << 8) | h4);
+        dataAddress_.sin_port = htons(static_cast<u_short>((p1 << 8) | p2));
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     heard_.push_back(line);
+}
+
+bool ScriptServer::Send(SOCKET s, const std::string& bytes)
+{
+    const char* p = bytes.data();
+    int left = static_cast<int>(bytes.size());
+    while (left > 0 && !stop_) {
+        int n = send(s, p, left, 0);
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+bool ScriptServer::ConnectData()
+{
+    CloseData(false);
+    data_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (data_ == INVALID_SOCKET)
+        return false;
+    return connect(data_, reinterpret_cast<const sockaddr*>(&dataAddress_), sizeof dataAddress_) == 0;
+}
+
+bool ScriptServer::HearData(int limit)
+{
+    int got = 0;
+    while (limit == 0 || got < limit) {
+        if (!WaitReadable(data_, kStepLimitMs))
+            return false;
+        char buffer[4096];
+        int want = limit == 0 || limit - got > static_cast<int>(sizeof buffer) ? static_cast<int>(sizeof buffer)
+                                                                              : limit - got;
+        int n = recv(data_, buffer, want, 0);
+        if (n <= 0)
+            break;
+        got += n;
+        std::lock_guard<std::mutex> lock(mutex_);
+        dataHeard_.append(buffer, n);
+    }
+    return true;
+}
+
+void ScriptServer::CloseData(bool reset)
+{
+    if (data_ == INVALID_SOCKET)
+        return;
+    if (reset) {
+        linger abortive = {1, 0};
+        setsockopt(data_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abortive), sizeof abortive);
+    }
+    closesocket(data_);
+    data_ = INVALID_SOCKET;
 }
 
 bool ScriptServer::WaitReadable(SOCKET s, DWORD ms)
@@ -149,17 +224,9 @@ void ScriptServer::Run()
                 break;
             bool ok = true;
             switch (step.kind) {
-            case ScriptStep::SEND: {
-                const char* p = step.bytes.data();
-                int left = static_cast<int>(step.bytes.size());
-                while (ok && left > 0) {
-                    int n = send(client_, p, left, 0);
-                    ok = n > 0;
-                    p += n;
-                    left -= n;
-                }
+            case ScriptStep::SEND:
+                ok = Send(client_, step.bytes);
                 break;
-            }
             case ScriptStep::HEAR: {
                 std::string line;
                 ok = ReadLine(&line);
@@ -183,6 +250,18 @@ void ScriptServer::Run()
             }
             case ScriptStep::NEXT_CLIENT:
                 ok = AcceptClient();
+                break;
+            case ScriptStep::DATA_CONNECT:
+                ok = ConnectData();
+                break;
+            case ScriptStep::DATA_SEND:
+                ok = Send(data_, step.bytes);
+                break;
+            case ScriptStep::DATA_HEAR:
+                ok = HearData(step.ms);
+                break;
+            case ScriptStep::DATA_CLOSE:
+                CloseData(step.ms != 0);
                 break;
             }
             if (!ok)

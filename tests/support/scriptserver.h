@@ -12,7 +12,7 @@
 #include <vector>
 
 struct ScriptStep {
-    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT } kind;
+    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT, DATA_CONNECT, DATA_SEND, DATA_HEAR, DATA_CLOSE } kind;
     std::string bytes;
     int ms;
 };
@@ -30,6 +30,17 @@ ScriptStep Silent();
 // Closes the connection and accepts the next client.
 ScriptStep NextClient();
 
+// The data connection of active mode, as a server makes it.
+// Connects to the address of the last PORT command heard.
+ScriptStep DataConnect();
+// Sends the bytes on the data connection.
+ScriptStep DataSay(const std::string& bytes);
+// Reads the data connection until the client closes it, or until `limit`
+// bytes have come (0: no limit); see DataHeard().
+ScriptStep DataHear(int limit = 0);
+// Closes the data connection: with a FIN, or with a reset when `reset`.
+ScriptStep DataClose(bool reset = false);
+
 class ScriptServer {
 public:
     // Listens on a loopback port of the test range, accepts one client and
@@ -43,6 +54,8 @@ public:
     bool Listening() const { return listener_ != INVALID_SOCKET; }
     // Command lines received so far, without their CR LF.
     std::vector<std::string> Heard();
+    // Bytes read from data connections so far.
+    std::string DataHeard();
     // Waits until the script has been played (or `ms` passed).
     bool WaitDone(DWORD ms);
     // Ends the script, closes every socket and joins the thread.
@@ -54,6 +67,10 @@ private:
     bool WaitReadable(SOCKET s, DWORD ms);
     bool ReadLine(std::string* line);
     void Record(const std::string& line);
+    bool Send(SOCKET s, const std::string& bytes);
+    bool ConnectData();
+    bool HearData(int limit);
+    void CloseData(bool reset);
 
     std::vector<ScriptStep> steps_;
     SOCKET listener_ = INVALID_SOCKET;
@@ -64,6 +81,9 @@ private:
     std::mutex mutex_;
     std::vector<std::string> heard_;
     std::string pending_;      // bytes received beyond the last line
+    SOCKET data_ = INVALID_SOCKET;
+    sockaddr_in dataAddress_ = {};  // from the last PORT heard
+    std::string dataHeard_;
     std::thread thread_;
 };
 

@@ -144,6 +144,14 @@ bool LogHas(const std::string& text)
     return std::find(lines.begin(), lines.end(), text) != lines.end();
 }
 
+bool LogHasPrefix(const std::string& prefix)
+{
+    for (const std::string& line : CapturedLog())
+        if (line.compare(0, prefix.size(), prefix) == 0)
+            return true;
+    return false;
+}
+
 void ResetLogStores()
 {
     LogClear();

@@ -44,5 +44,7 @@ void CaptureLog();
 std::vector<std::string> CapturedLog();
 // True when some captured line equals text.
 bool LogHas(const std::string& text);
+// True when some captured line begins with prefix.
+bool LogHasPrefix(const std::string& prefix);
 // Empties StatusHistory and DebugLog, as at start-up.
 void ResetLogStores();

@@ -7,6 +7,7 @@
 #include "shell/app.h"
 #include "shell/mainwin.h"
 #include "shell/startup.h"
+#include "tests/support/testwindow.h"
 
 namespace {
 
@@ -29,11 +30,7 @@ struct CloseMainWindow : ::testing::Environment {
 
 HWND TestMainWindow()
 {
-    if (!g_window) {
-        int exitCode = 0;
-        g_window = CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode);
-        PumpMessages();
-    }
+    g_window = EnsureMainWindow();
     return g_window;
 }
 

@@ -1,0 +1,262 @@
+// The data connection against the scripted server: what goes on the wire,
+// what arrives, what the log says, for the cases no real server produces
+// (a refused PORT, a data connection closed or reset early); and the pure
+// rules (PORT, the statistics lines).
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+
+#include <string>
+#include <thread>
+
+#include "config/options.h"
+#include "ftp/blocking.h"
+#include "ftp/command.h"
+#include "ftp/session.h"
+#include "ftp/socket.h"
+#include "ftp/transfer.h"
+#include "log/log.h"
+#include "shell/watchdog.h"
+#include "tests/support/mainwindow.h"
+#include "tests/support/scriptserver.h"
+#include "tests/support/testlog.h"
+#include "tests/support/transferfiles.h"
+
+namespace {
+
+// Whether a captured line begins with `prefix` and contains `part` and `end`.
+bool LoggedWith(const std::string& prefix, const std::string& part, const std::string& end = "")
+{
+    for (const std::string& line : CapturedLog())
+        if (line.compare(0, prefix.size(), prefix) == 0 && line.find(part) != std::string::npos &&
+            line.find(end) != std::string::npos)
+            return true;
+    return false;
+}
+
+TEST(TransferRules, PortCommand)
+{
+    struct Case { unsigned long address; unsigned short port; const char* command; };
+    const Case cases[] = {
+        {0xC0A8010Aul, 4 * 256 + 10, "PORT 192,168,1,10,4,10"},
+        {0x7F000001ul, 65535, "PORT 127,0,0,1,255,255"},
+        {0x00000000ul, 0, "PORT 0,0,0,0,0,0"},
+        {0xFFFFFFFFul, 256, "PORT 255,255,255,255,1,0"},
+    };
+    for (const Case& c : cases) {
+        char out[32];
+        FormatPortCommand(out, c.address, c.port);
+        EXPECT_STREQ(out, c.command);
+    }
+}
+
+TEST(TransferRules, StatisticsLines)
+{
+    struct Case {
+        bool received;
+        DWORD total, seconds;
+        bool ok, writeError;
+        const char* line;
+    };
+    const Case cases[] = {
+        {true, 500, 0, true, false, "Received 500 bytes in 1 sec, 4000 bps, transfer succeeded"},
+        {true, 2048, 2, true, false, "2048 bytes received in 2.00 seconds, (1.00Kbytes/sec), transfer succeeded"},
+        {true, 0, 1, true, false, "Received 0 bytes in 1 sec, 0 bps, transfer succeeded"},
+        {true, 1024, 1, false, false, "Received 1024 bytes in 1 sec, 8192 bps, transfer failed"},
+        {true, 1025, 1, false, false, "1025 bytes received in 1.00 seconds, (1.00Kbytes/sec), transfer failed"},
+        // A write error always gives the short form.
+        {true, 900000, 3, false, true, "Received 900000 bytes in 3 sec, 2400000 bps, transfer failed"},
+        // Bits per second of a large total do not wrap around.
+        {true, 0x40000000, 1, false, true, "Received 1073741824 bytes in 1 sec, 2147483647 bps, transfer failed"},
+        {false, 700, 0, true, false, "Transmitted 700 bytes in 1 secs, 5600 bps, transfer succeeded"},
+        {false, 4096, 4, true, false, "4096 bytes transmitted in 4.00 seconds, (1.00Kbytes/sec), transfer succeeded"},
+        {false, 0, 0, true, false, "Transmitted 0 bytes in 1 secs, 0 bps, transfer succeeded"},
+        {false, 300, 1, false, false, "Transmitted 300 bytes in 1 secs, 2400 bps, transfer failed"},
+        {false, 3072, 1, false, false, "3072 bytes transmitted in 1.00 seconds, (3.00Kbytes/sec), transfer failed"},
+    };
+    for (const Case& c : cases) {
+        CaptureLog();
+        LogTransferReport(ReportFor(c.received, c.total, c.seconds, c.ok, c.writeError));
+        EXPECT_EQ(CapturedLog(), std::vector<std::string>{c.line});
+    }
+}
+
+TEST(TransferRules, ATransferNeedsAnIdleControlConnection)
+{
+    ResetSession();
+    CaptureLog();
+    EXPECT_EQ(RetrieveFile(INVALID_SOCKET, "RETR x", "x", "x", 'I'), 0);
+    EXPECT_EQ(StoreFile(INVALID_SOCKET, "STOR x", "x", 'I'), 0);
+    FtpSession.commandCount = 1;
+    EXPECT_EQ(RetrieveFile(static_cast<SOCKET>(1234), "RETR x", "x", "x", 'I'), 0);
+    EXPECT_EQ(StoreFile(static_cast<SOCKET>(1234), "STOR x", "x", 'I'), 0);
+    FtpSession.commandCount = 0;
+    const std::string idle = "No control socket, command ignored";
+    const std::string busy = "Command ignored, a command is already in process";
+    EXPECT_EQ(CapturedLog(), (std::vector<std::string>{idle, idle, busy, busy}));
+    EXPECT_EQ(GetFileAttributesA("x"), INVALID_FILE_ATTRIBUTES);
+}
+
+class ScriptedTransfer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetSession();
+        scratch_.Enter("tarn-xfer-script");
+        FtpSession.loggedOn = 1;
+        FtpSession.transferType = 'I';  // no TYPE in the scripts
+        ProgramOptions.bell = 0;
+        CaptureLog();
+    }
+    void TearDown() override
+    {
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        server_.reset();
+        scratch_.Leave();
+        ResetSession();
+    }
+    SOCKET Play(std::vector<ScriptStep> steps)
+    {
+        server_.reset(new ScriptServer(std::move(steps)));
+        EXPECT_TRUE(server_->Listening());
+        FtpSession.controlSocket = ConnectToScript(*server_);
+        EXPECT_NE(FtpSession.controlSocket, INVALID_SOCKET);
+        return FtpSession.controlSocket;
+    }
+    ScratchDir scratch_;
+    std::unique_ptr<ScriptServer> server_;
+    CallDeadline deadline_{20000};
+};
+
+TEST_F(ScriptedTransfer, PortNamesTheControlConnectionsAddressAndTheListenersPort)
+{
+    ProgramOptions.verbose = 1;
+    const std::string data = Pattern(10000, 7);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(data),
+                     DataClose(), Say("226 Done\r\n"), Silent()});
+    EXPECT_EQ(RetrieveFile(s, "RETR file.bin", "file.bin", "file.bin", 'I'), 2);
+    EXPECT_EQ(ReadBytes("file.bin"), data);
+
+    std::vector<std::string> heard = server_->Heard();
+    ASSERT_GE(heard.size(), 2u);
+    unsigned p1 = 0, p2 = 0;
+    char rest = 0;
+    ASSERT_EQ(sscanf(heard[0].c_str(), "PORT 127,0,0,1,%u,%u%c", &p1, &p2, &rest), 2) << heard[0];
+    EXPECT_EQ(heard[1], "RETR file.bin");
+
+    // The trace lines name the listener and the server's connection.
+    bool listener = false, accepted = false;
+    char expected[64];
+    sprintf(expected, " listener 0.0.0.0 port %u", p1 * 256 + p2);
+    for (const std::string& line : CapturedLog()) {
+        listener = listener || (line[0] == '[' && line.find(expected) != std::string::npos);
+        accepted = accepted || (line[0] == '[' && line.find("] accept from 127.0.0.1 port ") != std::string::npos);
+    }
+    EXPECT_TRUE(listener);
+    EXPECT_TRUE(accepted);
+    EXPECT_TRUE(LogHas("10000 bytes received in 1.00 seconds, (9.77Kbytes/sec), transfer succeeded"));
+    EXPECT_EQ(FtpSession.listenSocket, INVALID_SOCKET);
+    EXPECT_EQ(FtpSession.dataSocket, INVALID_SOCKET);
+    EXPECT_EQ(FtpSession.commandCount, 0);
+}
+
+// A refused PORT leaves the transfer waiting for a connection that never
+// comes: the watchdog ends the accept at the time-out.
+TEST_F(ScriptedTransfer, ARefusedPortEndsAtTheTimeOut)
+{
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    HostProfile.timeout = 2;
+    ProgramOptions.verbose = 1;
+    WriteBytes("up.bin", "some bytes");
+    struct Case { bool store; const char* label; };
+    for (const Case& c : {Case{false, "accept RetrieveFile"}, Case{true, "accept"}}) {
+        SCOPED_TRACE(c.label);
+        CaptureLog();
+        SOCKET s = Play({Hear(), Say("500 Illegal PORT command.\r\n"), Hear(), Say("150 Here it comes\r\n"), Silent()});
+        int result = -1;
+        DWORD elapsed = 0;
+        RunOnWorker([&] {
+            DWORD start = GetTickCount();
+            result = c.store ? StoreFile(s, "STOR up.bin", "up.bin", 'I')
+                             : RetrieveFile(s, "RETR down.bin", "down.bin", "down.bin", 'I');
+            elapsed = GetTickCount() - start;
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_GE(elapsed, 1900u);
+        EXPECT_LT(elapsed, 4000u);
+        bool traced = false;
+        for (const std::string& line : CapturedLog())
+            traced = traced || line.find("] remote end did not understand our port command.") != std::string::npos;
+        EXPECT_TRUE(traced);
+        EXPECT_TRUE(LogHas("Timer has expired"));
+        EXPECT_TRUE(LogHas(std::string(c.label) + ": " + ErrorText(WSAEINTR)));
+        EXPECT_EQ(FtpSession.listenSocket, INVALID_SOCKET);
+        EXPECT_EQ(FtpSession.dataSocket, INVALID_SOCKET);
+        EXPECT_EQ(FtpSession.sendFile, -1);
+        EXPECT_EQ(FtpSession.commandCount, 0);
+        EXPECT_EQ(GetFileAttributesA("down.bin"), INVALID_FILE_ATTRIBUTES);
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    }
+    CloseMainWindow();
+}
+
+// The server sends part of a file, closes the data connection and says so.
+TEST_F(ScriptedTransfer, AReceiveCutShortKeepsWhatCame)
+{
+    const std::string part = Pattern(1000, 3);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
+                     DataClose(), Say("426 Connection closed; transfer aborted.\r\n"), Silent()});
+    FtpSession.lastReceiveOk = 1;
+    EXPECT_EQ(RetrieveFile(s, "RETR big.bin", "big.bin", "big.bin", 'I'), 4);
+    EXPECT_EQ(ReadBytes("big.bin"), part);
+    EXPECT_TRUE(LogHas("426 Connection closed; transfer aborted."));
+    EXPECT_EQ(FtpSession.lastReceiveOk, 0);
+    EXPECT_EQ(FtpSession.commandCount, 0);
+}
+
+// A receive that fails part-way (here cancelled, as an abort or the
+// watchdog would) is a failed transfer, whatever the server says afterwards.
+TEST_F(ScriptedTransfer, AFailedReceiveIsAFailedTransfer)
+{
+    const std::string part = Pattern(5000, 4);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
+                     Pause(2000), Say("226 Done\r\n"), Silent()});
+    FtpSession.totalFiles = 0;
+    // Once the 5000 bytes are in the file, the loop waits for more.
+    std::thread canceller([] {
+        while (ReadBytes("big.bin").size() < 5000 || CancelBlockingCall() != 0)
+            Sleep(20);
+    });
+    EXPECT_EQ(RetrieveFile(s, "RETR big.bin", "big.bin", "big.bin", 'I'), 0);
+    canceller.join();
+    EXPECT_EQ(ReadBytes("big.bin"), part);
+    EXPECT_TRUE(LogHas(std::string("recv: ") + ErrorText(WSAEINTR)));
+    EXPECT_TRUE(LoggedWith("5000 bytes received in ", "transfer failed"));
+    EXPECT_TRUE(LogHas("226 Done"));
+    EXPECT_EQ(FtpSession.lastReceiveOk, 0);
+    EXPECT_EQ(FtpSession.totalFiles, 1u);
+}
+
+// The server reads a little of a file and drops the data connection: the
+// next send fails, the transfer is reported failed and never returns 2.
+TEST_F(ScriptedTransfer, ASendCutShortByTheServerFails)
+{
+    const std::string file = Pattern(4 << 20, 5);
+    WriteBytes("up.bin", file);
+    struct Case { const char* reply; int result; };
+    for (const Case& c : {Case{"426 Connection closed; transfer aborted.\r\n", 4}, Case{"226 Stored anyway\r\n", 0}}) {
+        SCOPED_TRACE(c.reply);
+        CaptureLog();
+        SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Send it\r\n"), DataConnect(), DataHear(1024),
+                         DataClose(true), Say(c.reply), Silent()});
+        EXPECT_EQ(StoreFile(s, "STOR up.bin", "up.bin", 'I'), c.result);
+        EXPECT_EQ(server_->DataHeard(), file.substr(0, 1024));
+        EXPECT_TRUE(LogHasPrefix("send: "));
+        EXPECT_TRUE(LoggedWith("", " bytes transmitted in ", "transfer failed"));
+        EXPECT_EQ(FtpSession.sendFile, -1);
+        EXPECT_EQ(FtpSession.commandCount, 0);
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    }
+}
+
+}  // namespace
