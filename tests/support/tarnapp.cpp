@@ -497,37 +497,6 @@ std::string TempDirectory(const std::string& name)
     return dir;
 }
 
-bool WriteBytes(const std::string& path, const std::string& bytes)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return fclose(f) == 0 && ok;
-}
-
-std::string ReadBytes(const std::string& path, bool* ok)
-{
-    std::string bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (ok)
-        *ok = f != nullptr;
-    if (!f)
-        return bytes;
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
-        bytes.append(buffer, n);
-    fclose(f);
-    return bytes;
-}
-
-bool FileExists(const std::string& path)
-{
-    DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool DirExists(const std::string& path)
 {
     DWORD a = GetFileAttributesA(path.c_str());
@@ -588,24 +557,6 @@ std::vector<std::pair<std::string, std::string>> TreeContents(const std::string&
     CollectTree(root, "", &out);
     std::sort(out.begin(), out.end());
     return out;
-}
-
-std::string BinaryBytes(size_t n, unsigned seed)
-{
-    std::string bytes;
-    bytes.reserve(n);
-    static const char kEdges[] = "\r\n\n\r\r\r\n\x1a\0\0\0\xff";
-    for (size_t i = 0; i < n; ++i) {
-        if (i < 256)
-            bytes.push_back(static_cast<char>(i));
-        else if (i < 256 + sizeof kEdges - 1)
-            bytes.push_back(kEdges[i - 256]);
-        else {
-            seed = seed * 1103515245u + 12345u;
-            bytes.push_back(static_cast<char>(seed >> 16));
-        }
-    }
-    return bytes;
 }
 
 long ServerLogSize()

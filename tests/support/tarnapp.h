@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/transferfiles.h"
+
 struct TarnApp {
     PROCESS_INFORMATION process = {};
     HWND main = nullptr;
@@ -106,20 +108,14 @@ void WriteTestOptions(const std::string& viewer = "notepad", DWORD flags = 0, DW
 void WriteHostProfile(const std::string& folder, int port, bool anonymous, const std::string& initialDir = "",
                       DWORD timeout = 65);
 
-// Files for the tests.
+// Files for the tests (whole-file reads and writes: transferfiles.h).
 std::string TempDirectory(const std::string& name);   // fresh, empty
-bool WriteBytes(const std::string& path, const std::string& bytes);
-std::string ReadBytes(const std::string& path, bool* ok = nullptr);
-bool FileExists(const std::string& path);
 bool DirExists(const std::string& path);
 // Removes a directory tree (files and subdirectories).
 void RemoveTree(const std::string& path);
 // Every file below root, as "relative\\path" -> bytes, and every directory
 // as "relative\\path\\" -> "".
 std::vector<std::pair<std::string, std::string>> TreeContents(const std::string& root);
-// Bytes that no text rule could leave unchanged: every byte value, CR and LF
-// alone and together, a run of NULs; n bytes long.
-std::string BinaryBytes(size_t n, unsigned seed = 1);
 
 // The lines vsftpd logged after `offset` (its log's size when the test
 // began): "FTP command" and "FTP response" lines, as the server saw them.
