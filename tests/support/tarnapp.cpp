@@ -122,6 +122,16 @@ TarnApp::~TarnApp()
 
 bool TarnApp::Start(const std::string& name, const std::string& arguments, DWORD ms)
 {
+    if (!Launch(name, arguments))
+        return false;
+    if (!WaitFor([&] { return (main = FindWindowOf(process.dwProcessId, "TARN")) != nullptr; }, ms))
+        return false;
+    // The last line start-up logs.
+    return WaitFor([&] { return !WindowTextOf(StatusLine(false)).empty(); }, ms);
+}
+
+bool TarnApp::Launch(const std::string& name, const std::string& arguments)
+{
     const char* bin = getenv("TARN_BINARY_DIR");
     if (!bin)
         return false;
@@ -133,12 +143,7 @@ bool TarnApp::Start(const std::string& name, const std::string& arguments, DWORD
             c = '\\';
     std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA si = {sizeof si};
-    if (!CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process))
-        return false;
-    if (!WaitFor([&] { return (main = FindWindowOf(process.dwProcessId, "TARN")) != nullptr; }, ms))
-        return false;
-    // The last line start-up logs.
-    return WaitFor([&] { return !WindowTextOf(StatusLine(false)).empty(); }, ms);
+    return CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process) != 0;
 }
 
 long TarnApp::WaitExit(DWORD ms)

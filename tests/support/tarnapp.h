@@ -31,6 +31,8 @@ struct TarnApp {
     // waits for its main window and its first log lines. False when it did
     // not come up.
     bool Start(const std::string& name, const std::string& arguments = "", DWORD ms = 30000);
+    // Only starts the process (for a run that may end before it is looked at).
+    bool Launch(const std::string& name, const std::string& arguments = "");
     // Exit code once the process has ended within ms; -1000 while it runs.
     long WaitExit(DWORD ms = 20000);
     bool Running() const;
