@@ -148,13 +148,23 @@ TEST(EndToEndStartup, DebugWindowIgnoresCommandsWhileOneIsUnderWay)
 TEST(EndToEndStartup, DebugWindowCommandsAgainstARealServer)
 {
     RegistryGuard registry;
-    WriteTestOptions();
+    // The viewer copies the listing it is given where the test reads it.
+    WriteTestOptions("cmd /c >listing.txt type");
     WriteHostProfile("e2e-vsftpd", ServerPort(kRealServers[0]), false);
     const std::string root = ServerRoot(kRealServers[0], false);
     RemoveTree(root + "\\e2e-debug");
+    const std::string got = Pattern(9001, 21), put = Pattern(7777, 22);
+    WriteBytes(root + "\\e2e-debug-get.bin", got);
+    DeleteFileA((root + "\\e2e-debug-put.bin").c_str());
     long serverLog = ServerLogSize();
     TarnApp app;
+    app.dir = TempDirectory("debug-real");
+    WriteBytes(app.dir + "\\e2e-debug-put.bin", put);
     ASSERT_TRUE(app.Start("debug-real", "-d"));
+    const std::string listing = app.dir + "\\listing.txt";
+    auto viewed = [&](const std::string& text) {
+        return TarnApp::WaitFor([&] { return ReadBytes(listing).find(text) != std::string::npos; });
+    };
 
     app.DebugCommand(IDM_DBG_CONNECT);
     ASSERT_TRUE(app.ConnectWith("e2e-vsftpd", kServerPassword));
@@ -178,6 +188,43 @@ TEST(EndToEndStartup, DebugWindowCommandsAgainstARealServer)
     app.DebugCommand(IDM_DBG_CWD);
     app.Answer("..");
     app.Settle(300);
+
+    // Long and short listings go to the listing file, which the viewer shows.
+    app.DebugCommand(IDM_DBG_LIST);
+    EXPECT_TRUE(viewed(" e2e-debug-get.bin\r\n")) << ReadBytes(listing);
+    EXPECT_NE(ReadBytes(listing).find(" e2e-debug\r\n"), std::string::npos);
+    app.Settle(300);
+    DeleteFileA(listing.c_str());
+    app.DebugCommand(IDM_DBG_NLST);
+    EXPECT_TRUE(viewed("e2e-debug-get.bin\r\n")) << ReadBytes(listing);
+    EXPECT_EQ(ReadBytes(listing).find("rw"), std::string::npos) << ReadBytes(listing);
+    app.Settle(300);
+    // A typed LIST with options goes through the data connection too: its
+    // lines land in the listing file (shown by LongDir), not in the log.
+    DeleteFileA(listing.c_str());
+    app.Mark();
+    app.DebugCommand(IDM_DBG_QUOTE);
+    app.Answer("LIST -a");
+    app.Settle(500);
+    std::vector<std::string> lines = app.NewLines();
+    for (const std::string& l : lines)
+        EXPECT_EQ(l.find("e2e-debug-get.bin"), std::string::npos) << l;
+    app.Click(IDC_LONGDIR);
+    EXPECT_TRUE(viewed(" e2e-debug-get.bin\r\n")) << ReadBytes(listing);
+    EXPECT_NE(ReadBytes(listing).find(" ..\r\n"), std::string::npos) << ReadBytes(listing);
+
+    // Receive and send one file by name.
+    app.DebugCommand(IDM_DBG_RETR);
+    EXPECT_EQ(app.Answer("e2e-debug-get.bin", &title), CatalogueText(121));
+    EXPECT_EQ(title, CatalogueText(143));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\e2e-debug-get.bin") == got; }));
+    app.Settle(300);
+    app.DebugCommand(IDM_DBG_STOR);
+    EXPECT_EQ(app.Answer("e2e-debug-put.bin", &title), CatalogueText(122));
+    EXPECT_EQ(title, CatalogueText(138));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(root + "\\e2e-debug-put.bin") == put; }));
+    app.Settle(300);
+
     app.DebugCommand(IDM_DBG_RMD);
     app.Answer("e2e-debug");
     EXPECT_TRUE(TarnApp::WaitFor([&] { return !DirExists(root + "\\e2e-debug"); }));
@@ -189,7 +236,10 @@ TEST(EndToEndStartup, DebugWindowCommandsAgainstARealServer)
     app.Settle(300);
 
     std::vector<std::string> wire = ServerCommandsSince(serverLog);
-    std::vector<std::string> expected = {"SYST", "MKD e2e-debug", "CWD e2e-debug", "PWD", "CWD ..", "RMD e2e-debug"};
+    std::vector<std::string> expected = {"SYST",    "MKD e2e-debug",          "CWD e2e-debug",
+                                         "PWD",     "CWD ..",                 "LIST",
+                                         "NLST",    "LIST -a",                "RETR e2e-debug-get.bin",
+                                         "STOR e2e-debug-put.bin", "RMD e2e-debug"};
     size_t at = 0;
     for (const std::string& command : wire)
         if (at < expected.size() && command == expected[at])
@@ -198,6 +248,8 @@ TEST(EndToEndStartup, DebugWindowCommandsAgainstARealServer)
 
     app.DebugCommand(IDM_DBG_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-debug-get.bin").c_str());
+    DeleteFileA((root + "\\e2e-debug-put.bin").c_str());
 }
 
 }  // namespace
