@@ -124,7 +124,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         WatchdogMessage(hwnd, wParam);
         return 0;
     case WM_TARN_BYTE_COUNT:
-        OnByteCountMessage(wParam);
+        OnByteCountMessage(hwnd, wParam);
         return 0;
     default:
         break;

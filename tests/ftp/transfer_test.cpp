@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
 #include <string>
 #include <thread>
@@ -16,6 +17,8 @@
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
 #include "log/log.h"
+#include "shell/busy.h"
+#include "shell/mainwin.h"
 #include "shell/watchdog.h"
 #include "tests/support/mainwindow.h"
 #include "tests/support/scriptserver.h"
@@ -197,6 +200,67 @@ TEST_F(ScriptedTransfer, ARefusedPortEndsAtTheTimeOut)
         EXPECT_EQ(GetFileAttributesA("down.bin"), INVALID_FILE_ATTRIBUTES);
         FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
     }
+    CloseMainWindow();
+}
+
+// While the data stalls, the status panel still shows all that has come.
+TEST_F(ScriptedTransfer, AStalledReceiveShowsItsRunningTotal)
+{
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    const std::string part = Pattern(123456, 2);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
+                     Pause(1500), DataSay("tail"), DataClose(), Say("226 Done\r\n"), Silent()});
+    char during[32] = "?", after[32] = "?";
+    std::thread watcher([&] {
+        while (ReadBytes("big.bin").size() < part.size())
+            Sleep(20);
+        Sleep(500);
+        GetWindowTextA(g_hwndRecvBytes, during, sizeof during);
+    });
+    int result = 0;
+    RunOnWorker([&] { result = RetrieveFile(s, "RETR big.bin", "big.bin", "big.bin", 'I'); });
+    watcher.join();
+    GetWindowTextA(g_hwndRecvBytes, after, sizeof after);
+    EXPECT_EQ(result, 2);
+    EXPECT_STREQ(during, "123456");
+    EXPECT_STREQ(after, "");
+    EXPECT_EQ(ReadBytes("big.bin"), part + "tail");
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    CloseMainWindow();
+}
+
+DWORD WINAPI ReceiveBig(void* control)
+{
+    return RetrieveFile(reinterpret_cast<SOCKET>(control), "RETR big.bin", "big.bin", "big.bin", 'I');
+}
+
+// A transfer stopped from the GUI thread (as Abort does: the worker is
+// terminated, the command count set to 0) leaves the field empty.
+TEST_F(ScriptedTransfer, AStoppedTransferEmptiesTheCounter)
+{
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    const std::string part = Pattern(50000, 3);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
+                     Silent()});
+    DWORD id = 0;
+    HANDLE worker = CreateThread(nullptr, 0, ReceiveBig, reinterpret_cast<void*>(s), 0, &id);
+    SetWorkerThread(worker, id);
+    char during[32] = "?", after[32] = "?";
+    for (int i = 0; i < 300 && strcmp(during, "50000") != 0; ++i) {
+        PumpMessagesFor(20);
+        GetWindowTextA(g_hwndRecvBytes, during, sizeof during);
+    }
+    // Terminated in its wait, the loop never reaches its own end.
+    EXPECT_TRUE(StopWorker(500));
+    BlockingThreadGone(id);
+    FtpSession.commandCount = 0;
+    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    CloseTransferFile(&FtpSession.receiveFile);
+    PumpMessagesFor(300);
+    GetWindowTextA(g_hwndRecvBytes, after, sizeof after);
+    EXPECT_STREQ(during, "50000");
+    EXPECT_STREQ(after, "");
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
     CloseMainWindow();
 }
 
