@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -17,7 +18,6 @@
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
 #include "log/log.h"
-#include "shell/busy.h"
 #include "shell/mainwin.h"
 #include "shell/watchdog.h"
 #include "tests/support/mainwindow.h"
@@ -229,37 +229,36 @@ TEST_F(ScriptedTransfer, AStalledReceiveShowsItsRunningTotal)
     CloseMainWindow();
 }
 
-DWORD WINAPI ReceiveBig(void* control)
-{
-    return RetrieveFile(reinterpret_cast<SOCKET>(control), "RETR big.bin", "big.bin", "big.bin", 'I');
-}
-
-// A transfer stopped from the GUI thread (as Abort does: the worker is
-// terminated, the command count set to 0) leaves the field empty.
+// A transfer stopped from the GUI thread (Abort and Disconnect set the
+// command count to 0 and terminate the worker, which may never reach its
+// own end) leaves the field empty.
 TEST_F(ScriptedTransfer, AStoppedTransferEmptiesTheCounter)
 {
     ASSERT_NE(OpenMainWindow(), nullptr);
     const std::string part = Pattern(50000, 3);
     SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
                      Silent()});
-    DWORD id = 0;
-    HANDLE worker = CreateThread(nullptr, 0, ReceiveBig, reinterpret_cast<void*>(s), 0, &id);
-    SetWorkerThread(worker, id);
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        RetrieveFile(s, "RETR big.bin", "big.bin", "big.bin", 'I');
+        done = true;
+    });
     char during[32] = "?", after[32] = "?";
     for (int i = 0; i < 300 && strcmp(during, "50000") != 0; ++i) {
         PumpMessagesFor(20);
         GetWindowTextA(g_hwndRecvBytes, during, sizeof during);
     }
-    // Terminated in its wait, the loop never reaches its own end.
-    EXPECT_TRUE(StopWorker(500));
-    BlockingThreadGone(id);
+    // The worker still waits in its loop, as one about to be terminated would.
     FtpSession.commandCount = 0;
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
-    CloseTransferFile(&FtpSession.receiveFile);
     PumpMessagesFor(300);
     GetWindowTextA(g_hwndRecvBytes, after, sizeof after);
     EXPECT_STREQ(during, "50000");
     EXPECT_STREQ(after, "");
+    while (!done) {
+        CancelBlockingCall();
+        PumpMessagesFor(20);
+    }
+    worker.join();
     FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
     CloseMainWindow();
 }
