@@ -16,6 +16,7 @@ have vsftpd || [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
 # The test servers' user account (tests/servers/servers).
 [ -x /usr/sbin/useradd ] && [ -x /usr/sbin/chpasswd ] || need+=(passwd)
 have python3 || need+=(python3)
+have curl || need+=(curl)   # the transfer benchmark's comparison
 python3 -c 'import pyftpdlib' 2>/dev/null || [ -d /usr/lib/python3/dist-packages/pyftpdlib ] || need+=(python3-pyftpdlib)
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/bin/wine ] || dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
