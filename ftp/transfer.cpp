@@ -50,6 +50,11 @@ void Beep(UINT sound)
         MessageBeep(sound);
 }
 
+const char* Text(const char* s)
+{
+    return s ? s : "";
+}
+
 unsigned Port(const sockaddr_in& address)
 {
     return ntohs(address.sin_port);
@@ -67,6 +72,8 @@ void LogFileError(int result)
 // here, so a name the caller made safe stays the only other name tried.
 int CreateLocalFile(const char* name, const char* fallback)
 {
+    name = Text(name);
+    fallback = Text(fallback);
     const int flags = _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY;
     int fd = _open(name, flags, _S_IREAD | _S_IWRITE);
     if (fd != -1)
@@ -204,6 +211,7 @@ int SendLoop(SOCKET data, bool* complete)
 
 int OpenForSending(const char* name)
 {
+    name = Text(name);
     int fd = _open(name, _O_RDONLY | _O_BINARY);
     if (fd == -1) {
         LogMessage(41, name, static_cast<unsigned>(errno));
@@ -226,7 +234,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
         return INVALID_SOCKET;
     }
     // The server must answer with a preliminary reply before it connects.
-    if (SendCommand(control, "%s", command) != 1) {
+    if (SendCommand(control, "%s", Text(command)) != 1) {
         FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
         Beep(MB_ICONEXCLAMATION);
         return INVALID_SOCKET;

@@ -2,12 +2,14 @@
 //
 // A data loop reports its running total after every block. A window call
 // from the transfer thread costs more than the socket call it follows, so the
-// total is only stored there; the GUI thread shows the newest one at display
-// rate (one coalesced posted message at a time), and once more at the end.
+// total is only stored there; a timer of the main window shows the newest
+// total at display rate while the transfer runs, also when the data stalls,
+// and the end shows the final total once more before the field is emptied.
 #pragma once
 #include <windows.h>
 
 enum ByteField { BYTES_SENT, BYTES_RECEIVED };
+enum { BYTECOUNT_TIMER_ID = 30, BYTECOUNT_INTERVAL_MS = 100 };
 
 // A transfer into or out of `field` begins; the field stays empty until the
 // first block.
@@ -18,7 +20,7 @@ void ByteCountStep(DWORD total);
 // then emptied. Returns when both are done.
 void ByteCountEnd();
 
-// Message by which a transfer thread has the GUI thread show the newest
-// total (wParam 0) or the final total followed by the empty text (wParam 1).
+// Message by which a transfer thread has the GUI thread start the display
+// timer (wParam 0) or show the final total and empty the field (wParam 1).
 #define WM_TARN_BYTE_COUNT (WM_APP + 6)
-void OnByteCountMessage(WPARAM final);
+void OnByteCountMessage(HWND main, WPARAM final);

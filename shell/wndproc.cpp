@@ -200,7 +200,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_CALL:
         return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
     case WM_TARN_BYTE_COUNT:
-        OnByteCountMessage(wParam);
+        OnByteCountMessage(hwnd, wParam);
         return 0;
     default:
         break;

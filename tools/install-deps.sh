@@ -16,6 +16,7 @@ have vsftpd || [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
 # The test servers' user account (tests/servers/servers).
 [ -x /usr/sbin/useradd ] && [ -x /usr/sbin/chpasswd ] || need+=(passwd)
 have python3 || need+=(python3)
+have curl || need+=(curl)   # the transfer benchmark's comparison
 # The command-line fetch test runs an FTP server on port 21 in a network
 # namespace of its own (tests/servers/netns-fetch).
 have unshare || need+=(util-linux)

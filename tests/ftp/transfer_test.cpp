@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <string.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -16,6 +18,7 @@
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
 #include "log/log.h"
+#include "shell/mainwin.h"
 #include "shell/watchdog.h"
 #include "tests/support/mainwindow.h"
 #include "tests/support/scriptserver.h"
@@ -197,6 +200,66 @@ TEST_F(ScriptedTransfer, ARefusedPortEndsAtTheTimeOut)
         EXPECT_EQ(GetFileAttributesA("down.bin"), INVALID_FILE_ATTRIBUTES);
         FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
     }
+    CloseMainWindow();
+}
+
+// While the data stalls, the status panel still shows all that has come.
+TEST_F(ScriptedTransfer, AStalledReceiveShowsItsRunningTotal)
+{
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    const std::string part = Pattern(123456, 2);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
+                     Pause(1500), DataSay("tail"), DataClose(), Say("226 Done\r\n"), Silent()});
+    char during[32] = "?", after[32] = "?";
+    std::thread watcher([&] {
+        while (ReadBytes("big.bin").size() < part.size())
+            Sleep(20);
+        Sleep(500);
+        GetWindowTextA(g_hwndRecvBytes, during, sizeof during);
+    });
+    int result = 0;
+    RunOnWorker([&] { result = RetrieveFile(s, "RETR big.bin", "big.bin", "big.bin", 'I'); });
+    watcher.join();
+    GetWindowTextA(g_hwndRecvBytes, after, sizeof after);
+    EXPECT_EQ(result, 2);
+    EXPECT_STREQ(during, "123456");
+    EXPECT_STREQ(after, "");
+    EXPECT_EQ(ReadBytes("big.bin"), part + "tail");
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    CloseMainWindow();
+}
+
+// A transfer stopped from the GUI thread (Abort and Disconnect set the
+// command count to 0 and terminate the worker, which may never reach its
+// own end) leaves the field empty.
+TEST_F(ScriptedTransfer, AStoppedTransferEmptiesTheCounter)
+{
+    ASSERT_NE(OpenMainWindow(), nullptr);
+    const std::string part = Pattern(50000, 3);
+    SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
+                     Silent()});
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        RetrieveFile(s, "RETR big.bin", "big.bin", "big.bin", 'I');
+        done = true;
+    });
+    char during[32] = "?", after[32] = "?";
+    for (int i = 0; i < 300 && strcmp(during, "50000") != 0; ++i) {
+        PumpMessagesFor(20);
+        GetWindowTextA(g_hwndRecvBytes, during, sizeof during);
+    }
+    // The worker still waits in its loop, as one about to be terminated would.
+    FtpSession.commandCount = 0;
+    PumpMessagesFor(300);
+    GetWindowTextA(g_hwndRecvBytes, after, sizeof after);
+    EXPECT_STREQ(during, "50000");
+    EXPECT_STREQ(after, "");
+    while (!done) {
+        CancelBlockingCall();
+        PumpMessagesFor(20);
+    }
+    worker.join();
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
     CloseMainWindow();
 }
 

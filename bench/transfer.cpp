@@ -1,0 +1,285 @@
+// Transfer benchmark against a real FTP server on loopback (active mode):
+// TARN's RetrieveFile / StoreFile, run on a worker thread under the real
+// main window (so the byte counters and the status log take part), against
+// a bare Win32 loop over the same control connection that does nothing but
+// recv 4000-byte blocks and write them (receiving), or read 512 bytes and
+// send them in pieces of at most 1024 (sending). The bare loop runs twice:
+// with a plain blocking socket, and with a non-blocking one that waits in
+// select() as TARN's cancellable socket layer does, which isolates what
+// TARN's bookkeeping around each block costs.
+//
+//   bench_transfer.exe PORT REMOTE-FILE [ROUNDS]
+//
+// The server must hold REMOTE-FILE in the root of user tarnftp; the local
+// files are made in the current directory. Prints one line per figure:
+//   <name> <bytes> <seconds> <MiB/s>
+// (bench/transfer.sh runs it beside curl and prints the table.)
+#include <winsock.h>
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "config/options.h"
+#include "ftp/command.h"
+#include "ftp/session.h"
+#include "ftp/socket.h"
+#include "ftp/transfer.h"
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/startup.h"
+
+namespace {
+
+double Now()
+{
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / f.QuadPart;
+}
+
+// Runs work on a worker thread while this (GUI) thread dispatches messages.
+void OnWorker(const std::function<void()>& work)
+{
+    std::atomic<bool> done{false};
+    DWORD gui = GetCurrentThreadId();
+    std::thread worker([&] {
+        work();
+        done = true;
+        PostThreadMessageA(gui, WM_NULL, 0, 0);
+    });
+    while (!done) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (!done)
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    worker.join();
+}
+
+long long FileSize(const char* name)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The bare loop's data connection: listen, PORT, the command, accept.
+SOCKET BareOpen(SOCKET control, const char* command)
+{
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    int length = sizeof a;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        getsockname(listener, reinterpret_cast<sockaddr*>(&a), &length) != 0 || listen(listener, 1) != 0) {
+        closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    char port[32];
+    FormatPortCommand(port, 0x7F000001ul, ntohs(a.sin_port));
+    if (SendCommand(control, "%s", port) != 2 || SendCommand(control, "%s", command) != 1) {
+        closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    SOCKET data = accept(listener, nullptr, nullptr);
+    closesocket(listener);
+    return data;
+}
+
+// The socket calls of the bare loops: plain blocking ones, or (like TARN's
+// cancellable layer) non-blocking ones that wait in select().
+bool g_nonBlocking;
+
+void WaitFor(SOCKET s, bool write)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    select(0, write ? nullptr : &set, write ? &set : nullptr, nullptr, nullptr);
+}
+
+int Recv(SOCKET s, char* buffer, int length)
+{
+    for (;;) {
+        int n = recv(s, buffer, length, 0);
+        if (n >= 0 || !g_nonBlocking || WSAGetLastError() != WSAEWOULDBLOCK)
+            return n;
+        WaitFor(s, false);
+    }
+}
+
+int Send(SOCKET s, const char* buffer, int length)
+{
+    for (;;) {
+        int n = send(s, buffer, length, 0);
+        if (n >= 0 || !g_nonBlocking || WSAGetLastError() != WSAEWOULDBLOCK)
+            return n;
+        WaitFor(s, true);
+    }
+}
+
+void SetMode(SOCKET s)
+{
+    u_long on = g_nonBlocking ? 1 : 0;
+    ioctlsocket(s, FIONBIO, &on);
+}
+
+long long BareReceive(SOCKET control, const char* remote, const char* local)
+{
+    char command[300];
+    _snprintf(command, sizeof command, "RETR %s", remote);
+    SOCKET data = BareOpen(control, command);
+    if (data == INVALID_SOCKET)
+        return -1;
+    SetMode(data);
+    HANDLE file = CreateFileA(local, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    char block[4000];
+    long long total = 0;
+    for (;;) {
+        int n = Recv(data, block, sizeof block);
+        if (n <= 0)
+            break;
+        DWORD written = 0;
+        WriteFile(file, block, n, &written, nullptr);
+        total += n;
+    }
+    CloseHandle(file);
+    closesocket(data);
+    return GetReply(control) == 2 ? total : -1;
+}
+
+long long BareSend(SOCKET control, const char* local, const char* remote)
+{
+    char command[300];
+    _snprintf(command, sizeof command, "STOR %s", remote);
+    HANDLE file = CreateFileA(local, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return -1;
+    SOCKET data = BareOpen(control, command);
+    if (data == INVALID_SOCKET) {
+        CloseHandle(file);
+        return -1;
+    }
+    SetMode(data);
+    char block[512];
+    long long total = 0;
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file, block, sizeof block, &n, nullptr) || n == 0)
+            break;
+        for (DWORD sent = 0; sent < n;) {
+            int piece = static_cast<int>(n - sent < 1024 ? n - sent : 1024);
+            int r = Send(data, block + sent, piece);
+            if (r <= 0) {
+                n = 0;
+                break;
+            }
+            sent += r;
+        }
+        if (n == 0)
+            break;
+        total += n;
+    }
+    CloseHandle(file);
+    closesocket(data);
+    return GetReply(control) == 2 ? total : -1;
+}
+
+void Report(const char* name, long long bytes, double seconds)
+{
+    printf("%s %lld %.3f %.2f\n", name, bytes, seconds, bytes / seconds / (1024.0 * 1024.0));
+    fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s PORT REMOTE-FILE [ROUNDS]\n", argv[0]);
+        return 2;
+    }
+    int port = atoi(argv[1]);
+    const char* remote = argv[2];
+    int rounds = argc > 3 ? atoi(argv[3]) : 1;
+
+    WSADATA wsa;
+    WSAStartup(0x0101, &wsa);
+    g_guiThreadId = GetCurrentThreadId();
+    BusyLockInit();
+    int exitCode = 0;
+    if (!CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode)) {
+        fprintf(stderr, "no main window\n");
+        return 1;
+    }
+
+    HostProfile.ftpPort = static_cast<DWORD>(port);
+    HostProfile.timeout = 60;
+    ProgramOptions.bell = 0;
+    SOCKET s = ConnectTcp("127.0.0.1", "ftp");
+    if (s == INVALID_SOCKET || GetReply(s) != 2 || SendCommand(s, "USER tarnftp") != 3 ||
+        SendCommand(s, "PASS tarn-pass") != 2) {
+        fprintf(stderr, "cannot log on to 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    FtpSession.controlSocket = s;
+    FtpSession.loggedOn = 1;
+    FtpSession.transferType = 'A';
+    SetTransferType(s, 'I');
+
+    char retr[300], stor[300];
+    _snprintf(retr, sizeof retr, "RETR %s", remote);
+    _snprintf(stor, sizeof stor, "STOR %s.tarn-up", remote);
+    // 0: TARN; 1: bare loop, blocking socket; 2: bare loop, non-blocking socket.
+    static const char* const kNames[3][2] = {
+        {"tarn_recv", "tarn_send"}, {"bare_recv", "bare_send"}, {"barenb_recv", "barenb_send"}};
+    char up[300];
+    _snprintf(up, sizeof up, "%s.bare-up", remote);
+    for (int round = 0; round < rounds; ++round) {
+        for (int direction = 0; direction < 2; ++direction) {
+            // Rotate the order, so that none always goes first.
+            for (int k = 0; k < 3; ++k) {
+                int variant = (k + round) % 3;
+                g_nonBlocking = variant == 2;
+                long long size = FileSize("tarn-down.bin");
+                long long bytes = -1;
+                double t0 = Now();
+                if (variant == 0 && direction == 0) {
+                    int r = 0;
+                    OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
+                    bytes = r == 2 ? FileSize("tarn-down.bin") : -1;
+                } else if (variant == 0) {
+                    int r = 0;
+                    OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
+                    bytes = r == 2 ? size : -1;
+                } else if (direction == 0) {
+                    OnWorker([&] { bytes = BareReceive(s, remote, "bare-down.bin"); });
+                } else {
+                    OnWorker([&] { bytes = BareSend(s, "bare-down.bin", up); });
+                }
+                double t = Now() - t0;
+                if (bytes < 0) {
+                    fprintf(stderr, "%s failed\n", kNames[variant][direction]);
+                    return 1;
+                }
+                Report(kNames[variant][direction], bytes, t);
+            }
+        }
+    }
+    SendCommand(s, "QUIT");
+    FtpSession.controlSocket = ReleaseSocket(s);
+    DestroyWindow(g_hwndMain);
+    WSACleanup();
+    return 0;
+}
