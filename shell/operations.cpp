@@ -486,10 +486,16 @@ int ReadAbortReply(SOCKET control)
     return 0;
 }
 
+// The wait for the aborted transfer's answer ends after 15 seconds: a server
+// that never answers would otherwise hold the GUI thread for the whole
+// reply time-out.
 void CALLBACK AbortWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 {
     KillTimer(hwnd, 21);
     g_abortWaitExpired = 1;
+    LogMessage(6);
+    if (BlockingInProgress())
+        CancelBlockingCall();
 }
 
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
@@ -502,6 +508,8 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
         g_abortWaitExpired = 0;
         SetTimer(main, 21, 15000, AbortWaitTimerProc);
         ReadAbortReply(FtpSession.controlSocket);
+        if (g_abortWaitExpired)
+            LogMessage(7);
         KillTimer(main, 21);
         bool r, s;
         CloseTransferFiles(&r, &s);
