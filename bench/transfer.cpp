@@ -8,7 +8,7 @@
 // select() as TARN's cancellable socket layer does, which isolates what
 // TARN's bookkeeping around each block costs.
 //
-//   bench_transfer.exe PORT REMOTE-FILE [ROUNDS]
+//   bench_transfer.exe PORT REMOTE-FILE [ROUNDS [recv|send|both]]
 //
 // The server must hold REMOTE-FILE in the root of user tarnftp; the local
 // files are made in the current directory. Prints one line per figure:
@@ -213,6 +213,8 @@ int main(int argc, char** argv)
     int port = atoi(argv[1]);
     const char* remote = argv[2];
     int rounds = argc > 3 ? atoi(argv[3]) : 1;
+    const char* which = argc > 4 ? argv[4] : "both";
+    bool wanted[2] = {strcmp(which, "send") != 0, strcmp(which, "recv") != 0};
 
     WSADATA wsa;
     WSAStartup(0x0101, &wsa);
@@ -248,6 +250,8 @@ int main(int argc, char** argv)
     _snprintf(up, sizeof up, "%s.bare-up", remote);
     for (int round = 0; round < rounds; ++round) {
         for (int direction = 0; direction < 2; ++direction) {
+            if (!wanted[direction])
+                continue;
             // Rotate the order, so that none always goes first.
             for (int k = 0; k < 3; ++k) {
                 int variant = (k + round) % 3;
