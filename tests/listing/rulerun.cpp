@@ -65,3 +65,18 @@ std::vector<std::string> SharedListingLines(const char* name)
     fclose(file);
     return lines;
 }
+
+Expected Parse(const std::string& text)
+{
+    Expected e;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('|', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string item = text.substr(at, end - at);
+        (item[0] == 'd' ? e.dirs : e.files).push_back(item.substr(2));
+        at = end + 1;
+    }
+    return e;
+}

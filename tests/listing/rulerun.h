@@ -15,3 +15,9 @@ struct RuleRun {
 RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage = 1252);
 // The physical lines of a file of /work/shared/listings (line N is [N - 1]).
 std::vector<std::string> SharedListingLines(const char* name);
+
+// Names a line should give, written "d:name|f:name|..." (d directory, f file).
+struct Expected {
+    std::vector<std::string> dirs, files;
+};
+Expected Parse(const std::string& text);

@@ -30,14 +30,6 @@
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
 // A drop handle as the shell makes it: DROPFILES and the paths, each ending
 // with a zero, the last one with two.
 HDROP MakeDrop(const std::vector<std::string>& paths)

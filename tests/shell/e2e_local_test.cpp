@@ -15,19 +15,6 @@
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
-bool Contains(const std::vector<std::string>& items, const std::string& item)
-{
-    return std::find(items.begin(), items.end(), item) != items.end();
-}
-
 // "Reason: ..." as the program logs it for a system error code.
 std::string ReasonLine(DWORD code)
 {

@@ -26,14 +26,6 @@ bool Has(const std::vector<std::string>& lines, const std::string& line)
 }
 
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
 TEST(EndToEnd, RemoteDirectoryRenameDeleteDisconnectAndExit)
 {
     RegistryGuard registry;

@@ -16,14 +16,6 @@
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
 bool HasPrefix(const std::vector<std::string>& lines, const std::string& prefix)
 {
     for (const std::string& l : lines)

@@ -33,14 +33,6 @@ bool Heard(ScriptServer& server, const std::string& line)
     return false;
 }
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
 // Lines of `lines` that equal one of `wanted`, in the order logged.
 std::vector<std::string> Only(const std::vector<std::string>& lines, const std::vector<std::string>& wanted)
 {

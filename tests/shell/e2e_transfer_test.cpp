@@ -19,19 +19,6 @@ namespace {
 
 const RealServer& Vsftpd() { return kRealServers[0]; }
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
-bool Contains(const std::vector<std::string>& items, const std::string& item)
-{
-    return std::find(items.begin(), items.end(), item) != items.end();
-}
-
 // Whether `wanted` occur in `lines` in this order (others may come between).
 bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& wanted)
 {

@@ -19,14 +19,6 @@
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
-
 int Count(const std::vector<std::string>& lines, const std::string& line)
 {
     return static_cast<int>(std::count(lines.begin(), lines.end(), TarnApp::Line(line)));

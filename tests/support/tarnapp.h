@@ -123,3 +123,7 @@ std::vector<std::pair<std::string, std::string>> TreeContents(const std::string&
 // began): "FTP command" and "FTP response" lines, as the server saw them.
 long ServerLogSize();
 std::vector<std::string> ServerCommandsSince(long offset);
+
+// The lines joined with line feeds, for messages of failed assertions.
+std::string Joined(const std::vector<std::string>& lines);
+bool Contains(const std::vector<std::string>& items, const std::string& item);
