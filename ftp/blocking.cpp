@@ -11,6 +11,7 @@
 
 #include "ftp/session.h"
 #include "shell/app.h"
+#include "shell/busy.h"
 
 namespace {
 
@@ -122,6 +123,8 @@ int WaitReady(SOCKET s, WaitFor what)
         result = 0;
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode));
+    // A worker being stopped goes no further than this: it holds no lock here.
+    WorkerSafePoint();
     if (result == 0)
         FailCancelled();
     else if (result < 0)
@@ -176,6 +179,7 @@ void BlockingThreadGone(unsigned long threadId)
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 {
+    WorkerSafePoint();
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return SOCKET_ERROR;
@@ -198,6 +202,7 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 {
+    WorkerSafePoint();
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return INVALID_SOCKET;
@@ -216,6 +221,7 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 {
+    WorkerSafePoint();
     for (;;) {
         int r = send(s, buffer, length, flags);
         if (r != SOCKET_ERROR)
@@ -227,6 +233,7 @@ int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 
 int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
 {
+    WorkerSafePoint();
     for (;;) {
         int r = recv(s, buffer, length, flags);
         if (r != SOCKET_ERROR)

@@ -17,23 +17,6 @@
 
 namespace {
 
-// The command count guards the control connection. The abort and close
-// procedures reset it to 0 under a running exchange, so leaving never takes
-// it below 0 (which would refuse every later command).
-void CountEnter()
-{
-    InterlockedIncrement(&FtpSession.commandCount);
-}
-
-void CountLeave()
-{
-    for (;;) {
-        LONG n = FtpSession.commandCount;
-        if (n <= 0 || InterlockedCompareExchange(&FtpSession.commandCount, n - 1, n) == n)
-            return;
-    }
-}
-
 bool IsLeadByte(unsigned char b)
 {
     return IsDBCSLeadByte(b) != 0;
@@ -46,7 +29,7 @@ int ReadLine(SOCKET s, bool* ended)
     *ended = false;
     if (s == INVALID_SOCKET)
         return 0;
-    CountEnter();
+    CommandCountEnter();
     StopWatchdog();
     FtpSession.aborting = 0;
     char* line = FtpSession.replyLine;
@@ -58,7 +41,7 @@ int ReadLine(SOCKET s, bool* ended)
     if (peeked == SOCKET_ERROR) {
         LogError("socket recv (peek)", WSAGetLastError());
         StopWatchdog();
-        CountLeave();
+        CommandCountLeave();
         *ended = true;
         return -1;
     }
@@ -99,7 +82,7 @@ int ReadLine(SOCKET s, bool* ended)
     if (FtpSession.aborting)
         code = 421;
     TrimReplyLine(line);
-    CountLeave();
+    CommandCountLeave();
     return code;
 }
 
@@ -161,7 +144,7 @@ int SendLine(SOCKET s, const char* text)
         LogLine(38u);
         return -1;
     }
-    CountEnter();
+    CommandCountEnter();
     char* buffer = FtpSession.sendBuffer;
     size_t n = strlen(Text(text));
     if (n > sizeof FtpSession.sendBuffer - 3)
@@ -171,7 +154,7 @@ int SendLine(SOCKET s, const char* text)
     buffer[n + 1] = '\n';
     buffer[n + 2] = 0;
     int r = SendAll(s, buffer, static_cast<int>(n + 2));
-    CountLeave();
+    CommandCountLeave();
     return r;
 }
 
@@ -179,7 +162,7 @@ int GetReply(SOCKET s)
 {
     if (s == INVALID_SOCKET)
         return 0;
-    CountEnter();
+    CommandCountEnter();
     bool first = true;
     int result = 0;
     for (;;) {
@@ -215,7 +198,7 @@ int GetReply(SOCKET s)
         first = false;
     }
     FtpSession.replyDepth = 0;
-    CountLeave();
+    CommandCountLeave();
     if (result == -1)
         return -1;
     int code = FtpSession.lastReplyCode;

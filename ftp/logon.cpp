@@ -46,19 +46,19 @@ SOCKET FtpLogon(const char* host)
         return INVALID_SOCKET;
     }
     FtpSession.hostTypeDetected = 0;
-    InterlockedIncrement(&FtpSession.commandCount);
+    CommandCountEnter();
     char target[64];
     lstrcpynA(target, HostProfile.useGateway ? HostProfile.gateHost : host, sizeof target);
     SOCKET s = ConnectTcp(target, "ftp");
     if (s == INVALID_SOCKET) {
         LogMessage(32, target);
-        InterlockedDecrement(&FtpSession.commandCount);
+        CommandCountLeave();
         return INVALID_SOCKET;
     }
     int length = sizeof FtpSession.localAddr;
     if (getsockname(s, reinterpret_cast<sockaddr*>(&FtpSession.localAddr), &length) != 0) {
         LogError("getsockname", WSAGetLastError());
-        InterlockedDecrement(&FtpSession.commandCount);
+        CommandCountLeave();
         ReleaseSocket(s);
         return INVALID_SOCKET;
     }
@@ -77,15 +77,18 @@ SOCKET FtpLogon(const char* host)
         r = GetReply(s);
     }
     if (r != 2) {
-        LogMessage(72, FtpSession.replyLine, static_cast<unsigned>(FtpSession.lastReplyCode));
-        InterlockedDecrement(&FtpSession.commandCount);
+        // A wait cancelled by the time-out or an abort counts as 421, also
+        // when it was cancelled before the first byte came.
+        LONG code = FtpSession.aborting ? 421 : FtpSession.lastReplyCode;
+        LogMessage(72, FtpSession.replyLine, static_cast<unsigned>(code));
+        CommandCountLeave();
         return FailLogon(s, 0, true);
     }
     NoteExos();
     int on = 1;
     if (setsockopt(s, SOL_SOCKET, SO_OOBINLINE, reinterpret_cast<const char*>(&on), sizeof on) != 0)
         LogError("setsockopt", WSAGetLastError());
-    InterlockedDecrement(&FtpSession.commandCount);
+    CommandCountLeave();
 
     if (HostProfile.useGateway) {
         r = SendCommand(s, "USER %s", HostProfile.gateUser);

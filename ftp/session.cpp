@@ -10,3 +10,17 @@ FtpSessionRec FtpSession = {
     -1, 0, -1, 0, 0,
     0, 0, 0,
 };
+
+void CommandCountEnter()
+{
+    InterlockedIncrement(&FtpSession.commandCount);
+}
+
+void CommandCountLeave()
+{
+    for (;;) {
+        LONG n = FtpSession.commandCount;
+        if (n <= 0 || InterlockedCompareExchange(&FtpSession.commandCount, n - 1, n) == n)
+            return;
+    }
+}

@@ -33,3 +33,9 @@ struct FtpSessionRec {
 };
 
 extern FtpSessionRec FtpSession;
+
+// The command count guards the control connection. The abort and close
+// procedures reset it to 0 under a running exchange, so leaving never takes
+// it below 0 (which would refuse every later command).
+void CommandCountEnter();
+void CommandCountLeave();

@@ -28,22 +28,6 @@
 
 namespace {
 
-// The command count guards the control connection; the abort procedure may
-// have set it to 0 under us, so leaving never takes it below 0.
-void CountEnter()
-{
-    InterlockedIncrement(&FtpSession.commandCount);
-}
-
-void CountLeave()
-{
-    for (;;) {
-        LONG n = FtpSession.commandCount;
-        if (n <= 0 || InterlockedCompareExchange(&FtpSession.commandCount, n - 1, n) == n)
-            return;
-    }
-}
-
 void Beep(UINT sound)
 {
     if (ProgramOptions.bell)
@@ -94,7 +78,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
     *complete = false;
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
         return 0;
-    CountEnter();
+    CommandCountEnter();
     StopWatchdog();  // a stalled transfer ends only by the user's abort
     FtpSession.aborting = 0;
 
@@ -145,7 +129,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
         LogError("recv", receiveError);
         if (total == 0) {
             Beep(MB_ICONEXCLAMATION);
-            CountLeave();
+            CommandCountLeave();
             return 0;
         }
     }
@@ -160,7 +144,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
     FtpSession.lastReceiveOk = created && !writeError && !receiveFailed ? 1 : 0;
     *complete = ok;
     Beep(MB_ICONASTERISK);
-    CountLeave();
+    CommandCountLeave();
     return 1;
 }
 
@@ -169,7 +153,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
 int SendLoop(SOCKET data, bool* complete)
 {
     *complete = false;
-    CountEnter();
+    CommandCountEnter();
     time_t start = time(nullptr);
     char block[SEND_BLOCK];
     DWORD total = 0;
@@ -206,7 +190,7 @@ int SendLoop(SOCKET data, bool* complete)
     FtpSession.totalFiles += 1;
     *complete = ok;
     Beep(MB_ICONASTERISK);
-    CountLeave();
+    CommandCountLeave();
     return 1;
 }
 

@@ -17,16 +17,45 @@ static std::wstring ReplyText()
     return n > 0 ? std::wstring(wide, n - 1) : std::wstring();
 }
 
-// True for a line that can be no part of a reply any more: the connection
-// broke (-1) or closed (nothing read), or the wait was cancelled (421).
-static bool ReplyBroken(int code)
+// The connection broke (-1) or closed (nothing read): no more lines will come.
+static bool ConnectionLost(int code)
 {
-    return code == -1 || code == 421 || (code == 0 && FtpSession.replyLine[0] == 0);
+    return code == -1 || (code == 0 && FtpSession.replyLine[0] == 0);
 }
 
-static bool IsLastLine(int code, int firstCode, const std::wstring& text)
+static bool Continues(const std::wstring& text)
 {
-    return code >= 100 && code <= 599 && code == firstCode && (text.size() < 4 || text[3] != L'-');
+    return text.size() >= 4 && text[3] == L'-';
+}
+
+// Reads the rest of a reply whose first line was read already, up to the
+// line with its own code and no "-", so that the next command's reply is
+// read as its own. Stops early when the connection is lost or the wait is
+// cancelled.
+static void FinishReply(SOCKET control, int firstCode, std::wstring text)
+{
+    int code = firstCode;
+    while (Continues(text) || code != firstCode) {
+        code = ReadReplyLine(control);
+        text = ReplyText();
+        if (code == 421 || ConnectionLost(code))
+            return;
+    }
+}
+
+// The lines of a HELP reply up to its completing line, each telling which
+// of the optional commands the server offers.
+static void ScanHelp(SOCKET control, int code, std::wstring text)
+{
+    for (;;) {
+        if (code >= 200 && code <= 299 && !Continues(text))
+            return;
+        ScanHelpLine(text, &HostCommands);
+        code = ReadReplyLine(control);
+        text = ReplyText();
+        if (code == 421 || ConnectionLost(code))
+            return;
+    }
 }
 
 void DetectHostType(SOCKET control)
@@ -41,33 +70,35 @@ void DetectHostType(SOCKET control)
         if (code >= 500 && code <= 599) {
             if (HostType == HOST_AUTO)
                 HostType = HOST_KA9Q;
-        } else if (!ReplyBroken(code)) {
+            // Nothing of a refusal is scanned, but a multi-line one is read
+            // to its end all the same.
+            FinishReply(control, code, text);
+        } else if (!ConnectionLost(code)) {
             if (HostType == HOST_AUTO) {
                 HostType = HostTypeFromHelp(text);
                 askSyst = HostType == HOST_UNIX;
             }
-            // Only a completed HELP reply lists commands; another reply is
-            // read to its last line, so that the connection stays in step.
-            const int firstCode = code;
-            const bool listing = code >= 200 && code <= 299;
-            for (;;) {
-                if (listing ? (code >= 200 && code <= 299 && (text.size() < 4 || text[3] != L'-'))
-                            : IsLastLine(code, firstCode, text))
-                    break;
-                if (listing)
-                    ScanHelpLine(text, &HostCommands);
-                code = ReadReplyLine(control);
-                text = ReplyText();
-                if (ReplyBroken(code))
-                    break;
+            // A cancelled wait (421) ends the reading. Only a completed reply
+            // lists commands, lines without a code taken as part of one; a
+            // preliminary, more-input or transient reply is read to its own
+            // last line unscanned.
+            int type = code / 100;
+            if (code != 421) {
+                if (type == 1 || type == 3 || type == 4)
+                    FinishReply(control, code, text);
+                else
+                    ScanHelp(control, code, text);
             }
         }
     }
     if (askSyst && SendLine(control, "SYST") > 0) {
         LogMessage(126, "SYST");
-        ReadReplyLine(control);
+        int code = ReadReplyLine(control);
         LogMessage(126, FtpSession.replyLine);
-        HostType = HostTypeFromSyst(ReplyText());
+        std::wstring text = ReplyText();
+        HostType = HostTypeFromSyst(text);
+        if (code != 421 && !ConnectionLost(code))
+            FinishReply(control, code, text);
     }
     if (HostType == HOST_MVS)
         HostCommands.canRemoveDir = true;

@@ -1,6 +1,14 @@
 #include "log/debugwin.h"
 
+#include "config/dialogs.h"
+#include "config/hostdlg.h"
+#include "config/options.h"
+#include "ftp/command.h"
+#include "ftp/logon.h"
 #include "ftp/session.h"
+#include "ftp/transfer.h"
+#include "shell/localcmds.h"
+#include "shell/mainwin.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 
@@ -126,21 +134,90 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+static void RunViewerOnListing()
+{
+    RunViewer(ProgramOptions.viewer, ListingTempFile, false);
+}
+
 void DebugCommand(HWND hwnd, int id)
 {
-    (void)hwnd;
+    SOCKET control = FtpSession.controlSocket;
     switch (id) {
+    case IDM_DBG_CONNECT:
+        if (control != INVALID_SOCKET) {
+            char text[256];
+            LoadCatalogue(30, text, sizeof text);
+            SetWindowTextA(g_hwndStatusUpper, text);
+        } else if (DialogBoxParamA(g_hInstance, "DLG_HOST", hwnd, WS_HostMsgProc, 0) == 1) {
+            lstrcpynA(FtpSession.hostName, HostProfile.host, sizeof FtpSession.hostName);
+            lstrcpynA(FtpSession.userName, HostProfile.user, sizeof FtpSession.userName);
+            lstrcpynA(FtpSession.password, HostProfile.password, sizeof FtpSession.password);
+            FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+        }
+        break;
     case IDM_DBG_DISCONNECT:
     case IDM_DBG_HELPFILE:
     case IDM_DBG_EXIT:
         SendMessageA(g_hwndMain, WM_COMMAND, id, 0);
         break;
+    case IDM_DBG_CWD:
+        if (AskText(nullptr, 142, 101))
+            FtpCwd(control, InputText);
+        break;
+    case IDM_DBG_HELP:
+        SendCommand(control, "HELP");
+        break;
+    case IDM_DBG_LIST:
+    case IDM_DBG_NLST:
+        if (RetrieveListing(control, id == IDM_DBG_LIST ? "LIST" : "NLST") == 2)
+            RunViewerOnListing();
+        break;
+    case IDM_DBG_MKD:
+        if (AskText(nullptr, 139, 101))
+            FtpMkd(control, InputText);
+        break;
+    case IDM_DBG_PWD:
+        FtpPwd(control);
+        break;
+    case IDM_DBG_QUOTE:
+        if (AskText(nullptr, 149, 123))
+            FtpQuote(control, InputText);
+        break;
+    case IDM_DBG_RETR:
+        if (AskText(nullptr, 143, 121)) {
+            char name[INPUT_TEXT_SIZE], command[512];
+            lstrcpynA(name, InputText, sizeof name);
+            wsprintfA(command, "RETR %s", name);
+            RetrieveFile(control, command, name, name, ProgramOptions.transferType);
+        }
+        break;
+    case IDM_DBG_RMD:
+        if (AskText(nullptr, 147, 101))
+            FtpRmd(control, InputText);
+        break;
+    case IDM_DBG_OPTIONS:
+        DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
+        break;
+    case IDM_DBG_STOR:
+        if (AskText(nullptr, 138, 122)) {
+            char name[INPUT_TEXT_SIZE], command[512];
+            lstrcpynA(name, InputText, sizeof name);
+            wsprintfA(command, "STOR %s", name);
+            StoreFile(control, command, name, ProgramOptions.transferType);
+        }
+        break;
     case IDM_DBG_BINARY:
-        SendMessageA(g_hwndMain, WM_COMMAND, IDC_MODE_BINARY, 0);
-        break;
     case IDM_DBG_ASCII:
-        SendMessageA(g_hwndMain, WM_COMMAND, IDC_MODE_ASCII, 0);
+        ProgramOptions.transferType = id == IDM_DBG_BINARY ? 'I' : 'A';
+        SendMessageA(g_hwndMain, WM_COMMAND, IDM_SHOW_TRANSFER_TYPE, 0);  // the radio buttons follow
         break;
+    case IDM_DBG_VIEWER: {
+        char viewer[INPUT_TEXT_SIZE];
+        lstrcpynA(viewer, ProgramOptions.viewer, sizeof viewer);
+        if (AskText(viewer, 150, 125))
+            lstrcpynA(ProgramOptions.viewer, viewer, sizeof ProgramOptions.viewer);
+        break;
+    }
     default:
         break;
     }

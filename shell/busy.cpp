@@ -56,6 +56,11 @@ void SetWorkerThread(HANDLE thread, DWORD id)
     g_workerId = id;
 }
 
+DWORD WorkerThreadId()
+{
+    return g_workerId;
+}
+
 bool WorkerStopping()
 {
     return g_stoppingId != 0 && GetCurrentThreadId() == g_stoppingId;

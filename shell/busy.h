@@ -9,6 +9,7 @@ BYTE IsBusy();
 
 // The current worker thread: the most recently started one.
 void SetWorkerThread(HANDLE thread, DWORD id);
+DWORD WorkerThreadId();
 // Stops the worker, if one runs: it is parked at its next safe point (a socket
 // call, a log line, a prompt, a listing line), where it holds no lock, and
 // only then terminated with exit code 1. A worker that reaches no safe point

@@ -31,9 +31,8 @@ bool ChangeDrive(char letter)
 
 }  // namespace
 
-void LogSystemReason()
+void LogSystemReason(DWORD code)
 {
-    DWORD code = GetLastError();
     char* text = nullptr;
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
@@ -110,8 +109,9 @@ void LocalCreateDirectory()
     if (CreateDirectoryA(InputText, nullptr)) {
         Refresh();
     } else {
+        DWORD code = GetLastError();
         LogMessage(155, InputText);
-        LogSystemReason();
+        LogSystemReason(code);
     }
 }
 
@@ -123,8 +123,9 @@ void LocalRemoveDirectories()
         if (RemoveDirectoryA(name)) {
             removed = true;
         } else {
+            DWORD code = GetLastError();
             LogMessage(128, name);
-            LogSystemReason();
+            LogSystemReason(code);
         }
     };
     if (ListSelection(IDC_LOCAL_DIRS, &sel) && !sel.empty()) {
@@ -171,8 +172,9 @@ void LocalRenameFiles()
         if (MoveFileA(oldName, newName)) {
             renamed = true;
         } else {
+            DWORD code = GetLastError();
             LogMessage(152, oldName, newName);
-            LogSystemReason();
+            LogSystemReason(code);
         }
     };
     if (ListSelection(IDC_LOCAL_FILES, &sel) && !sel.empty()) {
@@ -198,8 +200,9 @@ void LocalDeleteFiles()
         if (DeleteFileA(name)) {
             deleted = true;
         } else {
+            DWORD code = GetLastError();
             LogMessage(132, name);
-            LogSystemReason();
+            LogSystemReason(code);
         }
     };
     if (ListSelection(IDC_LOCAL_FILES, &sel) && !sel.empty()) {

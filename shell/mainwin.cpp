@@ -183,6 +183,71 @@ void SetListExtent(HWND list, const char* text, int* widest)
     }
 }
 
+// The vertical scroll bar is the one thing that changes a list's client width
+// while names are added. Once it shows, redraw goes off: it then stays (the
+// list only grows) and one client width and one device context serve every
+// further name, without a repaint of the scroll bars per name.
+void AddListNames(ListFillRec* fill, const char* names, int count, int bytes)
+{
+    HWND list = fill->list;
+    if (count <= 0)
+        return;
+    SendMessageA(list, LB_INITSTORAGE, count, bytes);
+    auto scrollBarShown = [list] { return (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0; };
+    if (!fill->quiet && scrollBarShown()) {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        fill->quiet = true;
+    }
+    RECT client = {};
+    bool haveClient = false;
+    bool extentPending = false;
+    HDC dc = GetDC(list);
+    const char* name = names;
+    for (int i = 0; i < count; ++i) {
+        int length = lstrlenA(name);
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        if (!fill->quiet || !haveClient) {
+            GetClientRect(list, &client);
+            haveClient = true;
+        }
+        SIZE size;
+        if (!GetTextExtentPoint32A(dc, name, length, &size)) {
+            LogMessage(83, static_cast<int>(GetLastError()));
+        } else if (size.cx > *fill->widest && size.cx > client.right) {
+            *fill->widest = size.cx;
+            if (fill->quiet)
+                extentPending = true;
+            else
+                SendMessageA(list, LB_SETHORIZONTALEXTENT, size.cx, 0);
+        }
+        if (!fill->quiet && scrollBarShown()) {
+            SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+            fill->quiet = true;
+        }
+        name += length + 1;
+    }
+    ReleaseDC(list, dc);
+    if (extentPending)
+        SendMessageA(list, LB_SETHORIZONTALEXTENT, *fill->widest, 0);
+}
+
+void EndListFill(ListFillRec* fill)
+{
+    if (!fill->quiet)
+        return;
+    SendMessageA(fill->list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(fill->list, nullptr, TRUE);
+    fill->quiet = false;
+}
+
+LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument)
+{
+    if (OnGuiThread() || !g_hwndMain)
+        return function(argument);
+    return SendMessageA(g_hwndMain, WM_TARN_CALL, reinterpret_cast<WPARAM>(function),
+                        reinterpret_cast<LPARAM>(argument));
+}
+
 int GetLocalMask(char out[120])
 {
     *reinterpret_cast<WORD*>(out) = 119;

@@ -12,6 +12,23 @@ void DrawFrame(HDC dc, int x, int y, int width, int height, bool sunken);
 // Widens the list's horizontal extent for text when it is wider than the
 // list's client area and than every text before it (widest is in pixels).
 void SetListExtent(HWND list, const char* text, int* widest);
+// A list box being filled by a listing, many names at a time (AddListNames).
+struct ListFillRec {
+    HWND list;
+    int* widest;   // the listing's widest-entry width of this list
+    bool quiet;    // redraw is off until EndListFill
+};
+// Adds `count` names (consecutive texts, each ending with a NUL) to the list
+// in order, each followed by the extent rule of SetListExtent: the list and its
+// extent end exactly as after adding the names one at a time. Runs on the GUI
+// thread.
+void AddListNames(ListFillRec* fill, const char* names, int count, int bytes);
+// Ends a fill: redraw on again and the list repainted.
+void EndListFill(ListFillRec* fill);
+// Runs function(argument) on the GUI thread, directly when called there, and
+// returns its result: one synchronous call for a worker, however much it does.
+LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument);
+#define WM_TARN_CALL (WM_APP + 20)
 // Text of the local mask edit, at most 119 characters; returns its length.
 int GetLocalMask(char out[120]);
 void HideFileLists();

@@ -20,6 +20,8 @@
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/mainwin.h"
+#include "shell/operations.h"
+#include <string>
 
 HINSTANCE g_hInstance;
 HWND g_hwndMain;
@@ -139,6 +141,11 @@ void OnMainCreate(HWND main)
 
 void OnMainClose(HWND main)
 {
+    // A running worker is parked first, so that it cannot act on the sockets
+    // closed below; it is reported and ended with the rest of the close.
+    bool workerRan = IsBusy();
+    if (workerRan)
+        KillWorker();
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
     FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
     FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
@@ -156,8 +163,35 @@ void OnMainClose(HWND main)
     if (ViewTempFile[0])
         DeleteFileA(ViewTempFile);
     DragAcceptFiles(main, FALSE);
+    if (workerRan) {
+        LogMessage(17);
+        SetBusy(0);
+    }
     PostQuitMessage(0);
     BusyLockDelete();
+}
+
+int StartCommandLineFetch(const wchar_t* argument)
+{
+    const wchar_t* colon = wcschr(argument, L':');
+    if (!colon)
+        return 0;
+    std::wstring host(argument, colon - argument);
+    if (host.size() > 63)
+        host.resize(63);
+    std::wstring path(colon + 1);
+    if (path.size() > 255)
+        path.resize(255);
+    // Converted with the runtime, whose locale start-up has set to the user's.
+    size_t n = wcstombs(g_fetchHost, host.c_str(), sizeof g_fetchHost - 1);
+    g_fetchHost[n == static_cast<size_t>(-1) ? 0 : n] = 0;
+    n = wcstombs(g_fetchPath, path.c_str(), sizeof g_fetchPath - 1);
+    g_fetchPath[n == static_cast<size_t>(-1) ? 0 : n] = 0;
+    SetBusy(1);
+    DWORD id = 0;
+    HANDLE h = CreateThread(nullptr, 0, CommandLineFetchThread, nullptr, 0, &id);
+    SetWorkerThread(h, id);
+    return 1;
 }
 
 int RunMessageLoop()
@@ -167,6 +201,8 @@ int RunMessageLoop()
         if (msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && g_hwndMain) {
             if (msg.hwnd == GetDlgItem(g_hwndMain, IDC_LOCAL_MASK))
                 FillLocalLists(g_hwndMain);
+            else if (msg.hwnd == GetDlgItem(g_hwndMain, IDC_REMOTE_MASK))
+                StartWorker(msg.hwnd, 13, RemoteRefreshThread);
         }
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -177,6 +213,7 @@ int RunMessageLoop()
 int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show)
 {
     BusyLockInit();
+    InstallWorkerStops();
     wchar_t wide[1025] = L"";
     mbstowcs(wide, commandLine ? commandLine : "", 1024);
     if (wcsstr(wide, L"-d"))
@@ -195,6 +232,17 @@ int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, in
     setlocale(LC_ALL, "");
     g_languageByte = static_cast<BYTE>(InitLanguageFont() & 0xFF);
     LogLocalHostInfo();
+    if (ProgramOptions.autoConnect)
+        PostMessageA(main, WM_COMMAND, IDC_CONNECT, 0);
+    // The fetch argument is what follows the first "-d", or the whole line.
+    const char* line = commandLine ? commandLine : "";
+    const char* flag = strstr(line, "-d");
+    const char* argument = flag ? flag + 2 : line;
+    while (*argument == ' ')
+        ++argument;
+    wchar_t wideArgument[1025] = L"";
+    mbstowcs(wideArgument, argument, 1024);
+    StartCommandLineFetch(wideArgument);
     int quit = RunMessageLoop();
     WSACleanup();
     LogClear();

@@ -10,6 +10,8 @@ void UnregisterClasses();
 HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exitCode);
 // The whole life cycle behind the GUI entry point.
 int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show);
+// Starts the fetch of "host:path" from the command line; 1 when started.
+int StartCommandLineFetch(const wchar_t* argument);
 // Runs the message loop until the quit message; returns its code.
 int RunMessageLoop();
 // The creation and closing halves of the main window's life (WM_CREATE, WM_CLOSE).

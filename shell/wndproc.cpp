@@ -10,6 +10,8 @@
 #include "shell/bytecount.h"
 #include "shell/mainwin.h"
 #include "shell/localcmds.h"
+#include "shell/operations.h"
+#include <shellapi.h>
 #include "shell/startup.h"
 #include "shell/watchdog.h"
 #include "listing/locallist.h"
@@ -31,26 +33,48 @@ static void ShowTransferType(HWND hwnd, int id)
 static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     int id = LOWORD(wParam);
+    int code = HIWORD(wParam);
+    DWORD word = static_cast<DWORD>(wParam);
     switch (id) {
+    case IDC_CONNECT:
+        StartWorker(hwnd, word, ConnectThread);
+        break;
+    case IDC_DISCONNECT:
+    case IDM_DBG_DISCONNECT:
+        DisconnectSession(hwnd, false);
+        break;
+    case IDC_EXIT:
+    case IDM_DBG_EXIT:
+        DisconnectSession(hwnd, true);
+        break;
+    case IDC_ABORT:
+        AbortOperation(hwnd);
+        break;
+    case IDC_LONGDIR:
+        if (!FtpSession.loggedOn)
+            LogLine(static_cast<UINT>(29));
+        else if (RunViewer(ProgramOptions.viewer, ListingTempFile, false) < 32)
+            LogMessage(156, ProgramOptions.viewer);
+        break;
+    case IDC_OPTIONS:
+        DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
+        SendMessageA(hwnd, WM_COMMAND, IDM_SHOW_TRANSFER_TYPE, 0);
+        break;
+    case IDC_HELPBUTTON:
+    case IDM_DBG_HELPFILE:
+        WinHelpA(hwnd, "tarn.hlp", HELP_CONTENTS, 0);
+        break;
     case IDC_MODE_ASCII:
     case IDC_MODE_BINARY:
     case IDC_MODE_L8:
     case IDM_SHOW_TRANSFER_TYPE:
         ShowTransferType(hwnd, id);
         break;
-    case IDC_OPTIONS:
-        DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
-        SendMessageA(hwnd, WM_COMMAND, IDM_SHOW_TRANSFER_TYPE, 0);
-        break;
-    case IDC_EXIT:
-    case IDM_DBG_EXIT:
-        PostMessageA(hwnd, WM_CLOSE, 0, 0);
-        break;
     case IDC_LOCAL_GOTO:
         LocalChangeDirectory();
         break;
     case IDC_LOCAL_DIRS:
-        if (HIWORD(wParam) == LBN_DBLCLK)
+        if (code == LBN_DBLCLK)
             LocalChangeDirectory();
         break;
     case IDC_LOCAL_CREATE:
@@ -69,10 +93,56 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         LocalDeleteFiles();
         break;
     case IDC_LOCAL_MASK:
-        if (HIWORD(wParam) == EN_KILLFOCUS && SendMessageA(reinterpret_cast<HWND>(lParam), EM_GETMODIFY, 0, 0))
+        if (code == EN_KILLFOCUS && SendMessageA(reinterpret_cast<HWND>(lParam), EM_GETMODIFY, 0, 0))
             FillLocalLists(hwnd);
-        else if (HIWORD(wParam) == EN_UPDATE)
+        else if (code == EN_UPDATE)
             SendMessageA(reinterpret_cast<HWND>(lParam), WM_SETFONT, 0, TRUE);
+        break;
+    case IDC_REMOTE_MASK:
+        if (code == EN_UPDATE)
+            SendMessageA(reinterpret_cast<HWND>(lParam), WM_SETFONT, 0, TRUE);
+        else if (code == EN_KILLFOCUS && SendMessageA(reinterpret_cast<HWND>(lParam), EM_GETMODIFY, 0, 0))
+            StartWorker(hwnd, word, RemoteRefreshThread);
+        break;
+    case IDC_SEND:
+        StartOperation(hwnd, word, SendFilesThread, true);
+        break;
+    case IDC_LOCAL_FILES:
+        if (code == LBN_DBLCLK)
+            StartOperation(hwnd, word, SendFilesThread, true);
+        break;
+    case IDC_RECEIVE:
+        StartOperation(hwnd, word, ReceiveFilesThread, true);
+        break;
+    case IDC_REMOTE_FILES:
+        if (code == LBN_DBLCLK)
+            StartOperation(hwnd, word, ReceiveFilesThread, true);
+        break;
+    case IDC_REMOTE_GOTO:
+        StartOperation(hwnd, word, RemoteChdirThread, true);
+        break;
+    case IDC_REMOTE_DIRS:
+        if (code == LBN_DBLCLK) {
+            StartOperation(hwnd, word, RemoteChdirThread, true);
+        } else if (code == LBN_SELCANCEL) {
+            LogMessage(76);
+            StartOperation(hwnd, word, RemoteChdirThread, true);
+        }
+        break;
+    case IDC_REMOTE_CREATE:
+        StartOperation(hwnd, word, RemoteMkdirThread, true);
+        break;
+    case IDC_REMOTE_REMOVE:
+        StartOperation(hwnd, word, RemoteRmdirThread, true);
+        break;
+    case IDC_REMOTE_VIEW:
+        StartOperation(hwnd, word, RemoteViewThread, true);
+        break;
+    case IDC_REMOTE_RENAME:
+        StartOperation(hwnd, word, RemoteRenameThread, true);
+        break;
+    case IDC_REMOTE_DELETE:
+        StartOperation(hwnd, word, RemoteDeleteThread, true);
         break;
     default:
         DefWindowProcA(hwnd, WM_COMMAND, wParam, lParam);
@@ -115,6 +185,10 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         if (HBRUSH b = MainControlColour(message, reinterpret_cast<HDC>(wParam)))
             return reinterpret_cast<LRESULT>(b);
         break;
+    case WM_DROPFILES:
+        if (!StartWorker(hwnd, static_cast<DWORD>(wParam), DropFilesThread))
+            DragFinish(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_TARN_LIST_TEXT:
         return OnListTextRequest(lParam);
     case WM_TARN_STATUS_REFRESH:
@@ -123,6 +197,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_WATCHDOG:
         WatchdogMessage(hwnd, wParam);
         return 0;
+    case WM_TARN_CALL:
+        return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
     case WM_TARN_BYTE_COUNT:
         OnByteCountMessage(hwnd, wParam);
         return 0;

@@ -17,6 +17,10 @@ have vsftpd || [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
 [ -x /usr/sbin/useradd ] && [ -x /usr/sbin/chpasswd ] || need+=(passwd)
 have python3 || need+=(python3)
 have curl || need+=(curl)   # the transfer benchmark's comparison
+# The command-line fetch test runs an FTP server on port 21 in a network
+# namespace of its own (tests/servers/netns-fetch).
+have unshare || need+=(util-linux)
+have ip || [ -x /usr/sbin/ip ] || need+=(iproute2)
 python3 -c 'import pyftpdlib' 2>/dev/null || [ -d /usr/lib/python3/dist-packages/pyftpdlib ] || need+=(python3-pyftpdlib)
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/bin/wine ] || dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)

@@ -10,6 +10,8 @@ if [ "$lang" = ja ]; then export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8; fi
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 unset DISPLAY
 work="$(mktemp -d)"
+mkdir -p "$work/projects" "$work/photos"
+printf "TARN\n" > "$work/readme.txt"; printf "x" > "$work/notes.txt"; printf "x" > "$work/report 2026.doc"
 "$root/tools/with-display" bash -c '
   cd "$1" && "$2/tools/wine-run" "$2/build/tarn.exe" & pid=$!
   for _ in $(seq 60); do

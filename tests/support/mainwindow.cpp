@@ -7,13 +7,12 @@
 #include "shell/busy.h"
 #include "shell/startup.h"
 #include "tests/support/testlog.h"
+#include "tests/support/testwindow.h"
 
 HWND OpenMainWindow()
 {
     EnsureWinsock();
-    BusyLockInit();
-    int exitCode = 0;
-    HWND hwnd = CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode);
+    HWND hwnd = EnsureMainWindow();
     PumpMessagesFor(20);
     return hwnd;
 }

@@ -74,8 +74,12 @@ void ResetSession()
     FtpSession.replyDepth = 0;
     FtpSession.lastReplyCode = 0;
     FtpSession.replyLine[0] = 0;
+    FtpSession.hostTypeDetected = 0;
+    FtpSession.transferType = 'A';
     HostProfile.timeout = 65;
     HostProfile.ftpPort = 21;
+    HostProfile.retries = 0;
+    HostProfile.useGateway = 0;
     HostType = HOST_AUTO;
     ProgramOptions.verbose = 0;
 }

@@ -1,20 +1,27 @@
 #include "tests/support/testwindow.h"
 
 #include "shell/app.h"
+#include "shell/busy.h"
 #include "shell/startup.h"
 
 HWND EnsureMainWindow()
 {
-    static HWND main = [] {
+    static bool started = [] {
         static WSADATA data;
         WSAStartup(0x0101, &data);
         g_wsaData = data;
-        int exitCode = 0;
-        HWND h = CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode);
-        PumpMessages(50);
-        return h;
+        return true;
     }();
-    return main;
+    (void)started;
+    // One main window at a time: a second class registration would fail
+    // with a message box that nobody answers.
+    if (g_hwndMain && IsWindow(g_hwndMain))
+        return g_hwndMain;
+    BusyLockInit();
+    int exitCode = 0;
+    HWND h = CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode);
+    PumpMessages(50);
+    return h;
 }
 
 void PumpMessages(DWORD ms)

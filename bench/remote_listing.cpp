@@ -1,0 +1,182 @@
+// Fills the remote lists of the real main window from a remote listing and
+// prints how long that takes and the peak memory of the process.
+//
+//   bench_remote_listing.exe [listing-file] [one-at-a-time-count]
+//
+// The listing file is LIST output as a server sent it (remote_listing.sh
+// fetches one of 100,000 entries from a real server on loopback); without
+// one, 100,000 ls -l lines are made up. The lists are filled by
+// ParseListingFile on a worker thread while the GUI thread runs its message
+// loop, as during a remote operation. For comparison, the given number of
+// names (default 500) is then added one at a time the old way, one
+// synchronous call and repaint per name, and the cost per name is printed.
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+
+#include "config/options.h"
+#include "ftp/logon.h"
+#include "ftp/session.h"
+#include "listing/hosttypes.h"
+#include "listing/remotelist.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/mainwin.h"
+#include "shell/startup.h"
+
+static double Now()
+{
+    LARGE_INTEGER frequency, counter;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
+}
+
+static void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+// Runs work on a new thread while this one processes messages.
+static void OnWorker(LPTHREAD_START_ROUTINE work, void* argument)
+{
+    HANDLE thread = CreateThread(nullptr, 0, work, argument, 0, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0)
+        Pump();
+    CloseHandle(thread);
+    Pump();
+}
+
+static DWORD WINAPI ParseOnWorker(void* path)
+{
+    ParseListingFile(static_cast<const char*>(path));
+    return 0;
+}
+
+static DWORD WINAPI OneAtATimeOnWorker(void* count)
+{
+    for (int i = 0; i < *static_cast<int*>(count); ++i) {
+        char name[32];
+        wsprintfA(name, "one-at-a-time-%06d.dat", i);
+        AddRemoteFile(name);
+    }
+    return 0;
+}
+
+struct MemoryCounters {
+    DWORD cb, PageFaultCount;
+    SIZE_T PeakWorkingSetSize, WorkingSetSize, QuotaPeakPagedPoolUsage, QuotaPagedPoolUsage,
+        QuotaPeakNonPagedPoolUsage, QuotaNonPagedPoolUsage, PagefileUsage, PeakPagefileUsage;
+};
+
+static void PrintPeakMemory()
+{
+    using Query = BOOL(WINAPI*)(HANDLE, MemoryCounters*, DWORD);
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+    MemoryCounters counters = {};
+    counters.cb = sizeof counters;
+    if (query && query(GetCurrentProcess(), &counters, sizeof counters))
+        printf("peak working set %.1f MB, peak private bytes %.1f MB\n", counters.PeakWorkingSetSize / 1048576.0,
+               counters.PeakPagefileUsage / 1048576.0);
+}
+
+static std::string MakeListing()
+{
+    char dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    GetTempFileNameA(dir, "BEN", 0, path);
+    FILE* f = fopen(path, "wb");
+    fprintf(f, "total 400000\r\n");
+    for (int i = 0; i < 100000; ++i) {
+        if (i % 10 == 0)
+            fprintf(f, "drwxr-xr-x    2 ftp      ftp          4096 Jan 15 12:00 directory-%06d\r\n", i);
+        else
+            fprintf(f, "-rw-r--r--    1 ftp      ftp        %6d Jan 15 12:00 file-%06d.dat\r\n", i * 7 % 999999, i);
+    }
+    fclose(f);
+    return path;
+}
+
+static DWORD WINAPI ConnectOnWorker(void*)
+{
+    FtpSession.controlSocket = FtpConnect("127.0.0.1");
+    return 0;
+}
+
+static DWORD WINAPI ListOnWorker(void*)
+{
+    DoDirList(g_hwndMain);
+    return 0;
+}
+
+// The whole remote listing as the program makes it: logged on anonymously to
+// the server on loopback port, DoDirList (PWD, LIST into ListingTempFile, the
+// lists filled) on a worker. Detection runs in a first listing, untimed.
+static int ListFromServer(int port)
+{
+    static WSADATA data;
+    WSAStartup(0x0101, &data);
+    HostProfile.ftpPort = static_cast<DWORD>(port);
+    lstrcpyA(FtpSession.userName, "anonymous");
+    lstrcpyA(FtpSession.password, "bench@example.org");
+    OnWorker(ConnectOnWorker, nullptr);
+    if (FtpSession.controlSocket == INVALID_SOCKET) {
+        printf("cannot log on to 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    OnWorker(ListOnWorker, nullptr);
+    double start = Now();
+    OnWorker(ListOnWorker, nullptr);
+    double filled = Now();
+    long dirs = static_cast<long>(SendMessageA(MainControl(IDC_REMOTE_DIRS), LB_GETCOUNT, 0, 0));
+    long files = static_cast<long>(SendMessageA(MainControl(IDC_REMOTE_FILES), LB_GETCOUNT, 0, 0));
+    printf("remote listing from 127.0.0.1:%d: %ld directories (\"..\" included) and %ld files in the lists "
+           "%.2f s after PWD and LIST\n", port, dirs, files, filled - start);
+    PrintPeakMemory();
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    int exitCode = 0;
+    if (!CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode))
+        return 1;
+    Pump();
+    if (argc > 2 && strcmp(argv[1], "--server") == 0) {
+        int rc = ListFromServer(atoi(argv[2]));
+        SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+        Pump();
+        return rc;
+    }
+    std::string path = argc > 1 ? argv[1] : MakeListing();
+    int oneAtATime = argc > 2 ? atoi(argv[2]) : 500;
+    HostType = HOST_UNIX;
+
+    double start = Now();
+    OnWorker(ParseOnWorker, const_cast<char*>(path.c_str()));
+    double filled = Now();
+    long dirs = static_cast<long>(SendMessageA(MainControl(IDC_REMOTE_DIRS), LB_GETCOUNT, 0, 0));
+    long files = static_cast<long>(SendMessageA(MainControl(IDC_REMOTE_FILES), LB_GETCOUNT, 0, 0));
+    printf("listing %s\n", path.c_str());
+    printf("%ld directories and %ld files in the lists after %.2f s\n", dirs, files, filled - start);
+    PrintPeakMemory();
+
+    if (oneAtATime > 0) {
+        SendMessageA(MainControl(IDC_REMOTE_FILES), LB_RESETCONTENT, 0, 0);
+        Pump();
+        start = Now();
+        OnWorker(OneAtATimeOnWorker, &oneAtATime);
+        double perName = (Now() - start) / oneAtATime;
+        printf("one name at a time: %.2f ms a name, %.0f s for 100,000\n", perName * 1000, perName * 100000);
+    }
+    if (argc <= 1)
+        DeleteFileA(path.c_str());
+    SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+    Pump();
+    return 0;
+}

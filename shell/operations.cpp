@@ -1,0 +1,592 @@
+#include "shell/operations.h"
+
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+#include <vector>
+
+#include "config/dialogs.h"
+#include "config/hostdlg.h"
+#include "config/options.h"
+#include "ftp/command.h"
+#include "ftp/localname.h"
+#include "ftp/logon.h"
+#include "ftp/session.h"
+#include "ftp/socket.h"
+#include "ftp/transfer.h"
+#include "listing/locallist.h"
+#include "listing/remotelist.h"
+#include "log/log.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/localcmds.h"
+#include "shell/mainwin.h"
+#include "shell/watchdog.h"
+#include "ftp/blocking.h"
+
+OperationRequestRec OperationRequest;
+BYTE g_connectInProgress;
+LONG g_dirsCreated;
+char g_fetchHost[64];
+char g_fetchPath[256];
+
+static volatile BYTE g_abortWaitExpired;
+
+namespace {
+
+void EnableAbort(bool on) { EnableControl(IDC_ABORT, on); }
+
+// The end of every operation: Abort off, then the busy flag, as the last act.
+DWORD EndOperation()
+{
+    EnableAbort(false);
+    SetBusy(0);
+    return 0;
+}
+
+void RefreshRemote() { DoDirList(g_hwndMain); }
+void RefreshLocal() { FillLocalLists(g_hwndMain); }
+
+void SetUpperStatus(const char* text)
+{
+    if (g_hwndStatusUpper)
+        SetWindowTextA(g_hwndStatusUpper, text);
+}
+
+void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsigned n)
+{
+    char text[512];
+    if (FormatCatalogue(text, sizeof text, 98, local, remote, i, n) >= 0)
+        SetUpperStatus(text);
+}
+
+int SendOneFile(const char* local, const char* remote)
+{
+    char command[512];
+    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", remote);
+    command[sizeof command - 1] = 0;
+    return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
+}
+
+DWORD StartThread(ThreadProc proc)
+{
+    DWORD id = 0;
+    HANDLE h = CreateThread(nullptr, 0, proc, nullptr, 0, &id);
+    SetWorkerThread(h, id);
+    return id;
+}
+
+}  // namespace
+
+bool StartWorker(HWND window, DWORD command, ThreadProc proc)
+{
+    if (IsBusy()) {
+        LogLine(static_cast<UINT>(3));
+        return false;
+    }
+    OperationRequest = {window, command};
+    SetBusy(1);
+    StartThread(proc);
+    return true;
+}
+
+void StartOperation(HWND window, DWORD command, ThreadProc proc, bool needsConnection)
+{
+    if (IsBusy()) {
+        LogLine(static_cast<UINT>(3));
+        return;
+    }
+    if (needsConnection && !FtpSession.loggedOn) {
+        LogLine(static_cast<UINT>(29));
+        return;
+    }
+    OperationRequest = {window, command};
+    SetBusy(1);
+    auto selected = [](int id) {
+        return static_cast<int>(SendMessageA(MainControl(id), LB_GETSELCOUNT, 0, 0));
+    };
+    bool tree = false;
+    if (proc == SendFilesThread)
+        tree = selected(IDC_LOCAL_DIRS) > 0 && selected(IDC_LOCAL_FILES) <= 0;
+    else if (proc == ReceiveFilesThread)
+        tree = selected(IDC_REMOTE_DIRS) > 0 && selected(IDC_REMOTE_FILES) <= 0;
+    if (tree) {
+        proc = proc == SendFilesThread ? SendTreeThread : ReceiveTreeThread;
+        FtpSession.totalBytes = FtpSession.totalSeconds = FtpSession.totalFiles = 0;
+        g_dirsCreated = 0;
+    }
+    StartThread(proc);
+}
+
+DWORD WINAPI SendFilesThread(LPVOID)
+{
+    std::vector<int> sel;
+    if (!ListSelection(IDC_LOCAL_FILES, &sel))
+        return EndOperation();
+    EnableAbort(true);
+    char typed[256] = "";
+    if (sel.empty()) {
+        if (!AskText(typed, 138, 122) || !typed[0])
+            return EndOperation();
+    }
+    unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    for (unsigned i = 1; i <= n; ++i) {
+        char local[256], remote[256];
+        if (sel.empty())
+            lstrcpynA(local, typed, sizeof local);
+        else
+            ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
+        lstrcpyA(remote, local);
+        if (ProgramOptions.prompt)
+            AskText(remote, 138, 100, local);
+        if (!remote[0])
+            continue;
+        ShowSendingStatus(local, remote, i, n);
+        if (SendOneFile(local, remote) != 2)
+            break;
+    }
+    RefreshRemote();
+    return EndOperation();
+}
+
+DWORD WINAPI DropFilesThread(LPVOID)
+{
+    HDROP drop = reinterpret_cast<HDROP>(OperationRequest.command);
+    POINT point;
+    DragQueryPoint(drop, &point);
+    UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    if (!FtpSession.loggedOn) {
+        LogLine(static_cast<UINT>(112));
+    } else if (FtpSession.commandCount != 0) {
+        LogLine(static_cast<UINT>(113));
+    } else {
+        for (UINT i = 1; i <= n; ++i) {
+            char path[257] = "";
+            DragQueryFileA(drop, i - 1, path, sizeof path);
+            CharLowerBuffA(path, lstrlenA(path) < 4 ? lstrlenA(path) : 4);
+            const char* slash = strrchr(path, '\\');
+            if (!slash)
+                continue;
+            char remote[256];
+            lstrcpynA(remote, slash + 1, sizeof remote);
+            if (ProgramOptions.prompt)
+                AskText(remote, 138, 100, remote);
+            if (!remote[0])
+                continue;
+            EnableAbort(true);
+            ShowSendingStatus(path, remote, i, n);
+            if (SendOneFile(path, remote) != 2)
+                break;
+        }
+        RefreshRemote();
+    }
+    DragFinish(drop);
+    return EndOperation();
+}
+
+// Steps of the receive of selected remote files, shared with the tree receive.
+void ReceiveSelectedFiles()
+{
+    std::vector<int> sel;
+    if (!ListSelection(IDC_REMOTE_FILES, &sel))
+        return;
+    EnableAbort(true);
+    char typed[256] = "";
+    if (sel.empty()) {
+        if (!AskText(typed, 143, 121) || !typed[0])
+            return;
+    }
+    unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    for (unsigned i = 1; i <= n; ++i) {
+        char remote[256], local[256], fallback[256];
+        if (sel.empty()) {
+            lstrcpynA(remote, typed, sizeof remote);
+            MakeLocalName(remote, local, fallback);
+        } else {
+            ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote);
+            if (!MakeSafeLocalName(remote, local, fallback))
+                continue;
+        }
+        if (ProgramOptions.prompt)
+            AskText(local, 143, 108, remote);
+        if (!local[0])
+            continue;
+        LogMessage(99, remote, local, i, n);
+        char command[512];
+        _snprintf(command, sizeof command - 1, "RETR %s", remote);
+        command[sizeof command - 1] = 0;
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != 2)
+            break;
+        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(remote));
+    }
+    RefreshLocal();
+}
+
+DWORD WINAPI ReceiveFilesThread(LPVOID)
+{
+    ReceiveSelectedFiles();
+    return EndOperation();
+}
+
+DWORD WINAPI RemoteViewThread(LPVOID)
+{
+    std::vector<int> sel;
+    if (!ListSelection(IDC_REMOTE_FILES, &sel) || sel.size() > 1)
+        return EndOperation();
+    char name[256] = "";
+    if (sel.size() == 1)
+        ListItemText(IDC_REMOTE_FILES, sel[0], name, sizeof name);
+    else if (!AskText(name, 54, 121) || !name[0])
+        return EndOperation();
+    char command[512];
+    _snprintf(command, sizeof command - 1, "RETR %s", name);
+    command[sizeof command - 1] = 0;
+    EnableAbort(true);
+    if (RetrieveFile(FtpSession.controlSocket, command, ViewTempFile, ViewTempFile, 'A') == 2 &&
+        RunViewer(ProgramOptions.viewer, ViewTempFile, true) < 32)
+        LogMessage(156, ProgramOptions.viewer);
+    return EndOperation();
+}
+
+DWORD WINAPI RemoteChdirThread(LPVOID)
+{
+    std::vector<int> sel;
+    ListSelection(IDC_REMOTE_DIRS, &sel);
+    if (sel.size() > 1) {
+        LogMessage(107);
+        return EndOperation();
+    }
+    char name[256] = "";
+    if (sel.size() == 1) {
+        ListItemText(IDC_REMOTE_DIRS, sel[0], name, sizeof name);
+    } else {
+        if (!AskText(nullptr, 142, 101) || !InputText[0])
+            return EndOperation();
+        lstrcpynA(name, InputText, sizeof name);
+    }
+    EnableAbort(true);
+    if (FtpCwd(FtpSession.controlSocket, name) == 2)
+        RefreshRemote();
+    return EndOperation();
+}
+
+DWORD WINAPI RemoteMkdirThread(LPVOID)
+{
+    if (AskText(nullptr, 139, 101) && InputText[0]) {
+        char name[70];
+        lstrcpynA(name, InputText, sizeof name);
+        if (FtpMkd(FtpSession.controlSocket, name) == 2)
+            RefreshRemote();
+    }
+    return EndOperation();
+}
+
+DWORD WINAPI RemoteRmdirThread(LPVOID)
+{
+    std::vector<int> sel;
+    if (ListSelection(IDC_REMOTE_DIRS, &sel) && !sel.empty()) {
+        bool any = false;
+        for (int index : sel) {
+            char name[256];
+            ListItemText(IDC_REMOTE_DIRS, index, name, sizeof name);
+            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == 2)
+                any = true;
+        }
+        if (any)
+            RefreshRemote();
+    } else if (AskText(nullptr, 147, 101) && InputText[0]) {
+        char name[70];
+        lstrcpynA(name, InputText, sizeof name);
+        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == 2)
+            RefreshRemote();
+    }
+    return EndOperation();
+}
+
+DWORD WINAPI RemoteDeleteThread(LPVOID)
+{
+    std::vector<int> sel;
+    if (ListSelection(IDC_REMOTE_FILES, &sel) && !sel.empty()) {
+        for (int index : sel) {
+            char name[256];
+            ListItemText(IDC_REMOTE_FILES, index, name, sizeof name);
+            if (ConfirmDelete(name))
+                SendCommand(FtpSession.controlSocket, "DELE %s", name);
+        }
+        RefreshRemote();
+    } else if (AskText(nullptr, 56, 121) && InputText[0]) {
+        char name[70];
+        lstrcpynA(name, InputText, sizeof name);
+        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", name) == 2)
+            RefreshRemote();
+    }
+    return EndOperation();
+}
+
+// RNFR, and RNTO only after a class-3 answer; returns the class of the last command.
+static int RenameRemote(const char* oldName, int result)
+{
+    if (!AskText(nullptr, 140, 15, oldName) || !InputText[0])
+        return result;
+    char newName[70];
+    lstrcpynA(newName, InputText, sizeof newName);
+    result = SendCommand(FtpSession.controlSocket, "RNFR %s", oldName);
+    if (result == 3)
+        result = SendCommand(FtpSession.controlSocket, "RNTO %s", newName);
+    return result;
+}
+
+DWORD WINAPI RemoteRenameThread(LPVOID)
+{
+    std::vector<int> sel;
+    int result = 0;
+    if (ListSelection(IDC_REMOTE_FILES, &sel) && !sel.empty()) {
+        for (int index : sel) {
+            char name[256];
+            ListItemText(IDC_REMOTE_FILES, index, name, sizeof name);
+            result = RenameRemote(name, result);
+        }
+    } else {
+        char oldName[256] = "";
+        if (AskText(oldName, 140, 121) && oldName[0])
+            result = RenameRemote(oldName, result);
+    }
+    if (result == 2)
+        RefreshRemote();
+    return EndOperation();
+}
+
+DWORD WINAPI RemoteRefreshThread(LPVOID)
+{
+    RefreshRemote();
+    return EndOperation();
+}
+
+DWORD WINAPI ConnectThread(LPVOID)
+{
+    g_connectInProgress = 1;
+    if (FtpSession.controlSocket != INVALID_SOCKET) {
+        char text[256];
+        LoadCatalogue(30, text, sizeof text);
+        SetUpperStatus(text);
+    } else {
+        EnableControl(IDC_CONNECT, false);
+        HostProfile.useGateway = 0;
+        if (DialogBoxParamA(g_hInstance, "DLG_HOST", OperationRequest.window, WS_HostMsgProc, 0) == 1) {
+            lstrcpynA(FtpSession.hostName, HostProfile.host, sizeof FtpSession.hostName);
+            lstrcpynA(FtpSession.userName, HostProfile.user, sizeof FtpSession.userName);
+            lstrcpynA(FtpSession.password, HostProfile.password, sizeof FtpSession.password);
+            EnableAbort(true);
+            FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+            if (FtpSession.controlSocket == INVALID_SOCKET) {
+                EnableControl(IDC_CONNECT, true);
+                FtpSession.hostName[0] = 0;
+            } else if (HostProfile.initialDir[0]) {
+                FtpCwd(FtpSession.controlSocket, HostProfile.initialDir);
+            }
+            RefreshRemote();
+        }
+    }
+    SetBusy(0);
+    g_connectInProgress = 0;
+    EnableAbort(false);
+    SetDlgItemTextA(g_hwndMain, IDC_REMOTE_HOST_TEXT, FtpSession.hostName);
+    return 0;
+}
+
+int FetchRemotePath(const char* path)
+{
+    const char* slash = strrchr(path, '/');
+    char base[256];
+    lstrcpynA(base, slash ? slash + 1 : path, sizeof base);
+    char local[256], fallback[256];
+    MakeLocalName(base, local, fallback);
+    LogMessage(80, path, local);
+    char command[512];
+    _snprintf(command, sizeof command - 1, "RETR %s", path);
+    command[sizeof command - 1] = 0;
+    int result = RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType);
+    if (result == 2)
+        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
+    return result;
+}
+
+DWORD WINAPI CommandLineFetchThread(LPVOID)
+{
+    lstrcpynA(FtpSession.hostName, g_fetchHost, sizeof FtpSession.hostName);
+    LogMessage(81, FtpSession.hostName);
+    HostProfile.useGateway = 0;
+    lstrcpyA(FtpSession.userName, "anonymous");
+    lstrcpynA(FtpSession.password, ProgramOptions.mailAddr, sizeof FtpSession.password);
+    FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+    if (FtpSession.controlSocket != INVALID_SOCKET)
+        FetchRemotePath(g_fetchPath);
+    SetBusy(0);
+    if (FtpSession.lastReceiveOk == 1) {
+        PostMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+    } else {
+        SetDlgItemTextA(g_hwndMain, IDC_REMOTE_HOST_TEXT, FtpSession.hostName);
+        RefreshRemote();
+    }
+    return 0;
+}
+
+void KillWorker()
+{
+    DWORD id = WorkerThreadId();
+    if (StopWorker())
+        BlockingThreadGone(id);
+}
+
+// The watchdog's end of a worker whose reply never came: it is stopped, and
+// what it held is released so that the next command works.
+static void WatchdogKillWorker()
+{
+    KillWorker();
+    bool receiveWasOpen, sendWasOpen;
+    CloseTransferFiles(&receiveWasOpen, &sendWasOpen);
+    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    FtpSession.commandCount = 0;
+    ShowFileLists();
+    EnableControl(IDC_ABORT, false);
+    if (g_connectInProgress) {
+        g_connectInProgress = 0;
+        if (FtpSession.controlSocket == INVALID_SOCKET)
+            EnableControl(IDC_CONNECT, true);
+    }
+}
+
+void InstallWorkerStops()
+{
+    WatchdogStopWorker = WatchdogKillWorker;
+    g_onStopWorker = [] { CancelBlockingCall(); };
+}
+
+void CloseTransferFiles(bool* receiveWasOpen, bool* sendWasOpen)
+{
+    *receiveWasOpen = *sendWasOpen = false;
+    if (FtpSession.receiveFileOpen) {
+        CloseTransferFile(&FtpSession.receiveFile);
+        FtpSession.receiveFileOpen = 0;
+        *receiveWasOpen = true;
+    }
+    if (FtpSession.sendFileOpen) {
+        CloseTransferFile(&FtpSession.sendFile);
+        FtpSession.sendFileOpen = 0;
+        *sendWasOpen = true;
+    }
+}
+
+int ReadAbortReply(SOCKET control)
+{
+    GetReply(control);
+    LogMessage(27, static_cast<int>(FtpSession.lastReplyCode));
+    return 0;
+}
+
+// The wait for the aborted transfer's answer ends after 15 seconds: a server
+// that never answers would otherwise hold the GUI thread for the whole
+// reply time-out.
+void CALLBACK AbortWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(hwnd, 21);
+    g_abortWaitExpired = 1;
+    LogMessage(6);
+    if (BlockingInProgress())
+        CancelBlockingCall();
+}
+
+// Steps shared by Abort and Disconnect once the worker is gone: the aborted
+// transfer's answer, its files and the listening socket.
+static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
+{
+    if (FtpSession.dataSocket != INVALID_SOCKET) {
+        FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+        LogMessage(5);
+        g_abortWaitExpired = 0;
+        SetTimer(main, 21, 15000, AbortWaitTimerProc);
+        ReadAbortReply(FtpSession.controlSocket);
+        if (g_abortWaitExpired)
+            LogMessage(7);
+        KillTimer(main, 21);
+        bool r, s;
+        CloseTransferFiles(&r, &s);
+        *receiveWasOpen = *receiveWasOpen || r;
+        *sendWasOpen = *sendWasOpen || s;
+    }
+    FtpSession.aborting = 1;
+    FtpSession.commandCount = 0;
+    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+}
+
+void AbortOperation(HWND main)
+{
+    if (!IsBusy())
+        return;
+    LogMessage(8);
+    LogMessage(9);
+    bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
+    KillWorker();
+    ShowFileLists();
+    SetBusy(0);
+    EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
+    if (g_connectInProgress) {
+        if (FtpSession.controlSocket != INVALID_SOCKET) {
+            SendCommand(FtpSession.controlSocket, "QUIT");
+            FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        }
+        FtpSession.loggedOn = 0;
+        LogMessage(10);
+        g_connectInProgress = 0;
+        FtpSession.commandCount = 0;
+        EnableControl(IDC_CONNECT, true);
+        EnableControl(IDC_ABORT, false);
+        EnableControl(IDC_DISCONNECT, false);
+        SetWindowTextA(main, "TARN");
+        FtpSession.lastReplyCode = 0;
+    } else {
+        LogMessage(11);
+        // The stopped operation can no longer turn Abort off as it ends.
+        EnableControl(IDC_ABORT, false);
+        if (sendWasOpen)
+            RefreshRemote();
+    }
+    if (receiveWasOpen)
+        RefreshLocal();
+}
+
+void DisconnectSession(HWND main, bool exitAfter)
+{
+    FtpSession.aborting = 1;
+    bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
+    if (IsBusy()) {
+        LogLine(static_cast<UINT>(4));
+        KillWorker();
+        ShowFileLists();
+        SetBusy(0);
+        FtpSession.commandCount = 0;
+    }
+    EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
+    if (FtpSession.controlSocket != INVALID_SOCKET) {
+        SendCommand(FtpSession.controlSocket, "QUIT");
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        FtpSession.loggedOn = 0;
+    }
+    FtpSession.commandCount = 0;
+    SetWindowTextA(main, "TARN");
+    if (exitAfter) {
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    } else {
+        EnableControl(IDC_CONNECT, true);
+        EnableControl(IDC_ABORT, false);
+        EnableControl(IDC_DISCONNECT, false);
+        RefreshRemote();
+    }
+    FtpSession.hostName[0] = 0;
+    if (!exitAfter)
+        SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    if (receiveWasOpen && !exitAfter)
+        RefreshLocal();
+}

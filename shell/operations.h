@@ -1,0 +1,50 @@
+// Remote operations: one worker thread at a time under the busy lock, and the
+// procedures that stop it (Abort, Disconnect, Exit, the time-out watchdog).
+#pragma once
+#include <winsock.h>
+#include <windows.h>
+
+struct OperationRequestRec {
+    HWND window;        // the window whose message started the operation
+    DWORD command;      // the command's parameter; 13 for Enter; the drop handle
+};
+extern OperationRequestRec OperationRequest;
+extern BYTE g_connectInProgress;
+extern LONG g_dirsCreated;   // the fourth of the tree transfers' totals
+
+typedef DWORD(WINAPI* ThreadProc)(LPVOID);
+
+void StartOperation(HWND window, DWORD command, ThreadProc proc, bool needsConnection);
+// Starts the worker without the connection test (dropped files, remote mask,
+// Connect, the command-line fetch); false when an operation runs already.
+bool StartWorker(HWND window, DWORD command, ThreadProc proc);
+
+DWORD WINAPI SendFilesThread(LPVOID);
+DWORD WINAPI DropFilesThread(LPVOID);
+DWORD WINAPI ReceiveFilesThread(LPVOID);
+DWORD WINAPI RemoteViewThread(LPVOID);
+DWORD WINAPI RemoteChdirThread(LPVOID);
+DWORD WINAPI RemoteMkdirThread(LPVOID);
+DWORD WINAPI RemoteRmdirThread(LPVOID);
+DWORD WINAPI RemoteDeleteThread(LPVOID);
+DWORD WINAPI RemoteRenameThread(LPVOID);
+DWORD WINAPI ConnectThread(LPVOID);
+DWORD WINAPI RemoteRefreshThread(LPVOID);
+DWORD WINAPI CommandLineFetchThread(LPVOID);
+DWORD WINAPI SendTreeThread(LPVOID);
+DWORD WINAPI ReceiveTreeThread(LPVOID);
+
+int FetchRemotePath(const char* path);
+void AbortOperation(HWND main);
+void DisconnectSession(HWND main, bool exitAfter);
+void CloseTransferFiles(bool* receiveWasOpen, bool* sendWasOpen);
+int ReadAbortReply(SOCKET control);
+void CALLBACK AbortWaitTimerProc(HWND, UINT, UINT_PTR, DWORD);
+// Stops the running worker (see StopWorker in shell/busy.h) and forgets its
+// socket calls; used by Abort, Disconnect, Exit, closing and the watchdog.
+void KillWorker();
+// Hooks the worker stops into the watchdog and the socket layer (start-up).
+void InstallWorkerStops();
+// Host and path of the command-line fetch.
+extern char g_fetchHost[64];
+extern char g_fetchPath[256];

@@ -1,0 +1,234 @@
+// Directory tree transfers: each level creates the directory on the other
+// side, walks into it on both sides, transfers its files, descends into its
+// subdirectories by selecting them, walks back and reports the totals.
+#include <windows.h>
+#include <direct.h>
+#include <stdio.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+#include "config/dialogs.h"
+#include "config/options.h"
+#include "ftp/command.h"
+#include "ftp/localname.h"
+#include "ftp/session.h"
+#include "ftp/transfer.h"
+#include "listing/locallist.h"
+#include "listing/remotelist.h"
+#include "log/log.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/mainwin.h"
+#include "shell/operations.h"
+
+void ReceiveSelectedFiles();
+
+namespace {
+
+void EnableAbort(bool on) { EnableControl(IDC_ABORT, on); }
+
+// Selects items first..last of a list; false when the list refuses.
+bool SelectRange(int listId, int first, int last)
+{
+    return SendMessageA(MainControl(listId), LB_SELITEMRANGEEX, first, last) != LB_ERR;
+}
+
+int ItemCount(int listId)
+{
+    return static_cast<int>(SendMessageA(MainControl(listId), LB_GETCOUNT, 0, 0));
+}
+
+// The parent entry and the drives are no subdirectories to walk into, wherever
+// the sorted list puts them ("#old" sorts before "..").
+bool IsWalkable(const char* name)
+{
+    return name[0] && strcmp(name, "..") != 0 && strcmp(name, ".") != 0 && !(name[0] == '[' && name[1] == '-');
+}
+
+// A directory name from the server is made and entered here only when it
+// names a directory of this one: a name with a separator or a drive, of dots
+// alone, or of a device would lead elsewhere, and is refused in the log. The
+// name is not made unique: an existing directory is filled.
+bool PlainDirectoryName(const char* name)
+{
+    wchar_t wide[256];
+    if (MultiByteToWideChar(CP_ACP, 0, name, -1, wide, 256) > 0) {
+        std::wstring checked = wide;
+        if (SafeLocalName(&checked) == 0)
+            return true;
+    }
+    LogMessage(164, name);
+    return false;
+}
+
+// Re-reads the remote side after a CWD; the listing's receive is no file.
+void RefreshRemoteAfterCwd()
+{
+    DoDirList(g_hwndMain);
+    FtpSession.totalFiles--;
+}
+
+void ReportLevelEnd(UINT bytesEntry, bool outermost)
+{
+    if (static_cast<LONG>(FtpSession.totalFiles) > 0)
+        LogMessage(118, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
+    if (static_cast<LONG>(FtpSession.totalSeconds) > 0) {
+        double seconds = FtpSession.totalSeconds;
+        LogMessage(bytesEntry, static_cast<long>(FtpSession.totalBytes), seconds,
+                   FtpSession.totalBytes / seconds / 1024.0);
+    }
+    (void)outermost;
+}
+
+void LevelEnd(bool ok, UINT bytesEntry, bool outermost)
+{
+    if (ok)
+        ReportLevelEnd(bytesEntry, outermost);
+    EnableAbort(false);
+    ShowFileLists();
+    if (outermost)
+        SetBusy(0);
+}
+
+void SendFileBatch()
+{
+    std::vector<int> sel;
+    if (!ListSelection(IDC_LOCAL_FILES, &sel) || sel.empty())
+        return;
+    EnableAbort(true);
+    unsigned n = static_cast<unsigned>(sel.size());
+    for (unsigned i = 1; i <= n; ++i) {
+        char local[256], remote[256];
+        ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
+        lstrcpyA(remote, local);
+        if (ProgramOptions.prompt)
+            AskText(remote, 138, 100, local);
+        char status[512];
+        if (FormatCatalogue(status, sizeof status, 98, local, remote, i, n) >= 0 && g_hwndStatusUpper)
+            SetWindowTextA(g_hwndStatusUpper, status);
+        char command[512];
+        _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", remote);
+        command[sizeof command - 1] = 0;
+        if (StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType) != 2)
+            break;
+    }
+    EnableAbort(false);
+}
+
+int g_depth;
+
+// One level of a tree transfer; sending when send is true.
+void TreeLevel(bool send)
+{
+    bool outermost = g_depth++ == 0;
+    const int dirList = send ? IDC_LOCAL_DIRS : IDC_REMOTE_DIRS;
+    const UINT bytesEntry = send ? 43 : 111;
+    std::vector<int> sel;
+    char localBack[261];
+    char remoteBack[512];
+    if (!ListSelection(dirList, &sel) || sel.empty() || !GetCurrentDirectoryA(sizeof localBack, localBack)) {
+        g_depth--;
+        LevelEnd(true, bytesEntry, outermost);
+        return;
+    }
+    lstrcpynA(remoteBack, RemoteCurrentDir, sizeof remoteBack);
+    EnableAbort(true);
+    HideFileLists();
+    // The selection is read now: the lists change as the level walks.
+    std::vector<std::string> names;
+    for (int index : sel) {
+        char name[256];
+        ListItemText(dirList, index, name, sizeof name);
+        names.emplace_back(name);
+    }
+    bool ok = true;
+    for (const std::string& entry : names) {
+        const char* name = entry.c_str();
+        if (!IsWalkable(name))
+            continue;
+        if (send) {
+            int r = FtpMkd(FtpSession.controlSocket, name);
+            if (r == 550) {
+                LogMessage(102, name);
+            } else if (r == 5) {
+                LogMessage(103, 5);
+                ok = false;
+                break;
+            } else {
+                g_dirsCreated++;
+                LogMessage(104, name);
+            }
+        } else {
+            if (!PlainDirectoryName(name))
+                continue;
+            if (CreateDirectoryA(name, nullptr)) {
+                LogMessage(109, name);
+                g_dirsCreated++;
+            }
+        }
+        if (!send) {
+            // Entering a directory that neither existed nor could be made would
+            // put its files into this one.
+            if (!SetCurrentDirectoryA(name)) {
+                LogMessage(154, name);
+                continue;
+            }
+            FillLocalLists(g_hwndMain);
+        }
+        if (FtpCwd(FtpSession.controlSocket, name) != 2) {
+            LogMessage(105);
+            ok = false;
+            break;
+        }
+        RefreshRemoteAfterCwd();
+        if (send) {
+            SetCurrentDirectoryA(name);
+            FillLocalLists(g_hwndMain);
+        }
+        const int fileList = send ? IDC_LOCAL_FILES : IDC_REMOTE_FILES;
+        int files = ItemCount(fileList);
+        if (files > 0) {
+            if (!SelectRange(fileList, 0, files - 1)) {
+                LogMessage(send ? 106 : 110);
+                ok = false;
+                break;
+            }
+            if (send)
+                SendFileBatch();
+            else
+                ReceiveSelectedFiles();
+        }
+        // All entries: the next level skips the parent entry and the drives by name.
+        int dirs = ItemCount(dirList);
+        if (dirs >= 2 && SelectRange(dirList, 0, dirs - 1))
+            TreeLevel(send);
+        SetCurrentDirectoryA(localBack);
+        FillLocalLists(g_hwndMain);
+        if (FtpCwd(FtpSession.controlSocket, remoteBack) != 2) {
+            LogMessage(105);
+            ok = false;
+            break;
+        }
+        RefreshRemoteAfterCwd();
+    }
+    g_depth--;
+    LevelEnd(ok, bytesEntry, outermost);
+}
+
+}  // namespace
+
+DWORD WINAPI SendTreeThread(LPVOID)
+{
+    g_depth = 0;
+    TreeLevel(true);
+    return 0;
+}
+
+DWORD WINAPI ReceiveTreeThread(LPVOID)
+{
+    g_depth = 0;
+    TreeLevel(false);
+    return 0;
+}

@@ -1,0 +1,67 @@
+#include "tests/listing/rulerun.h"
+
+#include <stdio.h>
+
+#include "listing/rules.h"
+#include "listing/textconv.h"
+#include "tests/support/paths.h"
+
+namespace {
+
+struct Collect {
+    RuleRun* run;
+    unsigned codePage;
+};
+
+void CollectDir(void* c, const std::wstring& name)
+{
+    auto* collect = static_cast<Collect*>(c);
+    collect->run->dirs.push_back(WideToMulti(name, 511, collect->codePage));
+}
+
+void CollectFile(void* c, const std::wstring& name)
+{
+    auto* collect = static_cast<Collect*>(c);
+    collect->run->files.push_back(WideToMulti(name, 511, collect->codePage));
+}
+
+void CollectLog(void* c, unsigned id) { static_cast<Collect*>(c)->run->logged.push_back(id); }
+
+}  // namespace
+
+RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage)
+{
+    RuleRun run;
+    run.hostType = hostType;
+    Collect collect = {&run, codePage};
+    RuleSink sink = {&collect, CollectDir, CollectFile, CollectLog};
+    RuleState state = {&run.hostType, false, codePage};
+    for (const std::string& bytes : lines) {
+        std::wstring line = MultiToWide(bytes.data(), bytes.size(), codePage);
+        RuleForHostType(run.hostType)(line, state, sink);
+    }
+    return run;
+}
+
+std::vector<std::string> SharedListingLines(const char* name)
+{
+    std::vector<std::string> lines;
+    std::string path = SharedListingsDir() + "\\" + name;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file)
+        return lines;
+    std::string line;
+    int c;
+    while ((c = fgetc(file)) != EOF) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += static_cast<char>(c);
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    fclose(file);
+    return lines;
+}

@@ -1,0 +1,17 @@
+// Runs the line rules on lines given as bytes, as a listing would, and keeps
+// what they add.
+#pragma once
+#include <string>
+#include <vector>
+
+struct RuleRun {
+    std::vector<std::string> dirs;   // names added to the directory list, in order
+    std::vector<std::string> files;  // names added to the file list, in order
+    std::vector<unsigned> logged;    // catalogue entries logged
+    unsigned long hostType;          // the host type after the last line
+};
+
+// One listing: the link mark starts clear, the rule is looked up per line.
+RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage = 1252);
+// The physical lines of a file of /work/shared/listings (line N is [N - 1]).
+std::vector<std::string> SharedListingLines(const char* name);

@@ -1,0 +1,157 @@
+// The real tarn.exe while an operation is under way: refusing a second one,
+// Abort during a connect, a reply time-out, and the debug window's busy filter.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+#include "resources/resource.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/scriptserver.h"
+#include "tests/support/servers.h"
+#include "tests/support/tarnapp.h"
+#include "tests/support/testlog.h"
+
+namespace {
+
+// An entry as LogLine logs it: unformatted (FormatMessage would turn its
+// line feeds into CR LF).
+std::string RawEntry(unsigned id)
+{
+    char text[512];
+    LoadCatalogue(id, text, sizeof text);
+    return text;
+}
+
+bool Heard(ScriptServer& server, const std::string& line)
+{
+    for (const std::string& l : server.Heard())
+        if (l == line)
+            return true;
+    return false;
+}
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string all;
+    for (const std::string& l : lines)
+        all += l + "\n";
+    return all;
+}
+
+// Lines of `lines` that equal one of `wanted`, in the order logged.
+std::vector<std::string> Only(const std::vector<std::string>& lines, const std::vector<std::string>& wanted)
+{
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        for (const std::string& w : wanted)
+            if (l == TarnApp::Line(w))
+                out.push_back(l);
+    return out;
+}
+
+void ConnectToVsftpd(TarnApp& app)
+{
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-vsftpd", kServerPassword));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    app.Settle();
+}
+
+TEST(EndToEndStop, BusyRefusalAndAbortOfAConnectToASilentServer)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    // Accepts and never greets; it answers only the QUIT of the abort (a
+    // server that answers nothing keeps that QUIT waiting for TIMEOUT).
+    ScriptServer silent({Hear(), Say("221 Goodbye.\r\n")});
+    ASSERT_TRUE(silent.Listening());
+    WriteHostProfile("e2e-silent", silent.Port(), false);
+    WriteHostProfile("e2e-vsftpd", ServerPort(kRealServers[0]), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("abort-connect"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-silent", "secret"));
+    // Abort is enabled once the host dialog is done; the greeting never comes.
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_ABORT); }));
+    app.Settle(300);
+
+    // A remote command, the remote mask's Enter and dropped-file-free
+    // commands are all refused while the connect runs.
+    app.Mark();
+    app.Click(IDC_REMOTE_CREATE);
+    ASSERT_TRUE(app.WaitLogged(RawEntry(3)));
+    app.Settle(300);
+    app.PressEnter(IDC_REMOTE_MASK);
+    app.Settle(300);
+    EXPECT_FALSE(app.WaitDialog(IDC_INPUT_TEXT, 300));
+    std::vector<std::string> busy = app.NewLines();
+    EXPECT_EQ(Only(busy, {RawEntry(3)}).size(), 2u) << Joined(busy);
+
+    app.Mark();
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(app.WaitLogged(CatalogueText(10))) << Joined(app.NewLines());
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }));
+    EXPECT_EQ(app.Title(), "TARN");
+    EXPECT_FALSE(app.Enabled(IDC_ABORT));
+    EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+    app.Settle(300);
+    std::vector<std::string> lines = app.NewLines();
+    std::vector<std::string> expected = {TarnApp::Line(CatalogueText(8)), TarnApp::Line(CatalogueText(9)),
+                                         TarnApp::Line(CatalogueText(10))};
+    EXPECT_EQ(Only(lines, {CatalogueText(8), CatalogueText(9), CatalogueText(10), CatalogueText(11)}), expected)
+        << Joined(lines);
+    // The control connection was open: QUIT went out before it was closed.
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return Heard(silent, "QUIT"); }, 5000));
+
+    // Nothing stays locked: the next connect works.
+    ConnectToVsftpd(app);
+    EXPECT_FALSE(app.Enabled(IDC_CONNECT));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+TEST(EndToEndStop, ReplyTimeOutStopsTheOperationAndLeavesTheProgramUsable)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    // Logs on, then never answers again.
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-mute", server.Port(), false, "", 2);
+    WriteHostProfile("e2e-vsftpd", ServerPort(kRealServers[0]), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("timeout"));
+    app.Mark();
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-mute", "secret"));
+    ASSERT_TRUE(app.WaitLogged(CatalogueText(16), 15000));
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_EQ(Only(lines, {CatalogueText(28), CatalogueText(16)}),
+              (std::vector<std::string>{CatalogueText(28), CatalogueText(16)}))
+        << Joined(lines);
+    EXPECT_FALSE(app.Enabled(IDC_ABORT));
+
+    // The worker is gone and the busy flag clear: Disconnect says QUIT, a
+    // new connect works and so does a remote command.
+    app.Click(IDC_DISCONNECT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT) && app.Title() == "TARN"; }));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return Heard(server, "QUIT"); }, 5000));
+    app.Settle();
+    ConnectToVsftpd(app);
+    app.Mark();
+    app.Click(IDC_REMOTE_CREATE);
+    app.Answer("e2e-after-timeout");
+    EXPECT_TRUE(app.WaitLogged([](const std::string& l) { return l.rfind("257 ", 0) == 0; }));
+    RemoveDirectoryA((ServerRoot(kRealServers[0], false) + "\\e2e-after-timeout").c_str());
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,329 @@
+// The real tarn.exe moving files with a real server: list, change directory,
+// receive and send the selected files, view, refresh by mask, and stopping a
+// transfer with Abort, Disconnect and Exit.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+#include "resources/resource.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/servers.h"
+#include "tests/support/tarnapp.h"
+#include "tests/support/testlog.h"
+
+namespace {
+
+const RealServer& Vsftpd() { return kRealServers[0]; }
+
+std::string Joined(const std::vector<std::string>& lines)
+{
+    std::string all;
+    for (const std::string& l : lines)
+        all += l + "\n";
+    return all;
+}
+
+bool Contains(const std::vector<std::string>& items, const std::string& item)
+{
+    return std::find(items.begin(), items.end(), item) != items.end();
+}
+
+// Whether `wanted` occur in `lines` in this order (others may come between).
+bool InOrder(const std::vector<std::string>& lines, const std::vector<std::string>& wanted)
+{
+    size_t at = 0;
+    for (const std::string& l : lines)
+        if (at < wanted.size() && l == TarnApp::Line(wanted[at]))
+            ++at;
+    return at == wanted.size();
+}
+
+std::string RawEntry(unsigned id)
+{
+    char text[512];
+    LoadCatalogue(id, text, sizeof text);
+    return text;
+}
+
+void Connect(TarnApp& app, const std::string& folder = "e2e-vsftpd")
+{
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith(folder, kServerPassword));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    app.Settle();
+}
+
+// Waits for the remote directory label to show path, and the lists to settle.
+bool WaitRemoteDir(TarnApp& app, const std::string& path)
+{
+    bool ok = TarnApp::WaitFor([&] { return app.Text(IDC_REMOTE_DIR_TEXT) == path; });
+    app.Settle();
+    return ok;
+}
+
+// A file of size bytes made without writing them (the file system keeps it
+// sparse), for transfers long enough to be stopped half-way.
+bool MakeLargeFile(const std::string& path, DWORD size)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = SetFilePointer(h, static_cast<LONG>(size), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+              SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
+DWORD SizeOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return data.nFileSizeLow;
+}
+
+struct TransferTest : ::testing::Test {
+    RegistryGuard registry;
+    std::string root = ServerRoot(Vsftpd(), false);
+    long serverLog = 0;
+    void SetUp() override
+    {
+        WriteTestOptions("cmd /c >viewed.txt type");
+        WriteHostProfile("e2e-vsftpd", ServerPort(Vsftpd()), false);
+        serverLog = ServerLogSize();
+    }
+    // The commands the server received since the test began.
+    std::vector<std::string> Wire() const { return ServerCommandsSince(serverLog); }
+};
+
+TEST_F(TransferTest, ListChangeDirectoryReceiveSendViewAndMask)
+{
+    const std::string get = root + "\\e2e-get";
+    RemoveTree(get);
+    RemoveTree(root + "\\e2e-put");
+    CreateDirectoryA(get.c_str(), nullptr);
+    CreateDirectoryA((get + "\\sub").c_str(), nullptr);
+    const std::string binary = Pattern(150000, 7);
+    const std::string text = "first line\r\nsecond line\r\n";
+    WriteBytes(get + "\\bin.dat", binary);
+    WriteBytes(get + "\\b c.txt", "blank in the name\r\n");
+    WriteBytes(get + "\\text.txt", text);
+    WriteBytes(get + "\\sub\\inner.txt", "inner");
+
+    TarnApp app;
+    app.dir = TempDirectory("xfer");
+    const std::string upload = Pattern(70001, 11);
+    WriteBytes(app.dir + "\\up1.bin", upload);
+    WriteBytes(app.dir + "\\up 2.txt", "sent with a blank\r\n");
+    ASSERT_TRUE(app.Start("xfer"));
+    Connect(app);
+    EXPECT_TRUE(Contains(app.Items(IDC_REMOTE_DIRS), "e2e-get")) << Joined(app.Items(IDC_REMOTE_DIRS));
+
+    // GoTo the selected directory, then in and out by double-clicks.
+    app.Select(IDC_REMOTE_DIRS, {"e2e-get"});
+    app.Click(IDC_REMOTE_GOTO);
+    ASSERT_TRUE(WaitRemoteDir(app, "/e2e-get")) << app.Text(IDC_REMOTE_DIR_TEXT);
+    EXPECT_EQ(app.Items(IDC_REMOTE_FILES), (std::vector<std::string>{"b c.txt", "bin.dat", "text.txt"}));
+    EXPECT_TRUE(Contains(app.Items(IDC_REMOTE_DIRS), "sub")) << Joined(app.Items(IDC_REMOTE_DIRS));
+    app.Select(IDC_REMOTE_DIRS, {"sub"});
+    app.Notify(IDC_REMOTE_DIRS, LBN_DBLCLK);
+    ASSERT_TRUE(WaitRemoteDir(app, "/e2e-get/sub"));
+    EXPECT_EQ(app.Items(IDC_REMOTE_FILES), std::vector<std::string>{"inner.txt"});
+    app.SelectNone(IDC_REMOTE_DIRS);
+    app.Click(IDC_REMOTE_GOTO);
+    app.Answer("/e2e-get");
+    ASSERT_TRUE(WaitRemoteDir(app, "/e2e-get"));
+
+    // Receive two selected files, byte for byte.
+    app.Mark();
+    app.Select(IDC_REMOTE_FILES, {"b c.txt", "bin.dat"});
+    app.Click(IDC_RECEIVE);
+    ASSERT_TRUE(TarnApp::WaitFor([&] {
+        std::vector<std::string> local = app.Items(IDC_LOCAL_FILES);
+        return Contains(local, "b c.txt") && Contains(local, "bin.dat");
+    }));
+    app.Settle();
+    EXPECT_EQ(ReadBytes(app.dir + "\\bin.dat"), binary);
+    EXPECT_EQ(ReadBytes(app.dir + "\\b c.txt"), "blank in the name\r\n");
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_TRUE(InOrder(lines, {CatalogueText(99, "b c.txt", "b c.txt", 1, 2), "RETR b c.txt",
+                                CatalogueText(99, "bin.dat", "bin.dat", 2, 2), "RETR bin.dat"}))
+        << Joined(lines);
+
+    // View: the file arrives in ASCII type in the view file, and the viewer
+    // gets that file.
+    app.Select(IDC_REMOTE_FILES, {"text.txt"});
+    app.Click(IDC_REMOTE_VIEW);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\viewed.txt") == text; }))
+        << ReadBytes(app.dir + "\\viewed.txt");
+    app.Settle();
+
+    // Refresh by mask: Enter in the remote mask lists only what matches.
+    app.Type(IDC_REMOTE_MASK, "*.txt");
+    app.PressEnter(IDC_REMOTE_MASK);
+    EXPECT_TRUE(TarnApp::WaitFor([&] {
+        return app.Items(IDC_REMOTE_FILES) == std::vector<std::string>{"b c.txt", "text.txt"};
+    })) << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Settle();
+    // Emptied again, and the focus moved on: the whole list comes back.
+    HWND mask = app.Control(IDC_REMOTE_MASK);
+    SendMessageA(mask, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    SendMessageA(mask, EM_SETMODIFY, TRUE, 0);
+    app.Click(IDC_MODE_BINARY);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Items(IDC_REMOTE_FILES).size() == 3; }))
+        << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Settle();
+
+    // Send two selected files into a directory made for them.
+    app.SelectNone(IDC_REMOTE_DIRS);
+    app.Click(IDC_REMOTE_GOTO);
+    app.Answer("/");
+    ASSERT_TRUE(WaitRemoteDir(app, "/"));
+    app.Click(IDC_REMOTE_CREATE);
+    app.Answer("e2e-put");
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_DIRS), "e2e-put"); }));
+    app.Settle();
+    app.Select(IDC_REMOTE_DIRS, {"e2e-put"});
+    app.Notify(IDC_REMOTE_DIRS, LBN_DBLCLK);
+    ASSERT_TRUE(WaitRemoteDir(app, "/e2e-put"));
+    app.Select(IDC_LOCAL_FILES, {"up 2.txt", "up1.bin"});
+    app.Click(IDC_SEND);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Items(IDC_REMOTE_FILES).size() == 2; }))
+        << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Settle();
+    EXPECT_EQ(ReadBytes(root + "\\e2e-put\\up1.bin"), upload);
+    EXPECT_EQ(ReadBytes(root + "\\e2e-put\\up 2.txt"), "sent with a blank\r\n");
+
+    // Remove what was sent: delete both selected files, then the directory.
+    app.Select(IDC_REMOTE_FILES, {"up 2.txt", "up1.bin"});
+    app.Click(IDC_REMOTE_DELETE);
+    EXPECT_EQ(app.AnswerBox(IDYES), CatalogueText(95, "up 2.txt"));
+    EXPECT_EQ(app.AnswerBox(IDYES), CatalogueText(95, "up1.bin"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Items(IDC_REMOTE_FILES).empty(); }));
+    app.Settle();
+    app.Click(IDC_REMOTE_GOTO);
+    app.Answer("/");
+    ASSERT_TRUE(WaitRemoteDir(app, "/"));
+    app.Select(IDC_REMOTE_DIRS, {"e2e-put"});
+    app.Click(IDC_REMOTE_REMOVE);
+    app.AnswerBox(IDYES);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !Contains(app.Items(IDC_REMOTE_DIRS), "e2e-put"); }));
+    EXPECT_FALSE(DirExists(root + "\\e2e-put"));
+    app.Settle();
+
+    EXPECT_TRUE(InOrder(Wire(), {"CWD e2e-get", "CWD sub", "CWD /e2e-get", "TYPE I", "RETR b c.txt", "RETR bin.dat",
+                                 "TYPE A", "RETR text.txt", "LIST *.txt", "MKD e2e-put", "CWD e2e-put",
+                                 "STOR up 2.txt", "STOR up1.bin", "DELE up 2.txt", "DELE up1.bin",
+                                 "RMD e2e-put"}))
+        << Joined(Wire());
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    EXPECT_TRUE(InOrder(Wire(), {"RMD e2e-put", "QUIT"}));
+    RemoveTree(get);
+}
+
+// Whether another program could open the file for itself alone, which it
+// cannot while tarn still has it open.
+bool ClosedByEveryone(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+struct StopTest : TransferTest {
+    std::string big = root + "\\e2e-big";
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        RemoveTree(big);
+        CreateDirectoryA(big.c_str(), nullptr);
+        ASSERT_TRUE(MakeLargeFile(big + "\\big.bin", 1u << 30));
+        WriteBytes(big + "\\small.txt", "small\r\n");
+    }
+    void TearDown() override { RemoveTree(big); }
+
+    // Connects, enters e2e-big and starts receiving big.bin; returns once a
+    // few megabytes have arrived.
+    void StartBigReceive(TarnApp& app)
+    {
+        if (app.Title() == "TARN")
+            Connect(app);
+        app.SelectNone(IDC_REMOTE_DIRS);
+        app.Click(IDC_REMOTE_GOTO);
+        app.Answer("/e2e-big");
+        ASSERT_TRUE(WaitRemoteDir(app, "/e2e-big"));
+        DeleteFileA((app.dir + "\\big.bin").c_str());
+        app.Select(IDC_REMOTE_FILES, {"big.bin"});
+        app.Click(IDC_RECEIVE);
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return SizeOf(app.dir + "\\big.bin") > (4u << 20); }));
+        ASSERT_TRUE(app.Enabled(IDC_ABORT));
+    }
+};
+
+TEST_F(StopTest, AbortDuringALargeReceive)
+{
+    TarnApp app;
+    ASSERT_TRUE(app.Start("abort-receive"));
+    StartBigReceive(app);
+    EXPECT_FALSE(Contains(app.Items(IDC_LOCAL_FILES), "big.bin"));
+    app.Mark();
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(app.WaitLogged(CatalogueText(11))) << Joined(app.NewLines());
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_TRUE(InOrder(lines, {CatalogueText(8), CatalogueText(9), CatalogueText(5), CatalogueText(27, 426),
+                                CatalogueText(11)}))
+        << Joined(lines);
+    // The local file is closed and the local lists were read again.
+    EXPECT_TRUE(ClosedByEveryone(app.dir + "\\big.bin"));
+    DWORD partial = SizeOf(app.dir + "\\big.bin");
+    EXPECT_LT(partial, 1u << 30);
+    EXPECT_TRUE(Contains(app.Items(IDC_LOCAL_FILES), "big.bin"));
+    EXPECT_FALSE(app.Enabled(IDC_ABORT));
+    Sleep(300);
+    EXPECT_EQ(SizeOf(app.dir + "\\big.bin"), partial);
+
+    // The next command works on the same connection.
+    app.Select(IDC_REMOTE_FILES, {"small.txt"});
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\small.txt") == "small\r\n"; }));
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+TEST_F(StopTest, DisconnectAndExitDuringATransfer)
+{
+    TarnApp app;
+    ASSERT_TRUE(app.Start("disconnect-receive"));
+    StartBigReceive(app);
+    app.Mark();
+    app.Click(IDC_DISCONNECT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN" && app.Enabled(IDC_CONNECT); }));
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_TRUE(InOrder(lines, {RawEntry(4), CatalogueText(5), CatalogueText(27, 426), "QUIT"})) << Joined(lines);
+    EXPECT_TRUE(InOrder(Wire(), {"RETR big.bin", "QUIT"})) << Joined(Wire());
+    EXPECT_TRUE(ClosedByEveryone(app.dir + "\\big.bin"));
+    EXPECT_TRUE(app.Items(IDC_REMOTE_FILES).empty());
+    EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+    EXPECT_FALSE(app.Enabled(IDC_ABORT));
+    EXPECT_EQ(app.Text(IDC_REMOTE_HOST_TEXT), "");
+
+    // Nothing stayed locked: connect again, receive again, and Exit in the middle.
+    serverLog = ServerLogSize();
+    StartBigReceive(app);
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    EXPECT_TRUE(InOrder(Wire(), {"RETR big.bin", "QUIT"})) << Joined(Wire());
+    EXPECT_TRUE(ClosedByEveryone(app.dir + "\\big.bin"));
+}
+
+}  // namespace

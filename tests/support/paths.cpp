@@ -1,0 +1,27 @@
+#include "tests/support/paths.h"
+
+#include <stdlib.h>
+
+std::string WinePath(const std::string& unixPath)
+{
+    if (unixPath.empty() || unixPath[0] != '/')
+        return unixPath;
+    std::string out = "Z:" + unixPath;
+    for (char& c : out)
+        if (c == '/')
+            c = '\\';
+    return out;
+}
+
+std::string SharedListingsDir()
+{
+    const char* source = getenv("TARN_SOURCE_DIR");
+    std::string base = source && *source ? source : "";
+    if (base.empty()) {
+        // Outside CTest: the source tree this file was compiled from.
+        base = __FILE__;
+        for (int up = 0; up < 3; ++up)
+            base = base.substr(0, base.find_last_of("/\\"));
+    }
+    return WinePath(base + "/../shared/listings");
+}

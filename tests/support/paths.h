@@ -1,0 +1,8 @@
+// Where the tests find shared data.
+#pragma once
+#include <string>
+
+// A Unix path as the program sees it under Wine ("Z:" and backslashes).
+std::string WinePath(const std::string& unixPath);
+// The directory of real LIST lines shared by the project.
+std::string SharedListingsDir();
