@@ -44,10 +44,11 @@ unsigned Port(const sockaddr_in& address)
     return ntohs(address.sin_port);
 }
 
-// The system's text for a failed read or write of a local file.
-void LogFileError(int result)
+// The system's text for a failed read or write of a local file; a short
+// write without an error code is a full disk.
+void LogFileError(int result, DWORD otherwise)
 {
-    DWORD code = result < 0 && _doserrno ? static_cast<DWORD>(_doserrno) : ERROR_DISK_FULL;
+    DWORD code = result < 0 && _doserrno ? static_cast<DWORD>(_doserrno) : otherwise;
     LogMessage(157, ErrorText(code));
 }
 
@@ -107,7 +108,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
             int written = _write(FtpSession.receiveFile, block, n);
             if (written != n) {
                 writeError = true;
-                LogFileError(written);
+                LogFileError(written, ERROR_DISK_FULL);
                 break;
             }
         }
@@ -163,7 +164,7 @@ int SendLoop(SOCKET data, bool* complete)
         if (n <= 0) {
             if (n < 0) {
                 readError = true;
-                LogFileError(n);
+                LogFileError(n, ERROR_READ_FAULT);
             }
             break;
         }
