@@ -8,6 +8,7 @@
 #include "shell/startup.h"
 #include "tests/support/testlog.h"
 #include "tests/support/testwindow.h"
+#include "tests/support/window.h"  // PumpMessages
 
 HWND OpenMainWindow()
 {
@@ -34,13 +35,7 @@ void PumpMessagesFor(DWORD ms)
 {
     DWORD start = GetTickCount();
     do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        PumpMessages();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     } while (GetTickCount() - start < ms);
 }
@@ -55,13 +50,7 @@ void RunOnWorker(const std::function<void()>& work)
         PostThreadMessageA(g_guiThreadId, WM_NULL, 0, 0);
     });
     while (!done) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT)
-                continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        PumpMessages();
         if (!done)
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
