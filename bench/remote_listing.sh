@@ -5,7 +5,7 @@
 #   bench/remote_listing.sh [build-dir]     (needs curl and python3-pyftpdlib)
 set -e
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$root/build}"
+build="${1:-$root/build/$("$root/tools/test-archs" 2>/dev/null | tail -1)-tests}"
 port=$(( ${TARN_PORT_BASE:-21200} + 90 ))
 work=$(mktemp -d)
 trap 'kill $server 2>/dev/null || true; wait $server 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -27,6 +27,7 @@ curl -s "ftp://127.0.0.1:$port/" -o "$work/listing.txt"
 end=$(date +%s.%N)
 echo "LIST over loopback with curl: $(wc -l < "$work/listing.txt") lines in $(/usr/bin/python3 -c "print(round($end - $start, 2))") s"
 cd "$build"
+export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
 "$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe --server "$port"
 kill $server; wait $server 2>/dev/null || true
 "$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe "Z:${work//\//\\}\\listing.txt"

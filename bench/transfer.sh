@@ -7,12 +7,13 @@
 #   TARN                   (bench_transfer.exe, under Wine)
 # and prints MiB/s (the best of ROUNDS runs, default 1) and the ratios.
 #   bench/transfer.sh [MiB] [ROUNDS] [recv|send|both]
-# Build first (tools/build.sh); TARN_BUILD names the build directory
-# (default ./build), TARN_PORT_BASE the port range (default 21000). Do not
+# Build first (tools/build.sh build x86_64); TARN_BUILD names the tree of the
+# benchmarks (default build/x86_64-tests, or build/i686-tests where 32-bit
+# programs run and TARN_ARCH=i686), TARN_PORT_BASE the port range (default 21000). Do not
 # run it beside a test run that uses the same port range.
 set -e
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${TARN_BUILD:-$root/build}"
+build="${TARN_BUILD:-$root/build/$("$root/tools/test-archs" 2>/dev/null | tail -1)-tests}"
 base="${TARN_PORT_BASE:-21000}"
 mib="${1:-256}"
 rounds="${2:-1}"

@@ -191,7 +191,7 @@ static void OptionsSet(HWND dialog)
     GetDialogText(dialog, IDC_OPT_MAIL, o.mailAddr, MAIL_INPUT_MAX);
 }
 
-INT_PTR CALLBACK WS_StatMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK WS_StatMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -245,7 +245,7 @@ static void AboutInit(HWND dialog)
     SetDlgItemTextA(dialog, IDC_ABOUT_WINSOCK, g_wsaData.szDescription);
 }
 
-INT_PTR CALLBACK WS_AboutMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK WS_AboutMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

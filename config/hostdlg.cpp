@@ -237,7 +237,7 @@ static void OnAnonymousClicked(HWND dialog)
     SetFocus(GetDlgItem(dialog, IDC_HOST_ANONYMOUS));
 }
 
-INT_PTR CALLBACK WS_HostMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK WS_HostMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -324,7 +324,7 @@ static void OnGatewayOk(HWND dialog)
     EndDialog(dialog, 1);
 }
 
-INT_PTR CALLBACK WS_GateMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CALLBACK WS_GateMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:

@@ -207,8 +207,8 @@ void SaveOptions()
     ProfileWrite(TARN_OPTIONS_FOLDER, "MAILADDR", o.mailAddr);
     ProfileWrite(TARN_OPTIONS_FOLDER, "VIEWER", o.viewer);
     WriteNumber(TARN_OPTIONS_FOLDER, "AUTOSTART", o.autoConnect);
-    DWORD flags = (o.receiveUnique == 1 ? FLAG_RECEIVE_UNIQUE : 0) | (o.sendUnique == 1 ? FLAG_SEND_UNIQUE : 0) |
-                  (o.bell == 1 ? FLAG_BELL : 0) | (o.prompt == 1 ? FLAG_PROMPT : 0) |
-                  (o.verbose == 1 ? FLAG_VERBOSE : 0);
+    const auto flag = [](int option, DWORD bit) -> DWORD { return option == 1 ? bit : 0; };
+    DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
+                  flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags);
 }

@@ -79,7 +79,7 @@ DWORD StartThread(ThreadProc proc)
 
 }  // namespace
 
-bool StartWorker(HWND window, DWORD command, ThreadProc proc)
+bool StartWorker(HWND window, WPARAM command, ThreadProc proc)
 {
     if (IsBusy()) {
         LogLine(static_cast<UINT>(3));
@@ -91,7 +91,7 @@ bool StartWorker(HWND window, DWORD command, ThreadProc proc)
     return true;
 }
 
-void StartOperation(HWND window, DWORD command, ThreadProc proc, bool needsConnection)
+void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConnection)
 {
     if (IsBusy()) {
         LogLine(static_cast<UINT>(3));

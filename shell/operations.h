@@ -6,7 +6,7 @@
 
 struct OperationRequestRec {
     HWND window;        // the window whose message started the operation
-    DWORD command;      // the command's parameter; 13 for Enter; the drop handle
+    WPARAM command;     // the command's parameter; 13 for Enter; the drop handle
 };
 extern OperationRequestRec OperationRequest;
 extern BYTE g_connectInProgress;
@@ -14,10 +14,10 @@ extern LONG g_dirsCreated;   // the fourth of the tree transfers' totals
 
 typedef DWORD(WINAPI* ThreadProc)(LPVOID);
 
-void StartOperation(HWND window, DWORD command, ThreadProc proc, bool needsConnection);
+void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConnection);
 // Starts the worker without the connection test (dropped files, remote mask,
 // Connect, the command-line fetch); false when an operation runs already.
-bool StartWorker(HWND window, DWORD command, ThreadProc proc);
+bool StartWorker(HWND window, WPARAM command, ThreadProc proc);
 
 DWORD WINAPI SendFilesThread(LPVOID);
 DWORD WINAPI DropFilesThread(LPVOID);

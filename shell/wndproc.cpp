@@ -186,7 +186,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return reinterpret_cast<LRESULT>(b);
         break;
     case WM_DROPFILES:
-        if (!StartWorker(hwnd, static_cast<DWORD>(wParam), DropFilesThread))
+        if (!StartWorker(hwnd, wParam, DropFilesThread))
             DragFinish(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_TARN_LIST_TEXT:

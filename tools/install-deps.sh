@@ -1,10 +1,17 @@
 #!/bin/bash
 # Installs what building, running and testing TARN needs on Debian (as root).
-# Does nothing when everything is present already.
+# Does nothing when everything is present already. Wine's 32-bit part is
+# installed only where the machine can execute 32-bit programs (or TARN_ARCH
+# asks for them); both programs are built everywhere.
 set -e
+root="$(cd "$(dirname "$0")/.." && pwd)"
 need=()
 have() { command -v "$1" >/dev/null 2>&1; }
-have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686)
+# Both thread models of both cross compilers: the test programs use posix,
+# tarn.exe win32.
+for arch in i686 x86_64; do
+  have $arch-w64-mingw32-g++-posix && have $arch-w64-mingw32-g++-win32 || need+=(g++-mingw-w64-${arch/_/-})
+done
 have cmake || need+=(cmake)
 have make || need+=(make)
 have Xvfb || need+=(xvfb)
@@ -23,12 +30,17 @@ have unshare || need+=(util-linux)
 have ip || [ -x /usr/sbin/ip ] || need+=(iproute2)
 python3 -c 'import pyftpdlib' 2>/dev/null || [ -d /usr/lib/python3/dist-packages/pyftpdlib ] || need+=(python3-pyftpdlib)
 [ -d /usr/src/googletest ] || need+=(googletest)
-[ -x /usr/lib/wine/wine ] || [ -x /usr/lib/i386-linux-gnu/wine/bin/wine ] || dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine wine32:i386)
-have wine || need+=(wine)
+[ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+have wine && have wineserver || need+=(wine)
+i386=no
+if "$root/tools/test-archs" 2>/dev/null | grep -qx i686; then
+  i386=yes
+  [ -x /usr/lib/wine/wine ] || dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+fi
 fc-list 2>/dev/null | grep -qi ipa || need+=(fonts-ipafont-gothic)
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"
-  dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
+  [ $i386 = no ] || dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
   apt-get update -q
   DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${need[@]}"
 fi

@@ -47,8 +47,9 @@ TEST_F(StatusLogTest, TraceLinesFollowVerboseAndDebugMode)
         int before = DebugLog.count;
         LogMessage(92, 5u);
         EXPECT_EQ(DebugLog.count - before, c.stored ? 1 : 0) << c.verbose << c.debug;
-        if (c.stored)
+        if (c.stored) {
             EXPECT_EQ(LastDebugLine(), "[5] Socket closed.");
+        }
         EXPECT_EQ(Lower() == "[5] Socket closed.", c.shown) << c.verbose << c.debug;
         LogLine("before");
     }

@@ -57,6 +57,7 @@ TEST(FetchInNamespace, RunsTheFetchTests)
     // The script is a Unix program; Wine starts it as such, without a handle
     // to wait on, so its end is a file it writes.
     std::string line = "/usr/bin/env WINEDEBUG=-all TARN_BINARY_DIR=" + binary + " TARN_SOURCE_DIR=" + source +
+                       " TARN_PROGRAM=" + Environment("TARN_PROGRAM") +
                        " DISPLAY=" + Environment("DISPLAY") + " /bin/bash " + source + "/tests/servers/netns-fetch " +
                        work;
     STARTUPINFOA si = {sizeof si};

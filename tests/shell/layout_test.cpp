@@ -82,8 +82,9 @@ TEST(MainWindow, EveryControlIsAtItsPlaceWithItsCaptionAndState)
         EXPECT_EQ(r.top, want.y) << c.id;
         EXPECT_EQ(r.right - r.left, want.width) << c.id;
         EXPECT_EQ(r.bottom - r.top, want.height) << c.id;
-        if (c.literal && (c.kind == CK_BUTTON || c.kind == CK_RADIO))
+        if (c.literal && (c.kind == CK_BUTTON || c.kind == CK_RADIO)) {
             EXPECT_EQ(WindowText(child), c.literal);
+        }
         bool enabled = c.id != IDC_DISCONNECT && c.id != IDC_ABORT;
         EXPECT_EQ(IsWindowEnabled(child) != 0, enabled) << c.id;
     }

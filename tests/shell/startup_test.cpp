@@ -5,17 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/paths.h"
 #include "tests/support/testwindow.h"
 
 namespace {
-
-std::string WinPath(std::string unixPath)
-{
-    for (char& c : unixPath)
-        if (c == '/')
-            c = '\\';
-    return "Z:" + unixPath;
-}
 
 struct FindArgs { DWORD pid; HWND found; };
 
@@ -49,14 +42,13 @@ std::vector<std::string> FilesLike(const std::string& dir, const char* pattern)
 
 TEST(Startup, ShowsLocalInformationAndClosesFromTheSystemMenu)
 {
-    const char* bin = getenv("TARN_BINARY_DIR");
-    ASSERT_TRUE(bin) << "run under CTest";
+    const std::string exe = ProgramPath();
+    ASSERT_FALSE(exe.empty()) << "run under CTest";
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string dir = std::string(temp) + "tarn-startup-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(dir.c_str(), nullptr);
 
-    std::string exe = WinPath(std::string(bin) + "/tarn.exe");
     std::string cmd = "\"" + exe + "\"";
     STARTUPINFOA si = {sizeof si};
     PROCESS_INFORMATION pi = {};

@@ -25,3 +25,13 @@ std::string SharedListingsDir()
     }
     return WinePath(base + "/../shared/listings");
 }
+
+std::string ProgramPath()
+{
+    // CTest names the program (the deliverable, when tools/build.sh built
+    // one); else the tarn.exe beside the test programs.
+    if (const char* program = getenv("TARN_PROGRAM"); program && *program)
+        return WinePath(program);
+    const char* bin = getenv("TARN_BINARY_DIR");
+    return bin && *bin ? WinePath(std::string(bin) + "/tarn.exe") : std::string();
+}

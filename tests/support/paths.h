@@ -6,3 +6,5 @@
 std::string WinePath(const std::string& unixPath);
 // The directory of real LIST lines shared by the project.
 std::string SharedListingsDir();
+// The tarn.exe under test, as the program sees it; empty outside CTest.
+std::string ProgramPath();

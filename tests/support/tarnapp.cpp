@@ -1,4 +1,5 @@
 #include "tests/support/tarnapp.h"
+#include "tests/support/paths.h"
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -132,15 +133,11 @@ bool TarnApp::Start(const std::string& name, const std::string& arguments, DWORD
 
 bool TarnApp::Launch(const std::string& name, const std::string& arguments)
 {
-    const char* bin = getenv("TARN_BINARY_DIR");
-    if (!bin)
+    const std::string exe = ProgramPath();
+    if (exe.empty())
         return false;
     if (dir.empty())
         dir = TempDirectory(name);
-    std::string exe = std::string("Z:") + bin + "/tarn.exe";
-    for (char& c : exe)
-        if (c == '/')
-            c = '\\';
     std::string line = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA si = {sizeof si};
     return CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &process) != 0;
