@@ -2,11 +2,12 @@
 // TARN's RetrieveFile / StoreFile, run on a worker thread under the real
 // main window (so the byte counters and the status log take part), against
 // a bare Win32 loop over the same control connection that does nothing but
-// recv 4000-byte blocks and write them (receiving), or read 512 bytes and
-// send them in pieces of at most 1024 (sending). The bare loop runs twice:
-// with a plain blocking socket, and with a non-blocking one that waits in
-// select() as TARN's cancellable socket layer does, which isolates what
-// TARN's bookkeeping around each block costs.
+// recv blocks and write them (receiving), or read blocks and send them
+// (sending), on a non-blocking socket that waits in select() as TARN's
+// cancellable socket layer does. The bare loop runs twice: with 64 KiB
+// blocks, the floor that TARN's own 64 KiB blocks are measured against, and
+// with the small sizes of old (4000-byte receives; 512-byte reads sent in
+// pieces of at most 1024), to show what the block size alone is worth.
 //
 //   bench_transfer.exe PORT REMOTE-FILE [ROUNDS [recv|send|both]]
 //
@@ -97,9 +98,11 @@ SOCKET BareOpen(SOCKET control, const char* command)
     return data;
 }
 
-// The socket calls of the bare loops: plain blocking ones, or (like TARN's
-// cancellable layer) non-blocking ones that wait in select().
-bool g_nonBlocking;
+// The socket calls of the bare loops: non-blocking ones that wait in
+// select(), like TARN's cancellable layer. The bare loops' sizes:
+struct BareSizes { int receive, read, piece; };
+constexpr BareSizes kLargeBlocks = {65536, 65536, 65536};
+constexpr BareSizes kSmallBlocks = {4000, 512, 1024};
 
 void WaitFor(SOCKET s, bool write)
 {
@@ -113,7 +116,7 @@ int Recv(SOCKET s, char* buffer, int length)
 {
     for (;;) {
         int n = recv(s, buffer, length, 0);
-        if (n >= 0 || !g_nonBlocking || WSAGetLastError() != WSAEWOULDBLOCK)
+        if (n >= 0 || WSAGetLastError() != WSAEWOULDBLOCK)
             return n;
         WaitFor(s, false);
     }
@@ -123,7 +126,7 @@ int Send(SOCKET s, const char* buffer, int length)
 {
     for (;;) {
         int n = send(s, buffer, length, 0);
-        if (n >= 0 || !g_nonBlocking || WSAGetLastError() != WSAEWOULDBLOCK)
+        if (n >= 0 || WSAGetLastError() != WSAEWOULDBLOCK)
             return n;
         WaitFor(s, true);
     }
@@ -131,11 +134,11 @@ int Send(SOCKET s, const char* buffer, int length)
 
 void SetMode(SOCKET s)
 {
-    u_long on = g_nonBlocking ? 1 : 0;
+    u_long on = 1;
     ioctlsocket(s, FIONBIO, &on);
 }
 
-long long BareReceive(SOCKET control, const char* remote, const char* local)
+long long BareReceive(SOCKET control, const char* remote, const char* local, const BareSizes& sizes)
 {
     char command[300];
     _snprintf(command, sizeof command, "RETR %s", remote);
@@ -144,10 +147,10 @@ long long BareReceive(SOCKET control, const char* remote, const char* local)
         return -1;
     SetMode(data);
     HANDLE file = CreateFileA(local, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    char block[4000];
+    static char block[65536];
     long long total = 0;
     for (;;) {
-        int n = Recv(data, block, sizeof block);
+        int n = Recv(data, block, sizes.receive);
         if (n <= 0)
             break;
         DWORD written = 0;
@@ -159,7 +162,7 @@ long long BareReceive(SOCKET control, const char* remote, const char* local)
     return GetReply(control) == 2 ? total : -1;
 }
 
-long long BareSend(SOCKET control, const char* local, const char* remote)
+long long BareSend(SOCKET control, const char* local, const char* remote, const BareSizes& sizes)
 {
     char command[300];
     _snprintf(command, sizeof command, "STOR %s", remote);
@@ -172,14 +175,15 @@ long long BareSend(SOCKET control, const char* local, const char* remote)
         return -1;
     }
     SetMode(data);
-    char block[512];
+    static char block[65536];
     long long total = 0;
     for (;;) {
         DWORD n = 0;
-        if (!ReadFile(file, block, sizeof block, &n, nullptr) || n == 0)
+        if (!ReadFile(file, block, static_cast<DWORD>(sizes.read), &n, nullptr) || n == 0)
             break;
         for (DWORD sent = 0; sent < n;) {
-            int piece = static_cast<int>(n - sent < 1024 ? n - sent : 1024);
+            DWORD left = n - sent;
+            int piece = static_cast<int>(left < static_cast<DWORD>(sizes.piece) ? left : static_cast<DWORD>(sizes.piece));
             int r = Send(data, block + sent, piece);
             if (r <= 0) {
                 n = 0;
@@ -243,9 +247,9 @@ int main(int argc, char** argv)
     char retr[300], stor[300];
     _snprintf(retr, sizeof retr, "RETR %s", remote);
     _snprintf(stor, sizeof stor, "STOR %s.tarn-up", remote);
-    // 0: TARN; 1: bare loop, blocking socket; 2: bare loop, non-blocking socket.
+    // 0: TARN; 1: bare loop, 64 KiB blocks; 2: bare loop, the small sizes.
     static const char* const kNames[3][2] = {
-        {"tarn_recv", "tarn_send"}, {"bare_recv", "bare_send"}, {"barenb_recv", "barenb_send"}};
+        {"tarn_recv", "tarn_send"}, {"bare64k_recv", "bare64k_send"}, {"baresmall_recv", "baresmall_send"}};
     char up[300];
     _snprintf(up, sizeof up, "%s.bare-up", remote);
     for (int round = 0; round < rounds; ++round) {
@@ -255,7 +259,7 @@ int main(int argc, char** argv)
             // Rotate the order, so that none always goes first.
             for (int k = 0; k < 3; ++k) {
                 int variant = (k + round) % 3;
-                g_nonBlocking = variant == 2;
+                const BareSizes& sizes = variant == 1 ? kLargeBlocks : kSmallBlocks;
                 long long size = FileSize("tarn-down.bin");
                 long long bytes = -1;
                 double t0 = Now();
@@ -268,9 +272,9 @@ int main(int argc, char** argv)
                     OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
                     bytes = r == 2 ? size : -1;
                 } else if (direction == 0) {
-                    OnWorker([&] { bytes = BareReceive(s, remote, "bare-down.bin"); });
+                    OnWorker([&] { bytes = BareReceive(s, remote, "bare-down.bin", sizes); });
                 } else {
-                    OnWorker([&] { bytes = BareSend(s, "bare-down.bin", up); });
+                    OnWorker([&] { bytes = BareSend(s, "bare-down.bin", up, sizes); });
                 }
                 double t = Now() - t0;
                 if (bytes < 0) {

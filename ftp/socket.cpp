@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr int kSendPiece = 1024;
+// SendAll hands the stack one send() of at most this much; a data block
+// goes in one call.
+constexpr int kSendPiece = 65536;
 constexpr int kCloseRetries = 5;
 
 // closesocket, replaceable by tests that need a close that keeps failing.

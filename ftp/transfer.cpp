@@ -28,6 +28,12 @@
 
 namespace {
 
+// The blocks of the data loops. One transfer runs at a time (it holds the
+// control connection), and a worker that is stopped may never return, so
+// they are not on the stack nor allocated per transfer.
+char g_receiveBlock[RECEIVE_BLOCK];
+char g_sendBlock[SEND_BLOCK];
+
 void Beep(UINT sound)
 {
     if (ProgramOptions.bell)
@@ -88,13 +94,13 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
     FtpSession.receiveFileOpen = created ? 1 : 0;
 
     time_t start = time(nullptr);
-    char block[RECEIVE_BLOCK];
+    char* block = g_receiveBlock;
     DWORD total = 0;
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
     ByteCountBegin(BYTES_RECEIVED);
     for (;;) {
-        int n = BlockingRecv(data, block, sizeof block, 0);
+        int n = BlockingRecv(data, block, RECEIVE_BLOCK, 0);
         if (n <= 0) {
             if (n < 0) {
                 receiveFailed = true;
@@ -155,12 +161,12 @@ int SendLoop(SOCKET data, bool* complete)
     *complete = false;
     CommandCountEnter();
     time_t start = time(nullptr);
-    char block[SEND_BLOCK];
+    char* block = g_sendBlock;
     DWORD total = 0;
     bool sendFailed = false, readError = false;
     ByteCountBegin(BYTES_SENT);
     for (;;) {
-        int n = _read(FtpSession.sendFile, block, sizeof block);
+        int n = _read(FtpSession.sendFile, block, SEND_BLOCK);
         if (n <= 0) {
             if (n < 0) {
                 readError = true;

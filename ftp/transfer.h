@@ -34,8 +34,10 @@ int SendFromFile(SOCKET data, const char* name);
 // (the abort procedure closes the files a stopped transfer left open).
 void CloseTransferFile(int* handle);
 
-// Block sizes of the data loops.
-enum { RECEIVE_BLOCK = 4000, SEND_BLOCK = 512 };
+// Block sizes of the data loops: one recv() takes up to RECEIVE_BLOCK bytes,
+// and the file being sent is read in SEND_BLOCK bytes, each sent whole.
+// Socket calls are costly, so the blocks are large.
+enum { RECEIVE_BLOCK = 65536, SEND_BLOCK = 65536 };
 
 // The pure rules, for the tests.
 

@@ -103,7 +103,7 @@ protected:
 TEST_P(RealTransfer, EveryByteSurvivesInEveryType)
 {
     SOCKET s = Logon();
-    const size_t sizes[] = {0, 1, 511, 512, 513, 3999, 4000, 4001, 3u << 20};
+    const size_t sizes[] = {0, 1, 511, 512, 513, 3999, 4000, 4001, 65535, 65536, 65537, 3u << 20};
     for (char type : {'I', 'L', 'A'}) {
         for (size_t size : sizes) {
             char name[32];

@@ -322,4 +322,32 @@ TEST_F(ScriptedTransfer, ASendCutShortByTheServerFails)
     }
 }
 
+// The data comes and goes in short, odd-sized pieces (the scripted server
+// sends and reads them one at a time): around the block size and far beyond
+// it, no byte is lost or repeated in either direction.
+TEST_F(ScriptedTransfer, ShortReadsAndSendsKeepEveryByte)
+{
+    for (size_t size : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, size_t{65537}, size_t{3u << 20}}) {
+        SCOPED_TRACE(size);
+        const std::string file = Pattern(size, static_cast<unsigned>(size));
+        SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(),
+                         DataSay(file), DataClose(), Say("226 Done\r\n"), Silent()});
+        EXPECT_EQ(RetrieveFile(s, "RETR down.bin", "down.bin", "down.bin", 'I'), 2);
+        EXPECT_TRUE(ReadBytes("down.bin") == file) << ReadBytes("down.bin").size() << " bytes received";
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+
+        WriteBytes("up.bin", file);
+        s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Send it\r\n"), DataConnect(), DataHear(),
+                  DataClose(), Say("226 Stored\r\n"), Silent()});
+        EXPECT_EQ(StoreFile(s, "STOR up.bin", "up.bin", 'I'), 2);
+        EXPECT_TRUE(server_->DataHeard() == file) << server_->DataHeard().size() << " bytes sent";
+        EXPECT_EQ(FtpSession.commandCount, 0);
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        DeleteFileA("down.bin");
+        DeleteFileA("up.bin");
+    }
+    EXPECT_TRUE(LoggedWith("65537 bytes received in ", "transfer succeeded"));
+    EXPECT_TRUE(LoggedWith("65537 bytes transmitted in ", "transfer succeeded"));
+}
+
 }  // namespace

@@ -13,6 +13,10 @@ constexpr DWORD kStepLimitMs = 20000;  // no script waits longer for its client
 
 std::atomic<int> g_nextPort{0};
 
+// The data connection goes in pieces of these sizes, in turn, each sent on
+// its own, so that the client's reads come short and odd as on a real network.
+constexpr int kDataPieces[] = {1, 7, 333, 4001, 65537, 13, 65535, 2, 65536, 999};
+
 }  // namespace
 
 ScriptStep Say(const std::string& bytes) { return {ScriptStep::SEND, bytes, 0}; }
@@ -128,18 +132,36 @@ bool ScriptServer::ConnectData()
     data_ = socket(AF_INET, SOCK_STREAM, 0);
     if (data_ == INVALID_SOCKET)
         return false;
+    BOOL noDelay = TRUE;
+    setsockopt(data_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
     return connect(data_, reinterpret_cast<const sockaddr*>(&dataAddress_), sizeof dataAddress_) == 0;
+}
+
+bool ScriptServer::SendData(const std::string& bytes)
+{
+    size_t at = 0;
+    for (size_t i = 0; at < bytes.size() && !stop_; ++i) {
+        size_t piece = static_cast<size_t>(kDataPieces[i % (sizeof kDataPieces / sizeof kDataPieces[0])]);
+        piece = piece < bytes.size() - at ? piece : bytes.size() - at;
+        if (!Send(data_, bytes.substr(at, piece)))
+            return false;
+        at += piece;
+        Sleep(1);
+    }
+    return true;
 }
 
 bool ScriptServer::HearData(int limit)
 {
     int got = 0;
-    while (limit == 0 || got < limit) {
+    for (size_t i = 0; limit == 0 || got < limit; ++i) {
         if (!WaitReadable(data_, kStepLimitMs))
             return false;
-        char buffer[4096];
-        int want = limit == 0 || limit - got > static_cast<int>(sizeof buffer) ? static_cast<int>(sizeof buffer)
-                                                                              : limit - got;
+        // Odd-sized reads, so that the client's sends are taken in pieces.
+        char buffer[4001];
+        int want = kDataPieces[i % (sizeof kDataPieces / sizeof kDataPieces[0])];
+        want = want < static_cast<int>(sizeof buffer) ? want : static_cast<int>(sizeof buffer);
+        want = limit == 0 || limit - got > want ? want : limit - got;
         int n = recv(data_, buffer, want, 0);
         if (n <= 0)
             break;
@@ -255,7 +277,7 @@ void ScriptServer::Run()
                 ok = ConnectData();
                 break;
             case ScriptStep::DATA_SEND:
-                ok = Send(data_, step.bytes);
+                ok = SendData(step.bytes);
                 break;
             case ScriptStep::DATA_HEAR:
                 ok = HearData(step.ms);

@@ -33,10 +33,10 @@ ScriptStep NextClient();
 // The data connection of active mode, as a server makes it.
 // Connects to the address of the last PORT command heard.
 ScriptStep DataConnect();
-// Sends the bytes on the data connection.
+// Sends the bytes on the data connection, in small pieces of odd sizes.
 ScriptStep DataSay(const std::string& bytes);
-// Reads the data connection until the client closes it, or until `limit`
-// bytes have come (0: no limit); see DataHeard().
+// Reads the data connection, in reads of odd sizes, until the client closes
+// it, or until `limit` bytes have come (0: no limit); see DataHeard().
 ScriptStep DataHear(int limit = 0);
 // Closes the data connection: with a FIN, or with a reset when `reset`.
 ScriptStep DataClose(bool reset = false);
@@ -69,6 +69,7 @@ private:
     void Record(const std::string& line);
     bool Send(SOCKET s, const std::string& bytes);
     bool ConnectData();
+    bool SendData(const std::string& bytes);
     bool HearData(int limit);
     void CloseData(bool reset);
 
