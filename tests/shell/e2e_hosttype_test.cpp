@@ -6,7 +6,6 @@
 
 #include <windows.h>
 #include <ctype.h>
-#include <stdio.h>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "listing/hosttypeids.h"
 #include "listing/hosttypes.h"
 #include "resources/resource.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/rulerun.h"
 #include "tests/support/scriptserver.h"
@@ -64,9 +64,7 @@ Lists Shown(const TarnApp& app)
 
 std::string HostTypeLine(DWORD type)
 {
-    char line[128];
-    snprintf(line, sizeof line, "Host type (%u): %s", static_cast<unsigned>(type - HOST_AUTO), HostTypeName(type));
-    return line;
+    return CatalogueText(78, static_cast<unsigned>(type - HOST_AUTO), HostTypeName(type));
 }
 
 // A logon and the first listing: PWD, HELP (answered with `help`), SYST when
@@ -218,6 +216,7 @@ TEST(EndToEndHostType, AutoDetectDetectsOnEveryLogon)
     HWND dialog = app.WaitDialog(IDC_HOST_FOLDER);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0), HOST_MULTINET - HOST_AUTO);
+    Snapshot("host-dialog-detected");
     PostMessageA(GetDlgItem(dialog, IDC_HOST_SAVE), BM_CLICK, 0, 0);
     EXPECT_TRUE(TarnApp::WaitFor([] { return RegText("e2e-multinet", "TYPE") == "6011"; }, 5000))
         << RegText("e2e-multinet", "TYPE");
