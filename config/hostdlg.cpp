@@ -20,6 +20,10 @@ enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65 };
 static bool g_loadingProfile;
 // The folder box's text when a profile was last loaded from it.
 static char g_boxFolder[64];
+// The folder last connected with (at OK): the current host type, detected or
+// switched since, is that folder's, and the dialog shows it when it opens
+// there again, so that Save stores it.
+static char g_connectedFolder[64];
 
 static void SetCheck(HWND dialog, int id, bool on)
 {
@@ -143,6 +147,10 @@ static void InitHostDialog(HWND dialog)
     if (!p.folder[0])
         lstrcpynA(p.folder, p.host, HOST_TEXT_MAX + 1);
     LoadProfile(dialog, p.folder);
+    if (g_connectedFolder[0] && lstrcmpiA(p.folder, g_connectedFolder) == 0 && HostTypeName(HostType)[0]) {
+        p.hostType = HostType;
+        SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
+    }
     CentreDialog(dialog, 0);
     InvalidateRect(GetDlgItem(dialog, IDC_HOST_FOLDER), nullptr, TRUE);
     g_loadingProfile = false;
@@ -247,6 +255,7 @@ INT_PTR CALLBACK WS_HostMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         switch (LOWORD(wParam)) {
         case IDOK:
             TakeHostFields(dialog);
+            lstrcpyA(g_connectedFolder, HostProfile.folder);
             OpenGatewayIfChecked(dialog);
             EndDialog(dialog, 1);
             return TRUE;

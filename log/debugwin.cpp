@@ -4,10 +4,10 @@
 #include "config/hostdlg.h"
 #include "config/options.h"
 #include "ftp/command.h"
-#include "ftp/logon.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"
 #include "shell/localcmds.h"
+#include "shell/operations.h"
 #include "shell/mainwin.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -149,10 +149,7 @@ void DebugCommand(HWND hwnd, int id)
             LoadCatalogue(30, text, sizeof text);
             SetWindowTextA(g_hwndStatusUpper, text);
         } else if (DialogBoxParamA(g_hInstance, "DLG_HOST", hwnd, WS_HostMsgProc, 0) == 1) {
-            lstrcpynA(FtpSession.hostName, HostProfile.host, sizeof FtpSession.hostName);
-            lstrcpynA(FtpSession.userName, HostProfile.user, sizeof FtpSession.userName);
-            lstrcpynA(FtpSession.password, HostProfile.password, sizeof FtpSession.password);
-            FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+            ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
         }
         break;
     case IDM_DBG_DISCONNECT:

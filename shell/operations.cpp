@@ -14,6 +14,7 @@
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
+#include "listing/hosttypes.h"
 #include "listing/locallist.h"
 #include "listing/remotelist.h"
 #include "log/log.h"
@@ -363,6 +364,16 @@ DWORD WINAPI RemoteRefreshThread(LPVOID)
     return EndOperation();
 }
 
+SOCKET ConnectSession(const char* host, const char* user, const char* password)
+{
+    lstrcpynA(FtpSession.hostName, host, sizeof FtpSession.hostName);
+    lstrcpynA(FtpSession.userName, user, sizeof FtpSession.userName);
+    lstrcpynA(FtpSession.password, password, sizeof FtpSession.password);
+    HostType = HostProfile.hostType;
+    FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+    return FtpSession.controlSocket;
+}
+
 DWORD WINAPI ConnectThread(LPVOID)
 {
     g_connectInProgress = 1;
@@ -374,11 +385,8 @@ DWORD WINAPI ConnectThread(LPVOID)
         EnableControl(IDC_CONNECT, false);
         HostProfile.useGateway = 0;
         if (DialogBoxParamA(g_hInstance, "DLG_HOST", OperationRequest.window, WS_HostMsgProc, 0) == 1) {
-            lstrcpynA(FtpSession.hostName, HostProfile.host, sizeof FtpSession.hostName);
-            lstrcpynA(FtpSession.userName, HostProfile.user, sizeof FtpSession.userName);
-            lstrcpynA(FtpSession.password, HostProfile.password, sizeof FtpSession.password);
             EnableAbort(true);
-            FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+            ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
             if (FtpSession.controlSocket == INVALID_SOCKET) {
                 EnableControl(IDC_CONNECT, true);
                 FtpSession.hostName[0] = 0;
@@ -414,13 +422,9 @@ int FetchRemotePath(const char* path)
 
 DWORD WINAPI CommandLineFetchThread(LPVOID)
 {
-    lstrcpynA(FtpSession.hostName, g_fetchHost, sizeof FtpSession.hostName);
-    LogMessage(81, FtpSession.hostName);
+    LogMessage(81, g_fetchHost);
     HostProfile.useGateway = 0;
-    lstrcpyA(FtpSession.userName, "anonymous");
-    lstrcpynA(FtpSession.password, ProgramOptions.mailAddr, sizeof FtpSession.password);
-    FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
-    if (FtpSession.controlSocket != INVALID_SOCKET)
+    if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     SetBusy(0);
     if (FtpSession.lastReceiveOk == 1) {

@@ -34,6 +34,11 @@ DWORD WINAPI CommandLineFetchThread(LPVOID);
 DWORD WINAPI SendTreeThread(LPVOID);
 DWORD WINAPI ReceiveTreeThread(LPVOID);
 
+// Every connect (Connect, the debug window's, the command-line fetch) goes
+// through here: the names become the session's, the logon starts from the
+// host type of the profile connected with (Auto Detect detects again, a
+// chosen type is kept), and FtpConnect's socket is recorded and returned.
+SOCKET ConnectSession(const char* host, const char* user, const char* password);
 int FetchRemotePath(const char* path);
 void AbortOperation(HWND main);
 void DisconnectSession(HWND main, bool exitAfter);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "listing/hosttypeids.h"
-#include "tests/listing/rulerun.h"
+#include "tests/support/rulerun.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "listing/hosttypeids.h"
 #include "listing/rules.h"
-#include "tests/listing/rulerun.h"
+#include "tests/support/rulerun.h"
 
 namespace {
 

@@ -443,7 +443,7 @@ std::string TarnApp::AnswerBox(int button, std::string* title, DWORD ms) const
     return text;
 }
 
-bool TarnApp::ConnectWith(const std::string& folder, const std::string& password) const
+bool TarnApp::ConnectWith(const std::string& folder, const std::string& password, DWORD hostType) const
 {
     HWND dialog = WaitDialog(IDC_HOST_FOLDER);
     if (!dialog)
@@ -459,6 +459,8 @@ bool TarnApp::ConnectWith(const std::string& folder, const std::string& password
     if (!WaitFor([&] { return WindowTextOf(GetDlgItem(dialog, IDC_HOST_NAME)) != folder; }, 5000))
         return false;  // the profile's host never replaced the folder's name
     SendMessageA(GetDlgItem(dialog, IDC_HOST_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(password.c_str()));
+    if (hostType)
+        SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, hostType - 6000, 0);
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
     return WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
 }

@@ -94,8 +94,9 @@ struct TarnApp {
     // returns its text ("" when none came).
     std::string AnswerBox(int button, std::string* title = nullptr, DWORD ms = 10000) const;
     // Connects through the host dialog: types the folder name, then the
-    // password, and presses OK. False when the dialog did not come.
-    bool ConnectWith(const std::string& folder, const std::string& password) const;
+    // password, chooses hostType in the host type list when it is not 0,
+    // and presses OK. False when the dialog did not come.
+    bool ConnectWith(const std::string& folder, const std::string& password, DWORD hostType = 0) const;
 
     // The lines the main window's status shows kept as tarn keeps them.
     static std::string Line(const std::string& text);

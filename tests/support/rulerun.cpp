@@ -1,4 +1,4 @@
-#include "tests/listing/rulerun.h"
+#include "tests/support/rulerun.h"
 
 #include <stdio.h>
 
