@@ -451,6 +451,9 @@ static void WatchdogKillWorker()
     FtpSession.commandCount = 0;
     ShowFileLists();
     EnableControl(IDC_ABORT, false);
+    // A logon cut off ends as a failed one: its socket goes, Connect comes back.
+    if (EndCutOffLogon())
+        FtpSession.hostName[0] = 0;
     if (g_connectInProgress) {
         g_connectInProgress = 0;
         if (FtpSession.controlSocket == INVALID_SOCKET)

@@ -146,4 +146,51 @@ TEST(EndToEndStop, ReplyTimeOutStopsTheOperationAndLeavesTheProgramUsable)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// A logon cut off by the time-out ends as a failed logon: its failure line,
+// the control socket released, Connect back and Disconnect off, and a new
+// connect works.
+TEST(EndToEndStop, ALogonCutOffByTheTimeOutLeavesConnectUsable)
+{
+    struct Case {
+        const char* name;
+        std::vector<ScriptStep> script;
+        std::string failure;
+    } cases[] = {
+        {"no greeting", {Silent()}, CatalogueText(72, "", 421u)},
+        {"USER reply stops halfway",
+         {Say("220 scripted\r\n"), Hear(), Say("331-more follows\r\n"), Silent()},
+         RawEntry(35)},
+    };
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteHostProfile("e2e-vsftpd", ServerPort(kRealServers[0]), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("logon-cut-off"));
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptServer server(c.script);
+        ASSERT_TRUE(server.Listening());
+        WriteHostProfile("e2e-cut", server.Port(), false, "", 2);
+        app.Mark();
+        app.Click(IDC_CONNECT);
+        ASSERT_TRUE(app.ConnectWith("e2e-cut", "secret"));
+        ASSERT_TRUE(app.WaitLogged(CatalogueText(16), 15000)) << Joined(app.NewLines());
+        EXPECT_TRUE(app.WaitLogged(TarnApp::Line(c.failure), 5000)) << Joined(app.NewLines());
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }, 5000));
+        EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+        EXPECT_FALSE(app.Enabled(IDC_ABORT));
+        EXPECT_EQ(app.Title(), "TARN");
+        app.Settle(300);
+        // The socket was released: the server sees the connection end.
+        EXPECT_TRUE(server.WaitDone(5000));
+        server.Stop();
+    }
+    app.Mark();
+    ConnectToVsftpd(app);
+    EXPECT_FALSE(app.Enabled(IDC_CONNECT)) << Joined(app.NewLines());
+    EXPECT_TRUE(app.Enabled(IDC_DISCONNECT));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 }  // namespace
