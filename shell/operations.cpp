@@ -501,6 +501,19 @@ void CALLBACK AbortWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
         CancelBlockingCall();
 }
 
+namespace {
+
+// Set while Abort or Disconnect runs on the GUI thread; their exchanges
+// dispatch messages, and a second stop must not start inside the first.
+bool g_stopping;
+
+struct StopGuard {
+    StopGuard() { g_stopping = true; }
+    ~StopGuard() { g_stopping = false; }
+};
+
+}  // namespace
+
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
 // transfer's answer, its files and the listening socket.
 static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
@@ -528,12 +541,17 @@ void AbortOperation(HWND main)
 {
     if (!IsBusy())
         return;
+    // A second Abort while this one waits for the server finds it busy.
+    if (g_stopping) {
+        LogLine(static_cast<UINT>(3));
+        return;
+    }
+    StopGuard stopping;
     LogMessage(8);
     LogMessage(9);
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     KillWorker();
     ShowFileLists();
-    SetBusy(0);
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (g_connectInProgress) {
         if (FtpSession.controlSocket != INVALID_SOCKET) {
@@ -558,19 +576,30 @@ void AbortOperation(HWND main)
     }
     if (receiveWasOpen)
         RefreshLocal();
+    // Only now may the next operation start: until here the abort's own
+    // exchange used the control connection, and a connect started meanwhile
+    // would have lost its socket to it.
+    SetBusy(0);
 }
 
 void DisconnectSession(HWND main, bool exitAfter)
 {
+    if (g_stopping) {
+        LogLine(static_cast<UINT>(3));
+        return;
+    }
+    StopGuard stopping;
     FtpSession.aborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     if (IsBusy()) {
         LogLine(static_cast<UINT>(4));
         KillWorker();
         ShowFileLists();
-        SetBusy(0);
         FtpSession.commandCount = 0;
     }
+    // The busy flag stays set while QUIT is exchanged, so that no operation
+    // starts on the connection being closed.
+    SetBusy(1);
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (FtpSession.controlSocket != INVALID_SOCKET) {
         SendCommand(FtpSession.controlSocket, "QUIT");
@@ -590,6 +619,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     FtpSession.hostName[0] = 0;
     if (!exitAfter)
         SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    SetBusy(0);
     if (receiveWasOpen && !exitAfter)
         RefreshLocal();
 }

@@ -85,9 +85,12 @@ void CALLBACK WatchdogTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD)
     if (!BlockingInProgress())
         return;
     LogLine(16);
+    // The GUI thread's own wait (the exchange of an abort or a disconnect,
+    // which hold the busy flag until they are done) has no worker to stop.
+    bool guiWaits = BlockingInProgressHere() != 0;
     FtpSession.aborting = 1;
     CancelBlockingCall();
-    if (IsBusy() && WatchdogStopWorker) {
+    if (IsBusy() && !guiWaits && WatchdogStopWorker) {
         WatchdogStopWorker();
         SetBusy(0);
     }

@@ -193,4 +193,40 @@ TEST(EndToEndStop, ALogonCutOffByTheTimeOutLeavesConnectUsable)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// The abort of a connect holds the program busy until its QUIT exchange is
+// over: a Connect in between is refused, and the abort, when it ends, does
+// not take the connection of a connect started meanwhile.
+TEST(EndToEndStop, ConnectDuringTheAbortsQuitIsRefused)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    // No greeting; the abort's QUIT is answered only after a while.
+    ScriptServer server({Hear(), Pause(3000), Say("221 Goodbye.\r\n")});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-slow-quit", server.Port(), false);
+    WriteHostProfile("e2e-vsftpd", ServerPort(kRealServers[0]), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("connect-in-abort"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-slow-quit", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_ABORT); }));
+    app.Settle(300);
+    app.Mark();
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Heard(server, "QUIT"); }, 5000));
+    // Connect while the abort waits for the answer to its QUIT.
+    app.Notify(IDC_CONNECT, BN_CLICKED);
+    EXPECT_TRUE(app.WaitLogged(RawEntry(3), 2000)) << Joined(app.NewLines());
+    EXPECT_FALSE(app.WaitDialog(IDC_HOST_FOLDER, 500));
+    ASSERT_TRUE(app.WaitLogged(CatalogueText(10))) << Joined(app.NewLines());
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }));
+    EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+
+    ConnectToVsftpd(app);
+    EXPECT_TRUE(app.Enabled(IDC_DISCONNECT));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 }  // namespace
