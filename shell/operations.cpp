@@ -512,6 +512,25 @@ struct StopGuard {
     ~StopGuard() { g_stopping = false; }
 };
 
+constexpr UINT QUIT_WAIT_TIMER_ID = 22;
+constexpr UINT kStopWaitMs = 15000;  // the longest wait for an answer while stopping
+
+void CALLBACK QuitWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(hwnd, QUIT_WAIT_TIMER_ID);
+    if (BlockingInProgress())
+        CancelBlockingCall();
+}
+
+// QUIT from the GUI thread: a server that does not answer it holds the
+// window no longer than an abort's answer may.
+void SendQuit(HWND main)
+{
+    SetTimer(main, QUIT_WAIT_TIMER_ID, kStopWaitMs, QuitWaitTimerProc);
+    SendCommand(FtpSession.controlSocket, "QUIT");
+    KillTimer(main, QUIT_WAIT_TIMER_ID);
+}
+
 }  // namespace
 
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
@@ -522,7 +541,7 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
         FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
         LogMessage(5);
         g_abortWaitExpired = 0;
-        SetTimer(main, 21, 15000, AbortWaitTimerProc);
+        SetTimer(main, 21, kStopWaitMs, AbortWaitTimerProc);
         ReadAbortReply(FtpSession.controlSocket);
         if (g_abortWaitExpired)
             LogMessage(7);
@@ -555,7 +574,7 @@ void AbortOperation(HWND main)
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (g_connectInProgress) {
         if (FtpSession.controlSocket != INVALID_SOCKET) {
-            SendCommand(FtpSession.controlSocket, "QUIT");
+            SendQuit(main);
             FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
         }
         FtpSession.loggedOn = 0;
@@ -602,7 +621,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     SetBusy(1);
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (FtpSession.controlSocket != INVALID_SOCKET) {
-        SendCommand(FtpSession.controlSocket, "QUIT");
+        SendQuit(main);
         FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
         FtpSession.loggedOn = 0;
     }

@@ -229,4 +229,40 @@ TEST(EndToEndStop, ConnectDuringTheAbortsQuitIsRefused)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// Disconnect from a server that has stopped answering: QUIT goes out, the
+// window keeps answering, and the wait for QUIT's reply ends well before the
+// reply time-out (65 seconds here).
+TEST(EndToEndStop, DisconnectFromASilentServerIsBounded)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    // Logs on, answers the connect's PWD, HELP and listing, then goes quiet.
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
+                         Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("500 no help\r\n"), Hear(),
+                         Say("200 PORT ok\r\n"), Hear(), Say("550 nothing here\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-quiet", server.Port(), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("disconnect-silent"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-quiet", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_DISCONNECT) && !app.Enabled(IDC_ABORT); }, 10000))
+        << Joined(server.Heard());
+    app.Settle();
+    app.Mark();
+    app.Click(IDC_DISCONNECT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Heard(server, "QUIT"); }, 5000)) << Joined(server.Heard());
+    // The window answers while QUIT waits.
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutA(app.main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer), 0);
+    // Well before the 65-second reply time-out.
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }, 30000));
+    EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+    EXPECT_EQ(app.Title(), "TARN");
+    EXPECT_TRUE(server.WaitDone(5000));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 }  // namespace
