@@ -193,6 +193,79 @@ TEST(EndToEndStop, ALogonCutOffByTheTimeOutLeavesConnectUsable)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// A greeting line that never ends: what passes the 4000-byte cap is skipped
+// in blocks, and the time-out bounds the whole line, also while bytes keep
+// coming. The window answers throughout; the logon fails as for a time-out.
+TEST(EndToEndStop, AGreetingWithoutLineEndEndsWithinTheTimeOut)
+{
+    std::vector<ScriptStep> drip;
+    for (int i = 0; i < 80; ++i) {  // about 8 seconds of bytes, well past the time-out
+        drip.push_back(Say(std::string(32768, 'g')));
+        drip.push_back(Pause(100));
+    }
+    drip.push_back(Silent());
+    struct Case {
+        const char* name;
+        std::vector<ScriptStep> script;
+    } cases[] = {
+        {"1 MiB, then nothing", {Say(std::string(1 << 20, 'g')), Silent()}},
+        {"bytes keep coming", drip},
+    };
+    RegistryGuard registry;
+    WriteTestOptions();
+    TarnApp app;
+    ASSERT_TRUE(app.Start("endless-greeting"));
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptServer server(c.script);
+        ASSERT_TRUE(server.Listening());
+        WriteHostProfile("e2e-endless", server.Port(), false, "", 2);
+        app.Mark();
+        app.Click(IDC_CONNECT);
+        ASSERT_TRUE(app.ConnectWith("e2e-endless", "secret"));
+        DWORD_PTR answer = 0;
+        EXPECT_NE(SendMessageTimeoutA(app.main, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer), 0);
+        EXPECT_TRUE(app.WaitLogged([](const std::string& l) { return l.rfind("Unknown open msg \"ggg", 0) == 0; },
+                                   20000))
+            << Joined(app.NewLines());
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }, 5000));
+        EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+        app.Settle(300);
+        server.Stop();
+    }
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// The rest of an over-long line is dropped up to its line feed; it is never
+// read as lines of the reply.
+TEST(EndToEndStop, TheRestOfAnOverlongReplyLineIsDropped)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Say("220-" + std::string(10000, 'x') + "\r\n220 ready\r\n"), Hear(), Say("530 no\r\n"),
+                         Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-long-line", server.Port(), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("long-reply-line"));
+    app.Mark();
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-long-line", "secret"));
+    ASSERT_TRUE(app.WaitLogged(RawEntry(35))) << Joined(app.NewLines());
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    std::vector<std::string> reply;
+    for (const std::string& l : lines)
+        if (l.rfind("220", 0) == 0 || l.rfind("xxx", 0) == 0)
+            reply.push_back(l);
+    EXPECT_EQ(reply, (std::vector<std::string>{TarnApp::Line("220-" + std::string(10000, 'x')), "220 ready"}))
+        << Joined(lines);
+    EXPECT_EQ(server.Heard(), (std::vector<std::string>{std::string("USER ") + kServerUser}));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 // The abort of a connect holds the program busy until its QUIT exchange is
 // over: a Connect in between is refused, and the abort, when it ends, does
 // not take the connection of a connect started meanwhile.
