@@ -266,6 +266,32 @@ TEST(EndToEndStop, TheRestOfAnOverlongReplyLineIsDropped)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// A listing cut off by the time-out leaves the options as the user set
+// them: Bell is still on when the program saves its options at exit.
+TEST(EndToEndStop, AListingCutOffLeavesTheBellOptionAlone)
+{
+    RegistryGuard registry;
+    const DWORD kBell = 4;
+    WriteTestOptions("notepad", kBell);
+    // Logs on, answers PWD and HELP, accepts PORT and LIST, never connects.
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
+                         Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("500 no help\r\n"), Hear(),
+                         Say("200 PORT ok\r\n"), Hear(), Say("150 listing\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-stalled-list", server.Port(), false, "", 2);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("bell-kept"));
+    app.Mark();
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-stalled-list", "secret"));
+    ASSERT_TRUE(app.WaitLogged(CatalogueText(16), 15000)) << Joined(app.NewLines());
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    EXPECT_EQ(RegText("_config_", "FLAGS"), std::to_string(kBell));
+}
+
 // The abort of a connect holds the program busy until its QUIT exchange is
 // over: a Connect in between is refused, and the abort, when it ends, does
 // not take the connection of a connect started meanwhile.
