@@ -167,11 +167,10 @@ int SendLine(SOCKET s, const char* text)
 {
     if (s == INVALID_SOCKET)
         return -1;
-    if (FtpSession.commandCount != 0) {
+    if (!CommandCountTake()) {
         LogLine(38u);
         return -1;
     }
-    CommandCountEnter();
     char* buffer = FtpSession.sendBuffer;
     size_t n = strlen(Text(text));
     if (n > sizeof FtpSession.sendBuffer - 3)

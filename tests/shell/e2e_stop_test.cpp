@@ -292,6 +292,32 @@ TEST(EndToEndStop, AListingCutOffLeavesTheBellOptionAlone)
     EXPECT_EQ(RegText("_config_", "FLAGS"), std::to_string(kBell));
 }
 
+// A debug command while an operation of the main window holds the
+// connection between two of its commands (here: its worker waits for the
+// name of the directory to create) is refused, and nothing reaches the server.
+TEST(EndToEndStop, TheDebugWindowWaitsForARunningOperation)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteHostProfile("e2e-vsftpd", ServerPort(kRealServers[0]), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("debug-busy", "-d"));
+    ConnectToVsftpd(app);
+    long serverLog = ServerLogSize();
+    app.Mark();
+    app.Click(IDC_REMOTE_CREATE);
+    ASSERT_TRUE(app.WaitDialog(IDC_INPUT_TEXT));
+    app.DebugCommand(IDM_DBG_PWD);
+    EXPECT_TRUE(app.WaitLogged(RawEntry(3), 3000)) << Joined(app.NewLines());
+    app.Settle(300);
+    app.CancelInput();
+    app.Settle(300);
+    EXPECT_FALSE(Contains(app.NewLines(), "PWD")) << Joined(app.NewLines());
+    EXPECT_FALSE(Contains(ServerCommandsSince(serverLog), "PWD")) << Joined(ServerCommandsSince(serverLog));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 // The abort of a connect holds the program busy until its QUIT exchange is
 // over: a Connect in between is refused, and the abort, when it ends, does
 // not take the connection of a connect started meanwhile.
