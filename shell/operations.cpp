@@ -14,6 +14,7 @@
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
+#include "listing/hosttypes.h"
 #include "listing/locallist.h"
 #include "listing/remotelist.h"
 #include "log/log.h"
@@ -201,8 +202,12 @@ void ReceiveSelectedFiles()
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
         if (sel.empty()) {
+            // A typed path names a remote file; the local copy goes into the
+            // current local directory under the path's last component.
             lstrcpynA(remote, typed, sizeof remote);
-            MakeLocalName(remote, local, fallback);
+            bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
+            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
+                continue;
         } else {
             ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote);
             if (!MakeSafeLocalName(remote, local, fallback))
@@ -218,7 +223,7 @@ void ReceiveSelectedFiles()
         command[sizeof command - 1] = 0;
         if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != 2)
             break;
-        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(remote));
+        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
     RefreshLocal();
 }

@@ -87,6 +87,54 @@ struct TransferTest : ::testing::Test {
     std::vector<std::string> Wire() const { return ServerCommandsSince(serverLog); }
 };
 
+// Receive with nothing selected and a typed remote path: the file lands in
+// the local folder under the path's last component, never where the path
+// would lead locally; a typed plain name is kept as it is.
+TEST_F(TransferTest, ATypedRemotePathIsReceivedIntoTheLocalFolder)
+{
+    const std::string deep = Pattern(5000, 3), top = "at the top\r\n";
+    CreateDirectoryA((root + "\\e2e-typed").c_str(), nullptr);
+    WriteBytes(root + "\\e2e-typed\\e2e-deep.bin", deep);
+    WriteBytes(root + "\\e2e-top.txt", top);
+    struct Case {
+        const char* typed;
+        const char* local;
+        const std::string* bytes;
+    } cases[] = {
+        {"/e2e-typed/e2e-deep.bin", "e2e-deep.bin", &deep},
+        {"e2e-typed/e2e-deep.bin", "e2e-deep.bin", &deep},
+        {"/e2e-top.txt", "e2e-top.txt", &top},
+        {"e2e-top.txt", "e2e-top.txt", &top},
+    };
+    TarnApp app;
+    app.dir = TempDirectory("typed-path");
+    ASSERT_TRUE(app.Start("typed-path"));
+    Connect(app);
+    const std::string driveRoot = app.dir.substr(0, 3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        DeleteFileA((app.dir + "\\" + c.local).c_str());
+        app.Mark();
+        app.SelectNone(IDC_REMOTE_FILES);
+        app.SelectNone(IDC_REMOTE_DIRS);
+        app.Click(IDC_RECEIVE);
+        app.Answer(c.typed);
+        EXPECT_TRUE(app.WaitLogged(std::string("RETR ") + c.typed)) << Joined(app.NewLines());
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\" + c.local) == *c.bytes; }))
+            << Joined(app.NewLines());
+        app.Settle();
+        EXPECT_TRUE(Contains(app.Items(IDC_LOCAL_FILES), c.local)) << Joined(app.Items(IDC_LOCAL_FILES));
+        EXPECT_EQ(GetFileAttributesA((driveRoot + c.local).c_str()), INVALID_FILE_ATTRIBUTES);
+        DeleteFileA((driveRoot + c.local).c_str());
+        EXPECT_FALSE(DirExists(app.dir + "\\e2e-typed"));
+    }
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-typed\\e2e-deep.bin").c_str());
+    RemoveDirectoryA((root + "\\e2e-typed").c_str());
+    DeleteFileA((root + "\\e2e-top.txt").c_str());
+}
+
 TEST_F(TransferTest, ListChangeDirectoryReceiveSendViewAndMask)
 {
     const std::string get = root + "\\e2e-get";
