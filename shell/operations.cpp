@@ -209,7 +209,12 @@ void ReceiveSelectedFiles()
             if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
                 continue;
         } else {
-            ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote);
+            if (!ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote)) {
+                // Too long for a name here: refused, and named shortened.
+                ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
+                LogMessage(164, remote);
+                continue;
+            }
             if (!MakeSafeLocalName(remote, local, fallback))
                 continue;
         }

@@ -11,6 +11,7 @@
 #include "log/log.h"
 #include "resources/resource.h"
 #include "tests/support/registry_guard.h"
+#include "tests/support/scriptserver.h"
 #include "tests/support/servers.h"
 #include "tests/support/tarnapp.h"
 #include "tests/support/testlog.h"
@@ -86,6 +87,57 @@ struct TransferTest : ::testing::Test {
     // The commands the server received since the test began.
     std::vector<std::string> Wire() const { return ServerCommandsSince(serverLog); }
 };
+
+// Names longer than a local name can be, in a real listing: a receive of
+// such a file, and a tree receive of such a directory, refuse the entry and
+// name it (shortened) instead of an empty name; nothing is asked of the server.
+TEST(LongNames, AreRefusedByName)
+{
+    const std::string file = "f" + std::string(299, 'n'), dir = "d" + std::string(299, 'm');
+    const std::string listing = "-rw-r--r--   1 ftp      ftp          1234 Jan  1 12:00 " + file + "\r\n" +
+                                "drwxr-xr-x   2 ftp      ftp          4096 Jan  1 12:00 " + dir + "\r\n";
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
+                         Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
+                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                         Say("150 listing\r\n"), DataConnect(), DataSay(listing),
+                         DataClose(), Say("226 done\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-long-names", server.Port(), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("long-names"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-long-names", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), file); }))
+        << Joined(app.Items(IDC_REMOTE_FILES)) << Joined(server.Heard());
+    app.Settle();
+    auto refused = [](const std::string& name) {
+        return [name](const std::string& line) {
+            return line.rfind(TarnApp::Line(CatalogueText(164, name.substr(0, 40).c_str())).substr(0, 52), 0) == 0;
+        };
+    };
+    app.Mark();
+    app.Select(IDC_REMOTE_FILES, {file});
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(app.WaitLogged(refused(file))) << Joined(app.NewLines());
+    app.Settle();
+    app.SelectNone(IDC_REMOTE_FILES);
+    app.Select(IDC_REMOTE_DIRS, {dir});
+    app.Mark();
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(app.WaitLogged(refused(dir))) << Joined(app.NewLines());
+    app.Settle();
+    EXPECT_FALSE(DirExists(app.dir + "\\" + dir.substr(0, 200)));
+    std::vector<std::string> heard = server.Heard();
+    EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
+                            [](const std::string& l) { return l.rfind("RETR", 0) == 0 || l.rfind("CWD", 0) == 0; }),
+              0)
+        << Joined(heard);
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
 
 // Receive with nothing selected and a typed remote path: the file lands in
 // the local folder under the path's last component, never where the path
