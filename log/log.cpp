@@ -45,7 +45,13 @@ void HistoryAddLocked(const char* text)
         memmove(h.lines[0], h.lines[1], sizeof h.lines[0] * (STATUS_HISTORY_LINES - 1));
         h.count--;
     }
-    lstrcpynA(h.lines[h.count], text, STATUS_LINE_CHARS + 1);
+    char* line = h.lines[h.count];
+    lstrcpynA(line, text, STATUS_LINE_CHARS + 1);
+    // A one-line status field shows nothing of a text that ends with a line
+    // break (entries such as 3 and 8 to 11 do): the break and the blanks
+    // around it are left out there.
+    for (size_t n = strlen(line); n > 0 && (line[n - 1] == '\r' || line[n - 1] == '\n' || line[n - 1] == ' ');)
+        line[--n] = 0;
     h.shown = h.count++;
 }
 

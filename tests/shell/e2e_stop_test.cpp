@@ -318,6 +318,38 @@ TEST(EndToEndStop, TheDebugWindowWaitsForARunningOperation)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// Texts whose catalogue entry ends with a line break show in the one-line
+// status fields as their words, without the break (which left the newest
+// line looking empty).
+TEST(EndToEndStop, StatusLinesShowTextsThatEndWithALineBreak)
+{
+    auto shown = [](HWND line) {
+        char text[256] = "";
+        GetWindowTextA(line, text, sizeof text);
+        return std::string(text);
+    };
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Hear(), Say("221 Goodbye.\r\n")});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-silent", server.Port(), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("status-breaks"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-silent", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_ABORT); }));
+    app.Settle(300);
+    app.Click(IDC_REMOTE_CREATE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] {
+        return shown(app.StatusLine(false)) == "Currently busy with another remote operation...";
+    })) << shown(app.StatusLine(false));
+    app.Click(IDC_ABORT);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return shown(app.StatusLine(false)) == "Remote Connect Aborted"; }))
+        << shown(app.StatusLine(false));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 // The abort of a connect holds the program busy until its QUIT exchange is
 // over: a Connect in between is refused, and the abort, when it ends, does
 // not take the connection of a connect started meanwhile.
