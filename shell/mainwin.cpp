@@ -266,6 +266,15 @@ static void SetFileListsShown(bool shown)
         EnableWindow(MainControl(id), shown);
 }
 
+void RedrawAllLists()
+{
+    for (int id : kListIds) {
+        HWND list = MainControl(id);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
+}
+
 void HideFileLists() { SetFileListsShown(false); }
 void ShowFileLists() { SetFileListsShown(true); }
 

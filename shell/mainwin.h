@@ -32,6 +32,9 @@ LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument);
 // Text of the local mask edit, at most 119 characters; returns its length.
 int GetLocalMask(char out[120]);
 void HideFileLists();
+// Turns redraw on again for the four lists, as a fill that was stopped
+// half-way (its worker terminated) could not.
+void RedrawAllLists();
 void ShowFileLists();
 // Colours and fonts of the children; returns the brush, or 0 when unhandled.
 HBRUSH MainControlColour(UINT message, HDC dc);

@@ -445,8 +445,12 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
 void KillWorker()
 {
     DWORD id = WorkerThreadId();
-    if (StopWorker())
+    if (StopWorker()) {
         BlockingThreadGone(id);
+        // A listing it was filling ends here: its batches went with it.
+        ForgetListingFill();
+        RedrawAllLists();
+    }
 }
 
 // The watchdog's end of a worker whose reply never came: it is stopped, and
