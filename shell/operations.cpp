@@ -21,6 +21,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/bytecount.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/watchdog.h"
@@ -447,9 +448,11 @@ void KillWorker()
     DWORD id = WorkerThreadId();
     if (StopWorker()) {
         BlockingThreadGone(id);
-        // A listing it was filling ends here: its batches went with it.
+        // A listing it was filling ends here: its batches went with it; and
+        // so does the byte count of its transfer.
         ForgetListingFill();
         RedrawAllLists();
+        ByteCountAbandon();
     }
 }
 

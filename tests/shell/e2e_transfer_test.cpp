@@ -386,6 +386,54 @@ TEST_F(StopTest, AbortDuringALargeReceive)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// The byte counters: a transfer stopped by Abort leaves its field empty, a
+// send as well as a receive.
+TEST_F(StopTest, AbortedTransfersEmptyTheirByteCounter)
+{
+    // The four texts of ID 2510: the status lines, then sent and received bytes.
+    auto counter = [](const TarnApp& app, bool sent) {
+        int seen = 0;
+        for (HWND c = GetWindow(app.main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (GetDlgCtrlID(c) != IDC_STATUS)
+                continue;
+            if (seen++ == (sent ? 2 : 3)) {
+                char text[32] = "";
+                GetWindowTextA(c, text, sizeof text);
+                return std::string(text);
+            }
+        }
+        return std::string("?");
+    };
+    TarnApp app;
+    app.dir = TempDirectory("abort-counters");
+    ASSERT_TRUE(MakeLargeFile(app.dir + "\\e2e-up-big.bin", 1u << 30));
+    ASSERT_TRUE(app.Start("abort-counters"));
+    StartBigReceive(app);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !counter(app, false).empty(); }));
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return counter(app, false).empty(); }, 5000)) << counter(app, false);
+    app.Settle();
+
+    // Sent into the server's root, where the test user may write.
+    app.SelectNone(IDC_REMOTE_DIRS);
+    app.Click(IDC_REMOTE_GOTO);
+    app.Answer("/");
+    ASSERT_TRUE(WaitRemoteDir(app, "/"));
+    const std::string sent = root + "\\e2e-up-big.bin";
+    ASSERT_TRUE(app.Select(IDC_LOCAL_FILES, {"e2e-up-big.bin"})) << Joined(app.Items(IDC_LOCAL_FILES));
+    app.Click(IDC_SEND);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return SizeOf(sent) > (256u << 10); }));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !counter(app, true).empty(); }));
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return counter(app, true).empty(); }, 5000)) << counter(app, true);
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA(sent.c_str());
+}
+
 TEST_F(StopTest, DisconnectAndExitDuringATransfer)
 {
     TarnApp app;
