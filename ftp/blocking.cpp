@@ -148,6 +148,15 @@ int BlockingInProgress()
     return 0;
 }
 
+int BlockingInProgressHere()
+{
+    LONG self = static_cast<LONG>(GetCurrentThreadId());
+    for (const WaitSlot& slot : g_slots)
+        if (slot.state != SLOT_FREE && slot.threadId == self)
+            return 1;
+    return 0;
+}
+
 int CancelBlockingCall()
 {
     if (!BlockingInProgress()) {

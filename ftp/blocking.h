@@ -17,6 +17,9 @@
 
 // Non-zero while a blocking call waits on any thread.
 int BlockingInProgress();
+// Non-zero while a blocking call of the calling thread waits (a timer
+// procedure dispatched inside that wait).
+int BlockingInProgressHere();
 // Cancels every waiting call: 0 when one was cancelled, else SOCKET_ERROR
 // with WSAEINVAL (nothing to cancel).
 int CancelBlockingCall();

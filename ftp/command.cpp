@@ -22,21 +22,44 @@ bool IsLeadByte(unsigned char b)
     return IsDBCSLeadByte(b) != 0;
 }
 
+// Drops the rest of a line that has passed the cap, up to and including its
+// line feed: a peek at a block, then a receive of exactly the bytes up to the
+// line feed (or of the whole block when it has none). True when the line feed
+// was reached; false when the connection ended or the wait was cancelled
+// first (the time-out bounds the whole line, so a server that keeps sending
+// without a line end is cut off like a silent one).
+bool SkipRestOfLine(SOCKET s)
+{
+    char block[sizeof FtpSession.replyLine];
+    while (!FtpSession.aborting) {
+        int peeked = BlockingRecv(s, block, sizeof block, MSG_PEEK);
+        if (peeked <= 0)
+            return false;
+        const char* lf = static_cast<const char*>(memchr(block, '\n', static_cast<size_t>(peeked)));
+        int take = lf ? static_cast<int>(lf - block) + 1 : peeked;
+        int got = BlockingRecv(s, block, take, 0);
+        if (got <= 0)
+            return false;
+        if (lf && got == take)
+            return true;
+    }
+    return false;
+}
+
 // ReadReplyLine, also telling whether the connection ended under it (the
-// last receive gave 0 bytes or failed).
+// last receive gave 0 bytes or failed). The watchdog guards the whole line.
 int ReadLine(SOCKET s, bool* ended)
 {
     *ended = false;
     if (s == INVALID_SOCKET)
         return 0;
     CommandCountEnter();
-    StopWatchdog();
     FtpSession.aborting = 0;
     char* line = FtpSession.replyLine;
     memset(line, 0, sizeof FtpSession.replyLine);
-    DWORD timeout = HostProfile.timeout;
+    bool trace = TraceLinesShown();
 
-    ArmWatchdog(timeout);
+    ArmWatchdog(HostProfile.timeout);
     int peeked = BlockingRecv(s, line, REPLY_PEEK, MSG_PEEK);
     if (peeked == SOCKET_ERROR) {
         LogError("socket recv (peek)", WSAGetLastError());
@@ -51,7 +74,6 @@ int ReadLine(SOCKET s, bool* ended)
     bool firstPass = true;
     bool closed = peeked == 0;
     while (last >= 1) {
-        StopWatchdog();
         int want;
         int got;
         if (firstPass) {
@@ -61,18 +83,23 @@ int ReadLine(SOCKET s, bool* ended)
             memset(line + (got > 0 ? got : 0), 0, REPLY_PEEK);
         } else {
             want = 1;
-            ArmWatchdog(timeout);
             got = BlockingRecv(s, line + total, 1, 0);
         }
-        LogMessage(120, static_cast<unsigned>(s), static_cast<unsigned>(last), static_cast<unsigned>(want),
-                   static_cast<unsigned>(got), got > 0 ? line + total : "");
+        if (trace)
+            LogMessage(120, static_cast<unsigned>(s), static_cast<unsigned>(last), static_cast<unsigned>(want),
+                       static_cast<unsigned>(got), got > 0 ? line + total : "");
         if (got <= 0) {
             closed = true;
             break;
         }
         total += got;
-        if (line[total - 1] == '\n' || total >= REPLY_LINE_MAX)
+        if (line[total - 1] == '\n')
             break;
+        if (total >= REPLY_LINE_MAX) {
+            // What lies beyond the cap is dropped, never read as a line of its own.
+            closed = !SkipRestOfLine(s);
+            break;
+        }
         last = got;
         firstPass = false;
     }
@@ -140,11 +167,10 @@ int SendLine(SOCKET s, const char* text)
 {
     if (s == INVALID_SOCKET)
         return -1;
-    if (FtpSession.commandCount != 0) {
+    if (!CommandCountTake()) {
         LogLine(38u);
         return -1;
     }
-    CommandCountEnter();
     char* buffer = FtpSession.sendBuffer;
     size_t n = strlen(Text(text));
     if (n > sizeof FtpSession.sendBuffer - 3)

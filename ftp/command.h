@@ -17,8 +17,9 @@ int SendCommandCode(SOCKET s, const char* format, ...);
 int SendLine(SOCKET s, const char* text);
 // Reads one whole reply, single- or multi-line, logging every line.
 int GetReply(SOCKET s);
-// Reads one reply line (at most 4000 bytes) into FtpSession.replyLine, under
-// the time-out watchdog. Returns its code; 421 when the aborting flag is set
+// Reads one reply line into FtpSession.replyLine, under the time-out
+// watchdog armed once for the whole line: at most 4000 bytes are kept, the
+// rest of a longer line up to its line feed is dropped. Returns its code; 421 when the aborting flag is set
 // at its end; 0 for an invalid socket or a line without a code; -1 when the
 // first receive fails.
 int ReadReplyLine(SOCKET s);

@@ -115,6 +115,18 @@ static int MakeName(const char* remote, const std::wstring& base, const std::wst
     return 1;
 }
 
+const char* RemotePathLastComponent(const char* path, bool vms)
+{
+    const char* last = path;
+    // Stepped by characters: the second byte of a double-byte character may
+    // look like "]".
+    for (const char* p = path; *p; p = CharNextA(p)) {
+        if (*p == '/' || (vms && *p == ']'))
+            last = p + 1;
+    }
+    return last;
+}
+
 int MakeLocalName(const char* remote, char* local, char* fallback)
 {
     std::wstring base, ext;

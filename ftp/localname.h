@@ -15,6 +15,10 @@ int MakeLocalName(const char* remote, char* local, char* fallback);
 // with the names set, or 0 when refused.
 int MakeSafeLocalName(const char* remote, char* local, char* fallback);
 
+// The last component of a remote path typed by the user: the part after the
+// last "/", and on VMS hosts also after the last "]" (a pointer into path).
+const char* RemotePathLastComponent(const char* path, bool vms);
+
 // Pure parts, on wide text, for the tests.
 #include <string>
 // Steps 1-4: tabs, version suffix, length; base and extension separately.

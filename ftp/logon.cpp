@@ -28,8 +28,13 @@ static void NoteExos()
         HostType = HOST_EXOS;
 }
 
+// The entry that reports the logon under way as failed, should it be cut
+// off where it stands (by the watchdog); 0 while no logon runs.
+static volatile LONG g_logonFailEntry;
+
 static SOCKET FailLogon(SOCKET s, UINT entry, bool buttons)
 {
+    InterlockedExchange(&g_logonFailEntry, 0);
     if (entry)
         LogLine(entry);
     FtpSession.controlSocket = ReleaseSocket(s);
@@ -45,6 +50,7 @@ SOCKET FtpLogon(const char* host)
         LogLine(static_cast<UINT>(30));
         return INVALID_SOCKET;
     }
+    InterlockedExchange(&g_logonFailEntry, 0);  // one left by a logon that was aborted
     FtpSession.hostTypeDetected = 0;
     CommandCountEnter();
     char target[64];
@@ -64,6 +70,7 @@ SOCKET FtpLogon(const char* host)
     }
     LogMessage(75, static_cast<unsigned>(s), inet_ntoa(FtpSession.localAddr.sin_addr),
                static_cast<unsigned>(ntohs(FtpSession.localAddr.sin_port)));
+    InterlockedExchange(&g_logonFailEntry, 72);
     FtpSession.controlSocket = s;
     FtpSession.replyDepth = 0;
     FtpSession.lastReplyCode = 0;
@@ -91,6 +98,7 @@ SOCKET FtpLogon(const char* host)
     CommandCountLeave();
 
     if (HostProfile.useGateway) {
+        InterlockedExchange(&g_logonFailEntry, 87);
         r = SendCommand(s, "USER %s", HostProfile.gateUser);
         if (r == 3)
             r = SendCommand(s, "PASS %s", HostProfile.gatePassword);
@@ -102,6 +110,7 @@ SOCKET FtpLogon(const char* host)
         ShowConnected(true);
     }
 
+    InterlockedExchange(&g_logonFailEntry, 35);
     r = SendCommand(s, "USER %s", FtpSession.userName);
     if (r == 3) {
         while (!FtpSession.password[0]) {
@@ -119,6 +128,7 @@ SOCKET FtpLogon(const char* host)
     }
     if (r != 2)
         return FailLogon(s, 35, true);
+    InterlockedExchange(&g_logonFailEntry, 0);
     FtpSession.loggedOn = 1;
     ShowConnected(true);
     char title[128];
@@ -126,6 +136,19 @@ SOCKET FtpLogon(const char* host)
     title[sizeof title - 1] = 0;
     SetWindowTextA(g_hwndMain, title);
     return s;
+}
+
+bool EndCutOffLogon()
+{
+    LONG entry = InterlockedExchange(&g_logonFailEntry, 0);
+    if (!entry)
+        return false;
+    if (entry == 72)
+        LogMessage(72, FtpSession.replyLine, 421u);
+    else
+        LogLine(static_cast<UINT>(entry));
+    FailLogon(FtpSession.controlSocket, 0, true);
+    return true;
 }
 
 SOCKET FtpConnect(const char* host)

@@ -7,3 +7,9 @@
 SOCKET FtpLogon(const char* host);
 // FtpLogon, retried RETRIES times at once; reports the outcome.
 SOCKET FtpConnect(const char* host);
+// Ends a logon whose worker was stopped before the logon was over (its
+// reply never came): logs the failure the logon would have logged, as for a
+// time-out (the greeting's entry 72 with code 421, the gateway's 87, the
+// user's 35), releases the control socket and shows Connect. False when no
+// logon was under way.
+bool EndCutOffLogon();

@@ -4,7 +4,7 @@
 #pragma once
 
 enum {
-    REPLY_LINE_MAX = 4000,   // bytes of one reply line; the rest forms the next line
+    REPLY_LINE_MAX = 4000,   // bytes kept of one reply line; the rest up to its line feed is dropped
     REPLY_PEEK = 82,         // bytes of the first look at a line
     COMMAND_MAX = 511,       // characters of one formatted command
 };

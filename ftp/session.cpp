@@ -16,6 +16,11 @@ void CommandCountEnter()
     InterlockedIncrement(&FtpSession.commandCount);
 }
 
+bool CommandCountTake()
+{
+    return InterlockedCompareExchange(&FtpSession.commandCount, 1, 0) == 0;
+}
+
 void CommandCountLeave()
 {
     for (;;) {

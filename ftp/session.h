@@ -38,4 +38,7 @@ extern FtpSessionRec FtpSession;
 // procedures reset it to 0 under a running exchange, so leaving never takes
 // it below 0 (which would refuse every later command).
 void CommandCountEnter();
+// Takes the idle control connection for one command: the count goes from 0
+// to 1 in one step. False, and nothing changed, when it was not 0.
+bool CommandCountTake();
 void CommandCountLeave();

@@ -34,9 +34,11 @@ namespace {
 char g_receiveBlock[RECEIVE_BLOCK];
 char g_sendBlock[SEND_BLOCK];
 
-void Beep(UINT sound)
+// A listing passes wanted = false: it is never announced, whatever the
+// option says.
+void Beep(UINT sound, bool wanted = true)
 {
-    if (ProgramOptions.bell)
+    if (wanted && ProgramOptions.bell)
         MessageBeep(sound);
 }
 
@@ -79,7 +81,7 @@ int CreateLocalFile(const char* name, const char* fallback)
 
 // The receive loop. *complete tells the frame whether the file was written
 // whole: created, every block written, no receive failed, no abort.
-int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* complete)
+int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, bool* complete)
 {
     *complete = false;
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
@@ -134,7 +136,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
     if (receiveFailed) {
         LogError("recv", receiveError);
         if (total == 0) {
-            Beep(MB_ICONEXCLAMATION);
+            Beep(MB_ICONEXCLAMATION, bell);
             CommandCountLeave();
             return 0;
         }
@@ -149,7 +151,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
     }
     FtpSession.lastReceiveOk = created && !writeError && !receiveFailed ? 1 : 0;
     *complete = ok;
-    Beep(MB_ICONASTERISK);
+    Beep(MB_ICONASTERISK, bell);
     CommandCountLeave();
     return 1;
 }
@@ -216,18 +218,18 @@ int OpenForSending(const char* name)
 // socket (also held in FtpSession), or INVALID_SOCKET with everything that
 // was opened released again.
 SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const char* acceptLabel,
-                          bool beepOnAcceptFailure)
+                          bool bell, bool beepOnAcceptFailure)
 {
     SetTransferType(control, type);
     FtpSession.listenSocket = OpenDataListener(control);
     if (FtpSession.listenSocket == INVALID_SOCKET) {
-        Beep(MB_ICONEXCLAMATION);
+        Beep(MB_ICONEXCLAMATION, bell);
         return INVALID_SOCKET;
     }
     // The server must answer with a preliminary reply before it connects.
     if (SendCommand(control, "%s", Text(command)) != 1) {
         FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
-        Beep(MB_ICONEXCLAMATION);
+        Beep(MB_ICONEXCLAMATION, bell);
         return INVALID_SOCKET;
     }
 
@@ -241,7 +243,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
         LogError(acceptLabel, error);
         FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
         if (beepOnAcceptFailure)
-            Beep(MB_ICONEXCLAMATION);
+            Beep(MB_ICONEXCLAMATION, bell);
         return INVALID_SOCKET;
     }
     LONG on = 1;
@@ -252,7 +254,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
         FtpSession.dataSocket = INVALID_SOCKET;
         FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
         if (beepOnAcceptFailure)
-            Beep(MB_ICONEXCLAMATION);
+            Beep(MB_ICONEXCLAMATION, bell);
         return INVALID_SOCKET;
     }
     FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
@@ -373,7 +375,7 @@ SOCKET OpenDataListener(SOCKET control)
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback)
 {
     bool complete;
-    return ReceiveLoop(data, name, fallback, &complete);
+    return ReceiveLoop(data, name, fallback, true, &complete);
 }
 
 int SendFromFile(SOCKET data, const char* name)
@@ -389,19 +391,21 @@ int SendFromFile(SOCKET data, const char* name)
     return SendLoop(data, &complete);
 }
 
-int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
+namespace {
+
+int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell)
 {
     FtpSession.lastReplyCode = 0;
     FtpSession.replyDepth = 0;
     if (!CanStart(control))
         return 0;
-    SOCKET data = OpenDataConnection(control, command, type, "accept RetrieveFile", false);
+    SOCKET data = OpenDataConnection(control, command, type, "accept RetrieveFile", bell, false);
     if (data == INVALID_SOCKET) {
         FtpSession.lastReceiveOk = 0;
         return 0;
     }
     bool complete = false;
-    ReceiveLoop(data, local, fallback, &complete);
+    ReceiveLoop(data, local, fallback, bell, &complete);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down
@@ -416,13 +420,16 @@ int RetrieveFile(SOCKET control, const char* command, const char* local, const c
     return result;
 }
 
+}  // namespace
+
+int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
+{
+    return Retrieve(control, command, local, fallback, type, true);
+}
+
 int RetrieveListing(SOCKET control, const char* command)
 {
-    LONG bell = ProgramOptions.bell;
-    ProgramOptions.bell = 0;
-    int result = RetrieveFile(control, command, ListingTempFile, ListingTempFile, 'A');
-    ProgramOptions.bell = bell;
-    return result;
+    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false);
 }
 
 int StoreFile(SOCKET control, const char* command, const char* local, char type)
@@ -438,7 +445,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
 
-    SOCKET data = OpenDataConnection(control, command, type, "accept", true);
+    SOCKET data = OpenDataConnection(control, command, type, "accept", true, true);
     if (data == INVALID_SOCKET) {
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;

@@ -56,6 +56,11 @@ static void AddRemoteName(int id, NameBatchRec* batch, int* widest, const char* 
     SetListExtent(list, name, widest);
 }
 
+void ForgetListingFill()
+{
+    g_dirBatch = g_fileBatch = nullptr;
+}
+
 void AddRemoteDir(const char* name) { AddRemoteName(IDC_REMOTE_DIRS, g_dirBatch, &g_dirWidest, name); }
 void AddRemoteFile(const char* name) { AddRemoteName(IDC_REMOTE_FILES, g_fileBatch, &g_fileWidest, name); }
 

@@ -24,5 +24,7 @@ void AddRemoteFile(const char* name);
 // are complete when it returns). Returns 0, or -1 after logging entry 25 when
 // the file cannot be opened.
 int ParseListingFile(const char* path);
+// Forgets the batches of a listing whose worker was stopped half-way.
+void ForgetListingFill();
 // The listing command for a mask: "LIST", or "LIST " and the mask.
 void ListCommand(const char* mask, char out[128]);

@@ -11,6 +11,7 @@
 #include "shell/mainwin.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/busy.h"
 
 static const char kDebugClass[] = "WSDBUGWNDCLASS";
 
@@ -118,8 +119,18 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         break;
     case WM_COMMAND: {
         int id = LOWORD(wParam);
-        if (FtpSession.commandCount != 0 && !DebugCommandPassesWhileBusy(id))
-            return 0;
+        // A remote operation holds the connection from its start to its end,
+        // also between its commands: the debug commands wait for it.
+        if (!DebugCommandPassesWhileBusy(id)) {
+            if (IsBusy()) {
+                LogLine(static_cast<UINT>(3));
+                return 0;
+            }
+            if (FtpSession.commandCount != 0) {
+                LogLine(static_cast<UINT>(38));
+                return 0;
+            }
+        }
         DebugCommand(hwnd, id);
         return 0;
     }

@@ -10,6 +10,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <stdlib.h>
+#include <vector>
 
 #include "config/options.h"
 #include "shell/app.h"
@@ -44,7 +45,13 @@ void HistoryAddLocked(const char* text)
         memmove(h.lines[0], h.lines[1], sizeof h.lines[0] * (STATUS_HISTORY_LINES - 1));
         h.count--;
     }
-    lstrcpynA(h.lines[h.count], text, STATUS_LINE_CHARS + 1);
+    char* line = h.lines[h.count];
+    lstrcpynA(line, text, STATUS_LINE_CHARS + 1);
+    // A one-line status field shows nothing of a text that ends with a line
+    // break (entries such as 3 and 8 to 11 do): the break and the blanks
+    // around it are left out there.
+    for (size_t n = strlen(line); n > 0 && (line[n - 1] == '\r' || line[n - 1] == '\n' || line[n - 1] == ' ');)
+        line[--n] = 0;
     h.shown = h.count++;
 }
 
@@ -258,6 +265,31 @@ void LogLine(UINT id)
         LogAppend(text);
 }
 
+namespace {
+
+constexpr int kFormatRoom = 16384;
+
+// Copies at most size - 1 bytes of text, never half of a double-byte character.
+void CutText(char* out, const char* text, int size)
+{
+    int n = 0;
+    while (text[n]) {
+        int step = IsDBCSLeadByte(static_cast<BYTE>(text[n])) && text[n + 1] ? 2 : 1;
+        if (n + step > size - 1)
+            break;
+        n += step;
+    }
+    memcpy(out, text, static_cast<size_t>(n));
+    out[n] = 0;
+}
+
+}  // namespace
+
+bool TraceLinesShown()
+{
+    return ProgramOptions.verbose != 0;
+}
+
 void LogMessage(UINT id, ...)
 {
     char line[256];
@@ -268,7 +300,12 @@ void LogMessage(UINT id, ...)
         char tmpl[255];
         n = LoadCatalogue(id, tmpl, sizeof tmpl) ? vsnprintf(line, sizeof line, tmpl, args) : -1;
     } else {
-        n = FormatCatalogueV(line, 255, id, args);  // at most 254 characters
+        // Formatted with room for the longest insert (a whole reply line, a
+        // long remote name), then cut to a log line of at most 254 bytes.
+        std::vector<char> room(kFormatRoom);
+        n = FormatCatalogueV(room.data(), kFormatRoom, id, args);
+        if (n >= 0)
+            CutText(line, room.data(), 255);
     }
     va_end(args);
     if (n >= 0)

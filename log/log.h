@@ -31,6 +31,9 @@ void LogLine(UINT id);
 // Formats catalogue entry `id` with its arguments (32-bit values: numbers or
 // text pointers; the printf-style entries take a long and doubles) and logs it.
 void LogMessage(UINT id, ...);
+// Whether trace lines (those beginning with "[") are shown at all; when not,
+// their formatting can be skipped.
+bool TraceLinesShown();
 // Logs "label: error text", or the error text alone when label is 0.
 void LogError(const char* label, DWORD code);
 // The platform's text for a Windows Sockets or system error code; the buffer

@@ -99,6 +99,17 @@ void ByteCountEnd()
     InterlockedExchange(&g_stepped, 0);
 }
 
+void ByteCountAbandon()
+{
+    LONG field = InterlockedExchange(&g_field, -1);
+    InterlockedExchange(&g_stepped, 0);
+    if (g_hwndMain)
+        KillTimer(g_hwndMain, BYTECOUNT_TIMER_ID);
+    if (HWND w = FieldWindow(field))
+        SetWindowTextA(w, "");
+    g_shownTotal = -1;
+}
+
 void OnByteCountMessage(HWND main, WPARAM final)
 {
     if (!final) {

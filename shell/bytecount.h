@@ -19,6 +19,9 @@ void ByteCountStep(DWORD total);
 // The transfer has ended: the field shows the final total once more and is
 // then emptied. Returns when both are done.
 void ByteCountEnd();
+// The transfer was stopped before it could end (its thread terminated): its
+// field is emptied at once. On the GUI thread.
+void ByteCountAbandon();
 
 // Message by which a transfer thread has the GUI thread start the display
 // timer (wParam 0) or show the final total and empty the field (wParam 1).

@@ -266,6 +266,15 @@ static void SetFileListsShown(bool shown)
         EnableWindow(MainControl(id), shown);
 }
 
+void RedrawAllLists()
+{
+    for (int id : kListIds) {
+        HWND list = MainControl(id);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
+}
+
 void HideFileLists() { SetFileListsShown(false); }
 void ShowFileLists() { SetFileListsShown(true); }
 
@@ -297,20 +306,42 @@ bool ListSelection(int listId, std::vector<int>* items)
     return true;
 }
 
-struct ListTextRequest { int listId, index; char* out; int size; };
+struct ListTextRequest { int listId, index; char* out; int size; bool shortened; bool whole; };
 
-static void ListItemTextHere(const ListTextRequest& r)
+static void ListItemTextHere(ListTextRequest& r)
 {
     char* out = r.out;
     int size = r.size;
     int index = r.index;
     out[0] = 0;
+    r.whole = false;
     HWND list = MainControl(r.listId);
     LRESULT len = SendMessageA(list, LB_GETTEXTLEN, index, 0);
-    if (len == LB_ERR || len >= size)
+    if (len == LB_ERR)
         return;
-    if (SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(out)) == LB_ERR)
-        out[0] = 0;
+    if (len < size) {
+        r.whole = SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(out)) != LB_ERR;
+        if (!r.whole)
+            out[0] = 0;
+        return;
+    }
+    constexpr char kMore[] = "...";
+    if (!r.shortened || size < static_cast<int>(sizeof kMore) + 1)
+        return;
+    std::vector<char> text(static_cast<size_t>(len) + 1);
+    if (SendMessageA(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data())) == LB_ERR)
+        return;
+    // The start of the text, never half of a double-byte character.
+    int keep = size - static_cast<int>(sizeof kMore);
+    int n = 0;
+    while (text[n]) {
+        int step = IsDBCSLeadByte(static_cast<BYTE>(text[n])) && text[n + 1] ? 2 : 1;
+        if (n + step > keep)
+            break;
+        n += step;
+    }
+    memcpy(out, text.data(), static_cast<size_t>(n));
+    lstrcpyA(out + n, kMore);
 }
 
 void EnableControl(int id, bool enabled)
@@ -318,19 +349,20 @@ void EnableControl(int id, bool enabled)
     EnableWindow(MainControl(id), enabled);
 }
 
-void ListItemText(int listId, int index, char* out, int size)
+bool ListItemText(int listId, int index, char* out, int size, bool shortened)
 {
     // Length and text are read in one message on the GUI thread, so a list
     // refilled in between can never overrun out.
-    ListTextRequest r{listId, index, out, size};
+    ListTextRequest r{listId, index, out, size, shortened, false};
     if (OnGuiThread())
         ListItemTextHere(r);
     else
         SendMessageA(g_hwndMain, WM_TARN_LIST_TEXT, 0, reinterpret_cast<LPARAM>(&r));
+    return r.whole;
 }
 
 LRESULT OnListTextRequest(LPARAM lParam)
 {
-    ListItemTextHere(*reinterpret_cast<const ListTextRequest*>(lParam));
+    ListItemTextHere(*reinterpret_cast<ListTextRequest*>(lParam));
     return 0;
 }

@@ -32,6 +32,9 @@ LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument);
 // Text of the local mask edit, at most 119 characters; returns its length.
 int GetLocalMask(char out[120]);
 void HideFileLists();
+// Turns redraw on again for the four lists, as a fill that was stopped
+// half-way (its worker terminated) could not.
+void RedrawAllLists();
 void ShowFileLists();
 // Colours and fonts of the children; returns the brush, or 0 when unhandled.
 HBRUSH MainControlColour(UINT message, HDC dc);
@@ -47,9 +50,10 @@ enum { MAX_SELECTED = 256 };
 // Selected indexes of a main-window list (at most 256); false when the list
 // reports an error.
 bool ListSelection(int listId, std::vector<int>* items);
-// Text of an item of a main-window list into out (size bytes; empty when it
-// does not fit).
-void ListItemText(int listId, int index, char* out, int size);
+// Text of an item of a main-window list into out (size bytes). An item that
+// does not fit gives false and an empty text, or with `shortened` its start
+// followed by "..." (for messages only: it names no file).
+bool ListItemText(int listId, int index, char* out, int size, bool shortened = false);
 // The main window's handler of the request ListItemText sends from a worker.
 #define WM_TARN_LIST_TEXT (WM_APP + 3)
 LRESULT OnListTextRequest(LPARAM lParam);

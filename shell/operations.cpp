@@ -21,6 +21,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/bytecount.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/watchdog.h"
@@ -202,10 +203,19 @@ void ReceiveSelectedFiles()
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
         if (sel.empty()) {
+            // A typed path names a remote file; the local copy goes into the
+            // current local directory under the path's last component.
             lstrcpynA(remote, typed, sizeof remote);
-            MakeLocalName(remote, local, fallback);
+            bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
+            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
+                continue;
         } else {
-            ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote);
+            if (!ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote)) {
+                // Too long for a name here: refused, and named shortened.
+                ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
+                LogMessage(164, remote);
+                continue;
+            }
             if (!MakeSafeLocalName(remote, local, fallback))
                 continue;
         }
@@ -219,7 +229,7 @@ void ReceiveSelectedFiles()
         command[sizeof command - 1] = 0;
         if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != 2)
             break;
-        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(remote));
+        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
     RefreshLocal();
 }
@@ -439,8 +449,14 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
 void KillWorker()
 {
     DWORD id = WorkerThreadId();
-    if (StopWorker())
+    if (StopWorker()) {
         BlockingThreadGone(id);
+        // A listing it was filling ends here: its batches went with it; and
+        // so does the byte count of its transfer.
+        ForgetListingFill();
+        RedrawAllLists();
+        ByteCountAbandon();
+    }
 }
 
 // The watchdog's end of a worker whose reply never came: it is stopped, and
@@ -455,6 +471,9 @@ static void WatchdogKillWorker()
     FtpSession.commandCount = 0;
     ShowFileLists();
     EnableControl(IDC_ABORT, false);
+    // A logon cut off ends as a failed one: its socket goes, Connect comes back.
+    if (EndCutOffLogon())
+        FtpSession.hostName[0] = 0;
     if (g_connectInProgress) {
         g_connectInProgress = 0;
         if (FtpSession.controlSocket == INVALID_SOCKET)
@@ -502,6 +521,38 @@ void CALLBACK AbortWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
         CancelBlockingCall();
 }
 
+namespace {
+
+// Set while Abort or Disconnect runs on the GUI thread; their exchanges
+// dispatch messages, and a second stop must not start inside the first.
+bool g_stopping;
+
+struct StopGuard {
+    StopGuard() { g_stopping = true; }
+    ~StopGuard() { g_stopping = false; }
+};
+
+constexpr UINT QUIT_WAIT_TIMER_ID = 22;
+constexpr UINT kStopWaitMs = 15000;  // the longest wait for an answer while stopping
+
+void CALLBACK QuitWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(hwnd, QUIT_WAIT_TIMER_ID);
+    if (BlockingInProgress())
+        CancelBlockingCall();
+}
+
+// QUIT from the GUI thread: a server that does not answer it holds the
+// window no longer than an abort's answer may.
+void SendQuit(HWND main)
+{
+    SetTimer(main, QUIT_WAIT_TIMER_ID, kStopWaitMs, QuitWaitTimerProc);
+    SendCommand(FtpSession.controlSocket, "QUIT");
+    KillTimer(main, QUIT_WAIT_TIMER_ID);
+}
+
+}  // namespace
+
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
 // transfer's answer, its files and the listening socket.
 static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
@@ -510,7 +561,7 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
         FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
         LogMessage(5);
         g_abortWaitExpired = 0;
-        SetTimer(main, 21, 15000, AbortWaitTimerProc);
+        SetTimer(main, 21, kStopWaitMs, AbortWaitTimerProc);
         ReadAbortReply(FtpSession.controlSocket);
         if (g_abortWaitExpired)
             LogMessage(7);
@@ -529,16 +580,21 @@ void AbortOperation(HWND main)
 {
     if (!IsBusy())
         return;
+    // A second Abort while this one waits for the server finds it busy.
+    if (g_stopping) {
+        LogLine(static_cast<UINT>(3));
+        return;
+    }
+    StopGuard stopping;
     LogMessage(8);
     LogMessage(9);
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     KillWorker();
     ShowFileLists();
-    SetBusy(0);
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (g_connectInProgress) {
         if (FtpSession.controlSocket != INVALID_SOCKET) {
-            SendCommand(FtpSession.controlSocket, "QUIT");
+            SendQuit(main);
             FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
         }
         FtpSession.loggedOn = 0;
@@ -559,22 +615,33 @@ void AbortOperation(HWND main)
     }
     if (receiveWasOpen)
         RefreshLocal();
+    // Only now may the next operation start: until here the abort's own
+    // exchange used the control connection, and a connect started meanwhile
+    // would have lost its socket to it.
+    SetBusy(0);
 }
 
 void DisconnectSession(HWND main, bool exitAfter)
 {
+    if (g_stopping) {
+        LogLine(static_cast<UINT>(3));
+        return;
+    }
+    StopGuard stopping;
     FtpSession.aborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     if (IsBusy()) {
         LogLine(static_cast<UINT>(4));
         KillWorker();
         ShowFileLists();
-        SetBusy(0);
         FtpSession.commandCount = 0;
     }
+    // The busy flag stays set while QUIT is exchanged, so that no operation
+    // starts on the connection being closed.
+    SetBusy(1);
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (FtpSession.controlSocket != INVALID_SOCKET) {
-        SendCommand(FtpSession.controlSocket, "QUIT");
+        SendQuit(main);
         FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
         FtpSession.loggedOn = 0;
     }
@@ -591,6 +658,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     FtpSession.hostName[0] = 0;
     if (!exitAfter)
         SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    SetBusy(0);
     if (receiveWasOpen && !exitAfter)
         RefreshLocal();
 }

@@ -140,7 +140,12 @@ void TreeLevel(bool send)
     std::vector<std::string> names;
     for (int index : sel) {
         char name[256];
-        ListItemText(dirList, index, name, sizeof name);
+        if (!ListItemText(dirList, index, name, sizeof name)) {
+            // Too long to be made or entered here: skipped, and said so.
+            ListItemText(dirList, index, name, sizeof name, true);
+            LogMessage(164, name);
+            continue;
+        }
         names.emplace_back(name);
     }
     bool ok = true;

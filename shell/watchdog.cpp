@@ -82,12 +82,18 @@ void CALLBACK WatchdogTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD)
         return;
     InterlockedExchange(&g_armed, 0);
     KillTimer(hwnd, WATCHDOG_TIMER_ID);
-    if (!BlockingInProgress())
+    // Still armed, so the guarded call has run for the whole time-out: a
+    // worker that is not waiting this instant is reading a line that never
+    // ends, and is stopped all the same.
+    if (!BlockingInProgress() && !IsBusy())
         return;
     LogLine(16);
+    // The GUI thread's own wait (the exchange of an abort or a disconnect,
+    // which hold the busy flag until they are done) has no worker to stop.
+    bool guiWaits = BlockingInProgressHere() != 0;
     FtpSession.aborting = 1;
     CancelBlockingCall();
-    if (IsBusy() && WatchdogStopWorker) {
+    if (IsBusy() && !guiWaits && WatchdogStopWorker) {
         WatchdogStopWorker();
         SetBusy(0);
     }

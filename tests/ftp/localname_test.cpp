@@ -110,3 +110,26 @@ TEST_F(LocalNameTest, ServerNamesStayInTheCurrentDirectory)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RemotePath, TheLastComponentOfATypedPath)
+{
+    const struct {
+        const char* path;
+        bool vms;
+        const char* last;
+    } cases[] = {
+        {"/r4000.bin", false, "r4000.bin"},
+        {"dir/sub/file.txt", false, "file.txt"},
+        {"plain.txt", false, "plain.txt"},
+        {"dir/", false, ""},
+        {"DKA0:[USERS.ME]FILE.TXT;3", true, "FILE.TXT;3"},
+        {"DKA0:[USERS.ME]FILE.TXT;3", false, "DKA0:[USERS.ME]FILE.TXT;3"},
+        {"[A]b/c", true, "c"},
+    };
+    for (const auto& c : cases)
+        EXPECT_STREQ(RemotePathLastComponent(c.path, c.vms), c.last) << c.path;
+}
+
+}  // namespace

@@ -70,18 +70,18 @@ TEST_F(CatalogueTest, InsertEntriesFormatTheirArguments)
         "Aborting thread before closing or exiting\r\n "}));  // FormatMessage writes line breaks as CR LF
 }
 
-TEST_F(CatalogueTest, MissingEntryOrOverlongResultLogsNothing)
+TEST_F(CatalogueTest, MissingEntryLogsNothingAndAnOverlongResultIsCut)
 {
     LogMessage(18);          // not in the catalogue
     LogLine(static_cast<UINT>(9999));
-    // "Remote host name = " has 19 characters; a line holds at most 254.
-    std::string tooLong(236, 'x');
-    LogMessage(81, tooLong.c_str());
+    // "Remote host name = " has 19 characters; a line holds at most 254, and
+    // a longer one (a whole reply line, a long remote name) is cut there.
     std::string fits(235, 'y');
     LogMessage(81, fits.c_str());
+    std::string tooLong(5000, 'x');
+    LogMessage(81, tooLong.c_str());
     auto lines = CapturedLog();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "Remote host name = " + fits);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Remote host name = " + fits, "Remote host name = " + tooLong.substr(0, 235)}));
 }
 
 TEST_F(CatalogueTest, LogLineByIdIsNotFormatted)

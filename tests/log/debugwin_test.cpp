@@ -7,6 +7,7 @@
 #include "ftp/session.h"
 #include "log/debugwin.h"
 #include "log/log.h"
+#include "shell/busy.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "tests/support/testlog.h"
@@ -77,10 +78,21 @@ TEST(DebugWindow, CommandsWaitWhileACommandIsUnderWay)
     HWND debug = DebugLog.window;
     CaptureLog();
     FtpSession.controlSocket = INVALID_SOCKET;
+    // Refused as any other busy case: by the command count, and by the busy
+    // flag of an operation that is between two of its commands.
+    char inProcess[256], busy[256];
+    LoadCatalogue(38, inProcess, sizeof inProcess);
+    LoadCatalogue(3, busy, sizeof busy);
     FtpSession.commandCount = 1;
     SendMessageA(debug, WM_COMMAND, IDM_DBG_HELP, 0);
-    EXPECT_TRUE(CapturedLog().empty());
+    EXPECT_EQ(CapturedLog(), (std::vector<std::string>{inProcess}));
     FtpSession.commandCount = 0;
+    CaptureLog();
+    SetBusy(1);
+    SendMessageA(debug, WM_COMMAND, IDM_DBG_HELP, 0);
+    SetBusy(0);
+    EXPECT_EQ(CapturedLog(), (std::vector<std::string>{busy}));
+    CaptureLog();
     SendMessageA(debug, WM_COMMAND, IDM_DBG_HELP, 0);
     EXPECT_EQ(CapturedLog(), (std::vector<std::string>{"HELP", "Not connected"}));
     DestroyWindow(debug);

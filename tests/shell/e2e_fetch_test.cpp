@@ -128,7 +128,7 @@ TEST_F(FetchTest, AFailedLogonLeavesTheProgramOpenWithEmptyRemoteLists)
     char busy[512];
     LoadCatalogue(3, busy, sizeof busy);
     std::vector<std::string> lines = app.History();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string(busy)), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), TarnApp::Line(busy)), lines.end());
     EXPECT_FALSE(app.WaitDialog(IDC_HOST_FOLDER, 300));
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);

@@ -11,6 +11,7 @@
 #include "log/log.h"
 #include "resources/resource.h"
 #include "tests/support/registry_guard.h"
+#include "tests/support/scriptserver.h"
 #include "tests/support/servers.h"
 #include "tests/support/tarnapp.h"
 #include "tests/support/testlog.h"
@@ -86,6 +87,105 @@ struct TransferTest : ::testing::Test {
     // The commands the server received since the test began.
     std::vector<std::string> Wire() const { return ServerCommandsSince(serverLog); }
 };
+
+// Names longer than a local name can be, in a real listing: a receive of
+// such a file, and a tree receive of such a directory, refuse the entry and
+// name it (shortened) instead of an empty name; nothing is asked of the server.
+TEST(LongNames, AreRefusedByName)
+{
+    const std::string file = "f" + std::string(299, 'n'), dir = "d" + std::string(299, 'm');
+    const std::string listing = "-rw-r--r--   1 ftp      ftp          1234 Jan  1 12:00 " + file + "\r\n" +
+                                "drwxr-xr-x   2 ftp      ftp          4096 Jan  1 12:00 " + dir + "\r\n";
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
+                         Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
+                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                         Say("150 listing\r\n"), DataConnect(), DataSay(listing),
+                         DataClose(), Say("226 done\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-long-names", server.Port(), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("long-names"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-long-names", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), file); }))
+        << Joined(app.Items(IDC_REMOTE_FILES)) << Joined(server.Heard());
+    app.Settle();
+    auto refused = [](const std::string& name) {
+        return [name](const std::string& line) {
+            return line.rfind(TarnApp::Line(CatalogueText(164, name.substr(0, 40).c_str())).substr(0, 52), 0) == 0;
+        };
+    };
+    app.Mark();
+    app.Select(IDC_REMOTE_FILES, {file});
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(app.WaitLogged(refused(file))) << Joined(app.NewLines());
+    app.Settle();
+    app.SelectNone(IDC_REMOTE_FILES);
+    app.Select(IDC_REMOTE_DIRS, {dir});
+    app.Mark();
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(app.WaitLogged(refused(dir))) << Joined(app.NewLines());
+    app.Settle();
+    EXPECT_FALSE(DirExists(app.dir + "\\" + dir.substr(0, 200)));
+    std::vector<std::string> heard = server.Heard();
+    EXPECT_EQ(std::count_if(heard.begin(), heard.end(),
+                            [](const std::string& l) { return l.rfind("RETR", 0) == 0 || l.rfind("CWD", 0) == 0; }),
+              0)
+        << Joined(heard);
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// Receive with nothing selected and a typed remote path: the file lands in
+// the local folder under the path's last component, never where the path
+// would lead locally; a typed plain name is kept as it is.
+TEST_F(TransferTest, ATypedRemotePathIsReceivedIntoTheLocalFolder)
+{
+    const std::string deep = Pattern(5000, 3), top = "at the top\r\n";
+    CreateDirectoryA((root + "\\e2e-typed").c_str(), nullptr);
+    WriteBytes(root + "\\e2e-typed\\e2e-deep.bin", deep);
+    WriteBytes(root + "\\e2e-top.txt", top);
+    struct Case {
+        const char* typed;
+        const char* local;
+        const std::string* bytes;
+    } cases[] = {
+        {"/e2e-typed/e2e-deep.bin", "e2e-deep.bin", &deep},
+        {"e2e-typed/e2e-deep.bin", "e2e-deep.bin", &deep},
+        {"/e2e-top.txt", "e2e-top.txt", &top},
+        {"e2e-top.txt", "e2e-top.txt", &top},
+    };
+    TarnApp app;
+    app.dir = TempDirectory("typed-path");
+    ASSERT_TRUE(app.Start("typed-path"));
+    Connect(app);
+    const std::string driveRoot = app.dir.substr(0, 3);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        DeleteFileA((app.dir + "\\" + c.local).c_str());
+        app.Mark();
+        app.SelectNone(IDC_REMOTE_FILES);
+        app.SelectNone(IDC_REMOTE_DIRS);
+        app.Click(IDC_RECEIVE);
+        app.Answer(c.typed);
+        EXPECT_TRUE(app.WaitLogged(std::string("RETR ") + c.typed)) << Joined(app.NewLines());
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\" + c.local) == *c.bytes; }))
+            << Joined(app.NewLines());
+        app.Settle();
+        EXPECT_TRUE(Contains(app.Items(IDC_LOCAL_FILES), c.local)) << Joined(app.Items(IDC_LOCAL_FILES));
+        EXPECT_EQ(GetFileAttributesA((driveRoot + c.local).c_str()), INVALID_FILE_ATTRIBUTES);
+        DeleteFileA((driveRoot + c.local).c_str());
+        EXPECT_FALSE(DirExists(app.dir + "\\e2e-typed"));
+    }
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-typed\\e2e-deep.bin").c_str());
+    RemoveDirectoryA((root + "\\e2e-typed").c_str());
+    DeleteFileA((root + "\\e2e-top.txt").c_str());
+}
 
 TEST_F(TransferTest, ListChangeDirectoryReceiveSendViewAndMask)
 {
@@ -284,6 +384,54 @@ TEST_F(StopTest, AbortDuringALargeReceive)
     app.Settle();
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// The byte counters: a transfer stopped by Abort leaves its field empty, a
+// send as well as a receive.
+TEST_F(StopTest, AbortedTransfersEmptyTheirByteCounter)
+{
+    // The four texts of ID 2510: the status lines, then sent and received bytes.
+    auto counter = [](const TarnApp& app, bool sent) {
+        int seen = 0;
+        for (HWND c = GetWindow(app.main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+            if (GetDlgCtrlID(c) != IDC_STATUS)
+                continue;
+            if (seen++ == (sent ? 2 : 3)) {
+                char text[32] = "";
+                GetWindowTextA(c, text, sizeof text);
+                return std::string(text);
+            }
+        }
+        return std::string("?");
+    };
+    TarnApp app;
+    app.dir = TempDirectory("abort-counters");
+    ASSERT_TRUE(MakeLargeFile(app.dir + "\\e2e-up-big.bin", 1u << 30));
+    ASSERT_TRUE(app.Start("abort-counters"));
+    StartBigReceive(app);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !counter(app, false).empty(); }));
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return counter(app, false).empty(); }, 5000)) << counter(app, false);
+    app.Settle();
+
+    // Sent into the server's root, where the test user may write.
+    app.SelectNone(IDC_REMOTE_DIRS);
+    app.Click(IDC_REMOTE_GOTO);
+    app.Answer("/");
+    ASSERT_TRUE(WaitRemoteDir(app, "/"));
+    const std::string sent = root + "\\e2e-up-big.bin";
+    ASSERT_TRUE(app.Select(IDC_LOCAL_FILES, {"e2e-up-big.bin"})) << Joined(app.Items(IDC_LOCAL_FILES));
+    app.Click(IDC_SEND);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return SizeOf(sent) > (256u << 10); }));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !counter(app, true).empty(); }));
+    app.Click(IDC_ABORT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return counter(app, true).empty(); }, 5000)) << counter(app, true);
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA(sent.c_str());
 }
 
 TEST_F(StopTest, DisconnectAndExitDuringATransfer)

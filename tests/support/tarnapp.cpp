@@ -467,7 +467,10 @@ bool TarnApp::ConnectWith(const std::string& folder, const std::string& password
 
 std::string TarnApp::Line(const std::string& text)
 {
-    return text.substr(0, 80);
+    std::string line = text.substr(0, 80);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' '))
+        line.pop_back();
+    return line;
 }
 
 void WriteTestOptions(const std::string& viewer, DWORD flags, DWORD autoStart)
