@@ -417,6 +417,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     lstrcpynA(FtpSession.hostName, g_fetchHost, sizeof FtpSession.hostName);
     LogMessage(81, FtpSession.hostName);
     HostProfile.useGateway = 0;
+    HostProfile.passive = 0;  // no profile: the data connection is active
     lstrcpyA(FtpSession.userName, "anonymous");
     lstrcpynA(FtpSession.password, ProgramOptions.mailAddr, sizeof FtpSession.password);
     FtpSession.controlSocket = FtpConnect(FtpSession.hostName);

@@ -12,9 +12,11 @@
 #include <vector>
 
 struct ScriptStep {
-    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT, DATA_CONNECT, DATA_SEND, DATA_HEAR, DATA_CLOSE } kind;
+    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT, DATA_CONNECT, DATA_SEND, DATA_HEAR, DATA_CLOSE, PASSIVE_SEND,
+                DATA_ACCEPT, DATA_ZEROS } kind;
     std::string bytes;
     int ms;
+    unsigned long long count = 0;
 };
 
 // Sends the bytes exactly as given (add "\r\n" yourself).
@@ -40,6 +42,15 @@ ScriptStep DataSay(const std::string& bytes);
 ScriptStep DataHear(int limit = 0);
 // Closes the data connection: with a FIN, or with a reset when `reset`.
 ScriptStep DataClose(bool reset = false);
+
+// The data connection of passive mode. Listens on a loopback port and sends
+// the reply with every "%p" replaced by that port as "p1,p2", e.g.
+// PassiveSay("227 Entering Passive Mode (127,0,0,1,%p)\r\n").
+ScriptStep PassiveSay(const std::string& reply);
+// Accepts the client's connection to that port.
+ScriptStep DataAccept();
+// Streams `count` zero bytes on the data connection in 64 KiB sends.
+ScriptStep DataZeros(unsigned long long count);
 
 class ScriptServer {
 public:
@@ -71,6 +82,9 @@ private:
     bool ConnectData();
     bool SendData(const std::string& bytes);
     bool HearData(int limit);
+    bool ListenPassive(const std::string& reply);
+    bool AcceptData();
+    bool SendZeros(unsigned long long count);
     void CloseData(bool reset);
 
     std::vector<ScriptStep> steps_;
@@ -83,6 +97,7 @@ private:
     std::vector<std::string> heard_;
     std::string pending_;      // bytes received beyond the last line
     SOCKET data_ = INVALID_SOCKET;
+    SOCKET passive_ = INVALID_SOCKET;  // listener of the last PassiveSay
     sockaddr_in dataAddress_ = {};  // from the last PORT heard
     std::string dataHeard_;
     std::thread thread_;
