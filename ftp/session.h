@@ -28,7 +28,7 @@ struct FtpSessionRec {
     int sendFile;                // runtime file handle of SendFromFile, -1 when none
     BYTE sendFileOpen;
     BYTE lastReceiveOk;
-    DWORD totalBytes;
+    ULONGLONG totalBytes;
     DWORD totalSeconds;
     DWORD totalFiles;
 };

@@ -96,7 +96,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
 
     time_t start = time(nullptr);
     char* block = g_receiveBlock;
-    DWORD total = 0;
+    ULONGLONG total = 0;
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
     ByteCountBegin(BYTES_RECEIVED);
@@ -119,7 +119,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool* compl
                 break;
             }
         }
-        total += static_cast<DWORD>(n);
+        total += static_cast<ULONGLONG>(n);
         ByteCountStep(total);
         WorkerSafePoint();
         if (FtpSession.aborting)
@@ -163,7 +163,7 @@ int SendLoop(SOCKET data, bool* complete)
     CommandCountEnter();
     time_t start = time(nullptr);
     char* block = g_sendBlock;
-    DWORD total = 0;
+    ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
     ByteCountBegin(BYTES_SENT);
     for (;;) {
@@ -175,7 +175,7 @@ int SendLoop(SOCKET data, bool* complete)
             }
             break;
         }
-        total += static_cast<DWORD>(n);
+        total += static_cast<ULONGLONG>(n);
         if (SendAll(data, block, n) != n) {
             sendFailed = true;  // SendAll has logged why
             break;
@@ -339,14 +339,12 @@ PassiveParse ParsePassiveReply(const char* reply, unsigned long* address, unsign
     return *port == 0 ? PASSIVE_PORT_ZERO : PASSIVE_OK;
 }
 
-TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeeded, bool writeError)
+TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool succeeded, bool writeError)
 {
     TransferReport r;
     r.total = total;
     r.seconds = seconds ? seconds : 1;
-    // The entries show it as a signed number.
-    unsigned long long bps = static_cast<unsigned long long>(total) * 8 / r.seconds;
-    r.bitsPerSecond = bps > 0x7FFFFFFFull ? 0x7FFFFFFFu : static_cast<DWORD>(bps);
+    r.bitsPerSecond = total / r.seconds * 8 + total % r.seconds * 8 / r.seconds;  // no overflow below 2^61 bytes
     r.kbytesPerSecond = static_cast<double>(total) / r.seconds / 1024.0;
     bool longForm = total > 1024 && !(received && writeError);
     if (received)
@@ -359,9 +357,9 @@ TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeed
 void LogTransferReport(const TransferReport& r)
 {
     if (IsPrintfEntry(r.id))
-        LogMessage(r.id, static_cast<long>(r.total), static_cast<double>(r.seconds), r.kbytesPerSecond);
+        LogMessage(r.id, r.total, static_cast<double>(r.seconds), r.kbytesPerSecond);
     else
-        LogMessage(r.id, r.total, r.seconds, r.bitsPerSecond);
+        LogMessage(r.id, r.total, static_cast<ULONGLONG>(r.seconds), r.bitsPerSecond);
 }
 
 void SetTransferType(SOCKET control, char type)

@@ -51,15 +51,6 @@ enum { RECEIVE_BLOCK = 65536, SEND_BLOCK = 65536 };
 // order, into out (at least 32 bytes).
 void FormatPortCommand(char* out, unsigned long address, unsigned short port);
 
-// The statistics line of a finished transfer: its catalogue entry and the
-// values it is formatted with.
-struct TransferReport {
-    UINT id;
-    DWORD total;        // bytes
-    DWORD seconds;      // at least 1
-    DWORD bitsPerSecond;
-    double kbytesPerSecond;
-};
 // Reads the address and port of a 227 reply ("227 Entering Passive Mode
 // (h1,h2,h3,h4,p1,p2)"): the first six comma-separated numbers after the
 // code, each 0..255, with or without parentheses. Address and port in host
@@ -67,5 +58,14 @@ struct TransferReport {
 enum PassiveParse { PASSIVE_OK, PASSIVE_GARBLED, PASSIVE_PORT_ZERO };
 PassiveParse ParsePassiveReply(const char* reply, unsigned long* address, unsigned short* port);
 
-TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeeded, bool writeError);
+// The statistics line of a finished transfer: its catalogue entry and the
+// values it is formatted with.
+struct TransferReport {
+    UINT id;
+    ULONGLONG total;    // bytes
+    DWORD seconds;      // at least 1
+    ULONGLONG bitsPerSecond;
+    double kbytesPerSecond;
+};
+TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool succeeded, bool writeError);
 void LogTransferReport(const TransferReport& report);

@@ -95,7 +95,8 @@ TEST(TransferRules, StatisticsLines)
 {
     struct Case {
         bool received;
-        DWORD total, seconds;
+        ULONGLONG total;
+        DWORD seconds;
         bool ok, writeError;
         const char* line;
     };
@@ -107,8 +108,13 @@ TEST(TransferRules, StatisticsLines)
         {true, 1025, 1, false, false, "1025 bytes received in 1.00 seconds, (1.00Kbytes/sec), transfer failed"},
         // A write error always gives the short form.
         {true, 900000, 3, false, true, "Received 900000 bytes in 3 sec, 2400000 bps, transfer failed"},
-        // Bits per second of a large total do not wrap around.
-        {true, 0x40000000, 1, false, true, "Received 1073741824 bytes in 1 sec, 2147483647 bps, transfer failed"},
+        // Totals and rates beyond 32 bits are shown whole.
+        {true, 0x40000000, 1, false, true, "Received 1073741824 bytes in 1 sec, 8589934592 bps, transfer failed"},
+        {true, 4294967297ull, 0, false, true, "Received 4294967297 bytes in 1 sec, 34359738376 bps, transfer failed"},
+        {true, 4294967297ull, 64, true, false,
+         "4294967297 bytes received in 64.00 seconds, (65536.00Kbytes/sec), transfer succeeded"},
+        {false, 2147483649ull, 3, true, false,
+         "2147483649 bytes transmitted in 3.00 seconds, (699050.67Kbytes/sec), transfer succeeded"},
         {false, 700, 0, true, false, "Transmitted 700 bytes in 1 secs, 5600 bps, transfer succeeded"},
         {false, 4096, 4, true, false, "4096 bytes transmitted in 4.00 seconds, (1.00Kbytes/sec), transfer succeeded"},
         {false, 0, 0, true, false, "Transmitted 0 bytes in 1 secs, 0 bps, transfer succeeded"},

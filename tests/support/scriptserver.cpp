@@ -32,6 +32,7 @@ ScriptStep DataClose(bool reset) { return {ScriptStep::DATA_CLOSE, "", reset ? 1
 ScriptStep PassiveSay(const std::string& reply) { return {ScriptStep::PASSIVE_SEND, reply, 0}; }
 ScriptStep DataAccept() { return {ScriptStep::DATA_ACCEPT, "", 0}; }
 ScriptStep DataZeros(unsigned long long count) { return {ScriptStep::DATA_ZEROS, "", 0, count}; }
+ScriptStep DataCount() { return {ScriptStep::DATA_COUNT, "", 0}; }
 
 ScriptServer::ScriptServer(std::vector<ScriptStep> steps) : steps_(std::move(steps))
 {
@@ -222,6 +223,30 @@ bool ScriptServer::SendZeros(unsigned long long count)
     return true;
 }
 
+bool ScriptServer::CountData()
+{
+    std::vector<char> buffer(65536);
+    for (;;) {
+        if (!WaitReadable(data_, kStepLimitMs))
+            return false;
+        int n = recv(data_, buffer.data(), static_cast<int>(buffer.size()), 0);
+        if (n <= 0)
+            return true;
+        unsigned long long nonZero = 0;
+        for (int i = 0; i < n; ++i)
+            nonZero += buffer[i] != 0;
+        counted_ += static_cast<unsigned long long>(n);
+        countedNonZero_ += nonZero;
+    }
+}
+
+unsigned long long ScriptServer::DataCounted(unsigned long long* nonZero) const
+{
+    if (nonZero)
+        *nonZero = countedNonZero_;
+    return counted_;
+}
+
 void ScriptServer::CloseData(bool reset)
 {
     if (data_ == INVALID_SOCKET)
@@ -343,6 +368,9 @@ void ScriptServer::Run()
                 break;
             case ScriptStep::DATA_ZEROS:
                 ok = SendZeros(step.count);
+                break;
+            case ScriptStep::DATA_COUNT:
+                ok = CountData();
                 break;
             }
             if (!ok)

@@ -13,7 +13,7 @@
 
 struct ScriptStep {
     enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT, DATA_CONNECT, DATA_SEND, DATA_HEAR, DATA_CLOSE, PASSIVE_SEND,
-                DATA_ACCEPT, DATA_ZEROS } kind;
+                DATA_ACCEPT, DATA_ZEROS, DATA_COUNT } kind;
     std::string bytes;
     int ms;
     unsigned long long count = 0;
@@ -51,6 +51,9 @@ ScriptStep PassiveSay(const std::string& reply);
 ScriptStep DataAccept();
 // Streams `count` zero bytes on the data connection in 64 KiB sends.
 ScriptStep DataZeros(unsigned long long count);
+// Reads the data connection until the client closes it, counting the bytes
+// and the bytes that were not zero without keeping them; see DataCounted().
+ScriptStep DataCount();
 
 class ScriptServer {
 public:
@@ -67,6 +70,8 @@ public:
     std::vector<std::string> Heard();
     // Bytes read from data connections so far.
     std::string DataHeard();
+    // Bytes counted by DataCount(), and how many of them were not zero.
+    unsigned long long DataCounted(unsigned long long* nonZero = nullptr) const;
     // Waits until the script has been played (or `ms` passed).
     bool WaitDone(DWORD ms);
     // Ends the script, closes every socket and joins the thread.
@@ -85,6 +90,7 @@ private:
     bool ListenPassive(const std::string& reply);
     bool AcceptData();
     bool SendZeros(unsigned long long count);
+    bool CountData();
     void CloseData(bool reset);
 
     std::vector<ScriptStep> steps_;
@@ -98,6 +104,7 @@ private:
     std::string pending_;      // bytes received beyond the last line
     SOCKET data_ = INVALID_SOCKET;
     SOCKET passive_ = INVALID_SOCKET;  // listener of the last PassiveSay
+    std::atomic<unsigned long long> counted_{0}, countedNonZero_{0};
     sockaddr_in dataAddress_ = {};  // from the last PORT heard
     std::string dataHeard_;
     std::thread thread_;
