@@ -89,7 +89,8 @@ protected:
     void Spy(HWND field)
     {
         g_shown.clear();
-        g_fieldProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldSpy)));
+        g_fieldProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldSpy)));
     }
     void Unspy(HWND field) { SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_fieldProc)); }
 

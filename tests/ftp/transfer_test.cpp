@@ -252,7 +252,8 @@ TEST_F(ScriptedTransfer, PassiveModeRepliesAndTheirEnds)
         if (c.failure.empty()) {
             EXPECT_EQ(first, 2);
             EXPECT_EQ(ReadBytes("first.bin"), data);
-            EXPECT_TRUE(LoggedWith("Server announced 10.11.12.13 port ", " for the data connection; connecting to 127.0.0.1"))
+            EXPECT_TRUE(LoggedWith("Server announced 10.11.12.13 port ",
+                                   " for the data connection; connecting to 127.0.0.1"))
                 << Joined(log);
         } else {
             EXPECT_EQ(first, 0);
