@@ -248,10 +248,10 @@ bool CountTemplate(const char* text, bool insertStyle, char* out, size_t size)
             ++p;
             continue;
         }
-        std::string spec;  // flags, width and precision of the conversion
+        std::string form;  // flags, width and precision of the conversion
         char conversion;
         if (insertStyle) {
-            // "%n!spec!": numbered in order, the spec in printf form.
+            // "%n!form!": numbered in order, the form a printf one.
             int number = 0;
             while (*p >= '0' && *p <= '9')
                 number = number * 10 + (*p++ - '0');
@@ -260,18 +260,18 @@ bool CountTemplate(const char* text, bool insertStyle, char* out, size_t size)
             const char* end = strchr(p, '!');
             if (!end || end == p)
                 return false;
-            spec.assign(p, end - 1);
+            form.assign(p, end - 1);
             conversion = end[-1];
             p = end + 1;
         } else {
             while (*p && strchr("-+ #0123456789.", *p))
-                spec += *p++;
+                form += *p++;
             while (*p == 'l' || *p == 'h')
-                spec += *p++;
+                form += *p++;
             if (*p == 'I') {
-                spec += *p++;
+                form += *p++;
                 while (*p >= '0' && *p <= '9')
-                    spec += *p++;
+                    form += *p++;
             }
             conversion = *p;
             if (!conversion)
@@ -283,15 +283,15 @@ bool CountTemplate(const char* text, bool insertStyle, char* out, size_t size)
             // The size the text names gives way to 64 bits.
             for (const char* length : {"I64", "I32", "ll", "hh", "l", "h", "I"}) {
                 size_t n = strlen(length);
-                if (spec.size() >= n && spec.compare(spec.size() - n, n, length) == 0) {
-                    spec.erase(spec.size() - n);
+                if (form.size() >= n && form.compare(form.size() - n, n, length) == 0) {
+                    form.erase(form.size() - n);
                     break;
                 }
             }
-            spec.append(kLength64, lengthChars);
+            form.append(kLength64, lengthChars);
         }
         result += '%';
-        result += spec;
+        result += form;
         result += conversion;
     }
     if (result.size() >= size)
