@@ -87,6 +87,8 @@ int LoadProfile(HWND dialog, const char* folderName)
     SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
     p.ftpPort = ProfileReadNumber(folder, "FTPPORT", 21);
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
+    p.passive = ProfileReadNumber(folder, "PASV", 0) == 1 ? 1 : 0;
+    SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -142,6 +144,7 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
+    SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
     SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
 
     if (!p.folder[0])
@@ -173,6 +176,7 @@ static void TakeHostFields(HWND dialog)
     if (p.timeout == 0 || p.timeout > TIMEOUT_MAX)
         p.timeout = TIMEOUT_MAX;
     p.savePassword = IsChecked(dialog, IDC_HOST_SAVEPWD) ? 1 : 0;
+    p.passive = IsChecked(dialog, IDC_HOST_PASSIVE) ? 1 : 0;
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

@@ -1,7 +1,7 @@
 #include "config/options.h"
 
 HostProfileRec HostProfile = {
-    "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "",
+    "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 0,
 };
 
 ProgramOptionsRec ProgramOptions = {

@@ -18,6 +18,7 @@ struct HostProfileRec {
     char gateHost[64];
     char gateUser[80];
     char gatePassword[80];
+    BYTE passive;                // data connections by PASV; stored as PASV, absent means 0
 };
 
 struct ProgramOptionsRec {

@@ -169,6 +169,7 @@ void SaveProfile(const char* folder)
     WriteNumber(folder, "TIMEOUT", p.timeout);
     WriteNumber(folder, "RETRIES", p.retries);
     WriteNumber(folder, "FTPPORT", p.ftpPort);
+    WriteNumber(folder, "PASV", p.passive ? 1 : 0);
 }
 
 enum : DWORD {
@@ -186,6 +187,7 @@ void LoadOptions()
     p.retries = 0;
     p.ftpPort = 21;
     p.hostType = 6000;
+    p.passive = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);

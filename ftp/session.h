@@ -6,7 +6,8 @@
 struct FtpSessionRec {
     SOCKET controlSocket;        // INVALID_SOCKET when not connected
     SOCKET dataSocket;           // accepted data connection of the running transfer
-    SOCKET listenSocket;         // listening data socket between PORT and accept
+    SOCKET listenSocket;         // data socket before the transfer: listening between PORT and accept,
+                                 // or connecting/connected between PASV and the command's reply
     char hostName[64];           // at most 62 characters
     char userName[80];           // at most 78
     char password[80];           // at most 78
@@ -27,7 +28,7 @@ struct FtpSessionRec {
     int sendFile;                // runtime file handle of SendFromFile, -1 when none
     BYTE sendFileOpen;
     BYTE lastReceiveOk;
-    DWORD totalBytes;
+    ULONGLONG totalBytes;
     DWORD totalSeconds;
     DWORD totalFiles;
 };

@@ -1,9 +1,10 @@
 // The data connection and the transfers on it.
 //
-// Active mode only: we listen, announce the port with PORT, send the
-// transfer command and accept the server's connection. The bytes are moved
-// unchanged in every type; the type only tells the server how to represent
-// the file.
+// Active mode (the default): we listen, announce the port with PORT, send
+// the transfer command and accept the server's connection. Passive mode (a
+// profile option): we ask for a port with PASV, connect to it and send the
+// transfer command. The bytes are moved unchanged in every type; the type
+// only tells the server how to represent the file.
 #include "ftp/transfer.h"
 
 #include <errno.h>
@@ -97,7 +98,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
 
     time_t start = time(nullptr);
     char* block = g_receiveBlock;
-    DWORD total = 0;
+    ULONGLONG total = 0;
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
     ByteCountBegin(BYTES_RECEIVED);
@@ -120,7 +121,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
                 break;
             }
         }
-        total += static_cast<DWORD>(n);
+        total += static_cast<ULONGLONG>(n);
         ByteCountStep(total);
         WorkerSafePoint();
         if (FtpSession.aborting)
@@ -164,7 +165,7 @@ int SendLoop(SOCKET data, bool* complete)
     CommandCountEnter();
     time_t start = time(nullptr);
     char* block = g_sendBlock;
-    DWORD total = 0;
+    ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
     ByteCountBegin(BYTES_SENT);
     for (;;) {
@@ -176,7 +177,7 @@ int SendLoop(SOCKET data, bool* complete)
             }
             break;
         }
-        total += static_cast<DWORD>(n);
+        total += static_cast<ULONGLONG>(n);
         if (SendAll(data, block, n) != n) {
             sendFailed = true;  // SendAll has logged why
             break;
@@ -213,25 +214,48 @@ int OpenForSending(const char* name)
     return fd;
 }
 
-// The frame up to the accepted data connection: type, listener and PORT,
-// the transfer command, the accept under the watchdog. Returns the data
-// socket (also held in FtpSession), or INVALID_SOCKET with everything that
-// was opened released again.
+// Releases the data socket that is not yet a transfer's (listener, or the
+// connected socket of passive mode) and beeps when asked to.
+SOCKET GiveUpDataSocket(bool beep)
+{
+    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    Beep(MB_ICONEXCLAMATION, beep);
+    return INVALID_SOCKET;
+}
+
+// Passive mode: the connected socket is held as listenSocket until the
+// server has accepted the transfer command, so that an abort before then
+// only closes it and waits for no transfer's reply.
+SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, bool beepOnFailure)
+{
+    FtpSession.listenSocket = OpenPassiveData(control);
+    if (FtpSession.listenSocket == INVALID_SOCKET)
+        return GiveUpDataSocket(bell && beepOnFailure);
+    if (SendCommand(control, "%s", Text(command)) != 1)
+        return GiveUpDataSocket(bell);
+    FtpSession.dataSocket = FtpSession.listenSocket;
+    FtpSession.listenSocket = INVALID_SOCKET;
+    return FtpSession.dataSocket;
+}
+
+// The frame up to the data connection: type, then PASV and the connect, or
+// the listener and PORT, the transfer command and the accept under the
+// watchdog. Returns the data socket (also held in FtpSession), or
+// INVALID_SOCKET with everything that was opened released again.
 SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const char* acceptLabel,
                           bool bell, bool beepOnAcceptFailure)
 {
     SetTransferType(control, type);
+    if (HostProfile.passive)
+        return OpenPassiveConnection(control, command, bell, beepOnAcceptFailure);
     FtpSession.listenSocket = OpenDataListener(control);
     if (FtpSession.listenSocket == INVALID_SOCKET) {
         Beep(MB_ICONEXCLAMATION, bell);
         return INVALID_SOCKET;
     }
     // The server must answer with a preliminary reply before it connects.
-    if (SendCommand(control, "%s", Text(command)) != 1) {
-        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
-        Beep(MB_ICONEXCLAMATION, bell);
-        return INVALID_SOCKET;
-    }
+    if (SendCommand(control, "%s", Text(command)) != 1)
+        return GiveUpDataSocket(bell);
 
     sockaddr_in& peer = FtpSession.dataPeerAddr;
     int length = sizeof peer;
@@ -241,10 +265,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     StopWatchdog();
     if (FtpSession.dataSocket == INVALID_SOCKET) {
         LogError(acceptLabel, error);
-        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
-        if (beepOnAcceptFailure)
-            Beep(MB_ICONEXCLAMATION, bell);
-        return INVALID_SOCKET;
+        return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
     LONG on = 1;
     if (setsockopt(FtpSession.dataSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) ==
@@ -252,10 +273,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
         LogError("setsockopt", WSAGetLastError());
         closesocket(FtpSession.dataSocket);
         FtpSession.dataSocket = INVALID_SOCKET;
-        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
-        if (beepOnAcceptFailure)
-            Beep(MB_ICONEXCLAMATION, bell);
-        return INVALID_SOCKET;
+        return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
     FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
     LogMessage(91, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
@@ -287,14 +305,47 @@ void FormatPortCommand(char* out, unsigned long address, unsigned short port)
               static_cast<unsigned>(port & 0xFF));
 }
 
-TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeeded, bool writeError)
+PassiveParse ParsePassiveReply(const char* reply, unsigned long* address, unsigned short* port)
+{
+    *address = 0;
+    *port = 0;
+    const char* p = Text(reply);
+    // The code, then the first number of the text.
+    for (int i = 0; i < 3 && *p; ++i)
+        ++p;
+    while (*p && (*p < '0' || *p > '9'))
+        ++p;
+    unsigned values[6];
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0) {
+            if (*p != ',')
+                return PASSIVE_GARBLED;
+            ++p;
+        }
+        if (*p < '0' || *p > '9')
+            return PASSIVE_GARBLED;
+        unsigned v = 0;
+        for (int digits = 0; *p >= '0' && *p <= '9'; ++p, ++digits) {
+            v = v * 10 + static_cast<unsigned>(*p - '0');
+            if (digits >= 3 || v > 255)
+                return PASSIVE_GARBLED;
+        }
+        values[i] = v;
+    }
+    // A seventh number would make the six something else.
+    if (*p == ',')
+        return PASSIVE_GARBLED;
+    *address = (static_cast<unsigned long>(values[0]) << 24) | (values[1] << 16) | (values[2] << 8) | values[3];
+    *port = static_cast<unsigned short>((values[4] << 8) | values[5]);
+    return *port == 0 ? PASSIVE_PORT_ZERO : PASSIVE_OK;
+}
+
+TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool succeeded, bool writeError)
 {
     TransferReport r;
     r.total = total;
     r.seconds = seconds ? seconds : 1;
-    // The entries show it as a signed number.
-    unsigned long long bps = static_cast<unsigned long long>(total) * 8 / r.seconds;
-    r.bitsPerSecond = bps > 0x7FFFFFFFull ? 0x7FFFFFFFu : static_cast<DWORD>(bps);
+    r.bitsPerSecond = total / r.seconds * 8 + total % r.seconds * 8 / r.seconds;  // no overflow below 2^61 bytes
     r.kbytesPerSecond = static_cast<double>(total) / r.seconds / 1024.0;
     bool longForm = total > 1024 && !(received && writeError);
     if (received)
@@ -307,9 +358,9 @@ TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeed
 void LogTransferReport(const TransferReport& r)
 {
     if (IsPrintfEntry(r.id))
-        LogMessage(r.id, static_cast<long>(r.total), static_cast<double>(r.seconds), r.kbytesPerSecond);
+        LogMessage(r.id, r.total, static_cast<double>(r.seconds), r.kbytesPerSecond);
     else
-        LogMessage(r.id, r.total, r.seconds, r.bitsPerSecond);
+        LogMessage(r.id, r.total, static_cast<ULONGLONG>(r.seconds), r.bitsPerSecond);
 }
 
 void SetTransferType(SOCKET control, char type)
@@ -369,6 +420,61 @@ SOCKET OpenDataListener(SOCKET control)
         return s;
     }
     LogMessage(96, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    return s;
+}
+
+SOCKET OpenPassiveData(SOCKET control)
+{
+    int result = SendCommand(control, "PASV");
+    if (result != 2) {
+        if (result != 0 && result != -1)  // a reply came, and it was no 227
+            LogLine(180u);
+        return INVALID_SOCKET;
+    }
+    char reply[128];
+    lstrcpynA(reply, FtpSession.replyLine, sizeof reply);
+    unsigned long announced;
+    unsigned short port;
+    PassiveParse parsed = ParsePassiveReply(reply, &announced, &port);
+    if (parsed != PASSIVE_OK) {
+        LogMessage(parsed == PASSIVE_PORT_ZERO ? 182 : 181, reply);
+        return INVALID_SOCKET;
+    }
+    // Servers behind NAT announce their private address: the data connection
+    // goes to the address the control connection reached.
+    sockaddr_in server = {};
+    int length = sizeof server;
+    if (getpeername(control, reinterpret_cast<sockaddr*>(&server), &length) == SOCKET_ERROR) {
+        LogError("getpeername", WSAGetLastError());
+        return INVALID_SOCKET;
+    }
+    server.sin_port = htons(port);
+    if (ntohl(server.sin_addr.s_addr) != announced) {
+        in_addr named;
+        named.s_addr = htonl(announced);
+        char text[16];
+        lstrcpynA(text, inet_ntoa(named), sizeof text);
+        LogMessage(183, text, static_cast<unsigned>(port), inet_ntoa(server.sin_addr));
+    }
+
+    // Held where abort and the watchdog release it while the connect waits.
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 6);
+    if (s == INVALID_SOCKET) {
+        LogError("socket create", WSAGetLastError());
+        return INVALID_SOCKET;
+    }
+    FtpSession.listenSocket = s;
+    ArmWatchdog(HostProfile.timeout);
+    int connected = BlockingConnect(s, reinterpret_cast<sockaddr*>(&server), sizeof server);
+    int error = WSAGetLastError();
+    StopWatchdog();
+    if (connected == SOCKET_ERROR) {
+        LogError("connect PASV", error);
+        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+        return INVALID_SOCKET;
+    }
+    FtpSession.dataPeerAddr = server;
+    LogMessage(184, static_cast<unsigned>(s), inet_ntoa(server.sin_addr), Port(server));
     return s;
 }
 

@@ -10,6 +10,12 @@ void SetTransferType(SOCKET control, char type);
 // Listens on a free port and announces it with PORT and the control
 // connection's local address. The listening socket, or INVALID_SOCKET.
 SOCKET OpenDataListener(SOCKET control);
+// Passive mode: asks for a data port with PASV and connects to it at the
+// control connection's peer address, under the reply time-out and the cancel
+// rules of the other blocking calls. The connected socket, also held in
+// FtpSession.listenSocket, or INVALID_SOCKET with the failure logged. Used
+// for every data connection while HostProfile.passive is set.
+SOCKET OpenPassiveData(SOCKET control);
 // Receives one remote file (command "RETR ...", or a listing command) into
 // local (fallback when local cannot be created). 2 when the server confirmed
 // the transfer and the file was written whole; another reply class; 0 when
@@ -45,14 +51,21 @@ enum { RECEIVE_BLOCK = 65536, SEND_BLOCK = 65536 };
 // order, into out (at least 32 bytes).
 void FormatPortCommand(char* out, unsigned long address, unsigned short port);
 
+// Reads the address and port of a 227 reply ("227 Entering Passive Mode
+// (h1,h2,h3,h4,p1,p2)"): the first six comma-separated numbers after the
+// code, each 0..255, with or without parentheses. Address and port in host
+// byte order. PASSIVE_PORT_ZERO when they name port 0.
+enum PassiveParse { PASSIVE_OK, PASSIVE_GARBLED, PASSIVE_PORT_ZERO };
+PassiveParse ParsePassiveReply(const char* reply, unsigned long* address, unsigned short* port);
+
 // The statistics line of a finished transfer: its catalogue entry and the
 // values it is formatted with.
 struct TransferReport {
     UINT id;
-    DWORD total;        // bytes
+    ULONGLONG total;    // bytes
     DWORD seconds;      // at least 1
-    DWORD bitsPerSecond;
+    ULONGLONG bitsPerSecond;
     double kbytesPerSecond;
 };
-TransferReport ReportFor(bool received, DWORD total, DWORD seconds, bool succeeded, bool writeError);
+TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool succeeded, bool writeError);
 void LogTransferReport(const TransferReport& report);

@@ -7,9 +7,11 @@
 #include "log/log.h"
 
 #include <winsock.h>
+#include <inttypes.h>
 #include <stdio.h>
 #include <string.h>
 #include <stdlib.h>
+#include <string>
 #include <vector>
 
 #include "config/options.h"
@@ -225,6 +227,86 @@ bool IsPrintfEntry(UINT id)
     }
 }
 
+bool IsCountEntry(UINT id)
+{
+    switch (id) {
+    case 42: case 43: case 44: case 45: case 48: case 49: case 86: case 90: case 111:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CountTemplate(const char* text, bool insertStyle, char* out, size_t size)
+{
+    // The length modifier of a 64-bit integer for this module's vsnprintf.
+    static const char kLength64[] = PRId64;
+    const size_t lengthChars = sizeof kLength64 - 2;  // without the 'd' and the zero
+    std::string result;
+    int nextInsert = 1;
+    for (const char* p = text; *p;) {
+        if (*p != '%') {
+            result += *p++;
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            result += "%%";
+            ++p;
+            continue;
+        }
+        std::string form;  // flags, width and precision of the conversion
+        char conversion;
+        if (insertStyle) {
+            // "%n!form!": numbered in order, the form a printf one.
+            int number = 0;
+            while (*p >= '0' && *p <= '9')
+                number = number * 10 + (*p++ - '0');
+            if (number != nextInsert++ || *p++ != '!')
+                return false;
+            const char* end = strchr(p, '!');
+            if (!end || end == p)
+                return false;
+            form.assign(p, end - 1);
+            conversion = end[-1];
+            p = end + 1;
+        } else {
+            while (*p && strchr("-+ #0123456789.", *p))
+                form += *p++;
+            while (*p == 'l' || *p == 'h')
+                form += *p++;
+            if (*p == 'I') {
+                form += *p++;
+                while (*p >= '0' && *p <= '9')
+                    form += *p++;
+            }
+            conversion = *p;
+            if (!conversion)
+                return false;
+            ++p;
+        }
+        bool integer = conversion == 'd' || conversion == 'i' || conversion == 'u';
+        if (integer) {
+            // The size the text names gives way to 64 bits.
+            for (const char* length : {"I64", "I32", "ll", "hh", "l", "h", "I"}) {
+                size_t n = strlen(length);
+                if (form.size() >= n && form.compare(form.size() - n, n, length) == 0) {
+                    form.erase(form.size() - n);
+                    break;
+                }
+            }
+            form.append(kLength64, lengthChars);
+        }
+        result += '%';
+        result += form;
+        result += conversion;
+    }
+    if (result.size() >= size)
+        return false;
+    memcpy(out, result.c_str(), result.size() + 1);
+    return true;
+}
+
 int FormatCatalogueV(char* out, int size, UINT id, va_list args)
 {
     char tmpl[256];
@@ -296,7 +378,12 @@ void LogMessage(UINT id, ...)
     va_list args;
     va_start(args, id);
     int n;
-    if (IsPrintfEntry(id)) {
+    if (IsCountEntry(id)) {
+        char text[255], tmpl[300];
+        n = LoadCatalogue(id, text, sizeof text) && CountTemplate(text, !IsPrintfEntry(id), tmpl, sizeof tmpl)
+                ? vsnprintf(line, sizeof line, tmpl, args)
+                : -1;
+    } else if (IsPrintfEntry(id)) {
         char tmpl[255];
         n = LoadCatalogue(id, tmpl, sizeof tmpl) ? vsnprintf(line, sizeof line, tmpl, args) : -1;
     } else {

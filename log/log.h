@@ -29,7 +29,9 @@ extern DebugLogRec DebugLog;
 void LogLine(const char* text);
 void LogLine(UINT id);
 // Formats catalogue entry `id` with its arguments (32-bit values: numbers or
-// text pointers; the printf-style entries take a long and doubles) and logs it.
+// text pointers; the printf-style entries take doubles) and logs it. The
+// statistics entries (IsCountEntry) take every integer as a 64-bit value
+// (ULONGLONG), in both styles.
 void LogMessage(UINT id, ...);
 // Whether trace lines (those beginning with "[") are shown at all; when not,
 // their formatting can be skipped.
@@ -53,6 +55,15 @@ int FormatCatalogue(char* out, int size, UINT id, ...);
 int FormatCatalogueV(char* out, int size, UINT id, va_list args);
 // True for the thirteen entries that take printf conversions.
 bool IsPrintfEntry(UINT id);
+// True for the statistics entries of transfers and trees: bytes, seconds and
+// rates, whose integer inserts are 64-bit.
+bool IsCountEntry(UINT id);
+// The printf template of a statistics entry's text: its integer conversions
+// (d, i, u with any width and length) made 64-bit; an insert-style text
+// ("%1!ld!", inserts numbered in order) becomes the same printf conversions.
+// False when the text has an insert out of order or a form not understood,
+// or the result does not fit in size bytes.
+bool CountTemplate(const char* text, bool insertStyle, char* out, size_t size);
 
 // The two status-line controls, attached by the main window when it makes them.
 void LogAttachStatusLines(HWND upper, HWND lower);

@@ -73,6 +73,7 @@
 #define IDC_HOST_GATEWAY      114
 #define IDC_HOST_RETRIES      115
 #define IDC_HOST_PORT         116
+#define IDC_HOST_PASSIVE      117
 #define IDC_HOST_TIMEOUT      4040
 
 // Options dialog.

@@ -8,10 +8,31 @@
 namespace {
 
 volatile LONG g_field = -1;   // ByteField of the running transfer, -1 when none
-volatile LONG g_total;        // newest running total
 volatile LONG g_stepped;      // a block has been counted since ByteCountBegin
 DWORD g_lastShownTick;        // transfers on the GUI thread: when it last showed
-LONG g_shownTotal = -1;       // GUI thread: the total the field shows, -1 none
+const ULONGLONG kNoneShown = ~0ull;
+ULONGLONG g_shownTotal = kNoneShown;  // GUI thread: the total the field shows
+
+// The newest running total. 64 bits cannot be stored in one interlocked step
+// on a 32-bit processor of the oldest Windows, so a lock keeps both halves together.
+CRITICAL_SECTION g_totalLock;
+bool g_totalLockReady = [] { InitializeCriticalSection(&g_totalLock); return true; }();
+ULONGLONG g_total;
+
+void StoreTotal(ULONGLONG total)
+{
+    EnterCriticalSection(&g_totalLock);
+    g_total = total;
+    LeaveCriticalSection(&g_totalLock);
+}
+
+ULONGLONG LoadTotal()
+{
+    EnterCriticalSection(&g_totalLock);
+    ULONGLONG total = g_total;
+    LeaveCriticalSection(&g_totalLock);
+    return total;
+}
 
 HWND FieldWindow(LONG field)
 {
@@ -24,10 +45,16 @@ HWND FieldWindow(LONG field)
 
 void ShowTotal(HWND window)
 {
-    LONG total = g_total;
-    char text[16];
-    wsprintfA(text, "%lu", static_cast<unsigned long>(static_cast<DWORD>(total)));
-    SetWindowTextA(window, text);
+    ULONGLONG total = LoadTotal();
+    char text[24];
+    char* p = text + sizeof text - 1;
+    *p = 0;
+    ULONGLONG rest = total;
+    do {
+        *--p = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest);
+    SetWindowTextA(window, p);
     g_shownTotal = total;
 }
 
@@ -44,10 +71,10 @@ void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
     if (FtpSession.commandCount == 0) {
         KillTimer(hwnd, BYTECOUNT_TIMER_ID);
         SetWindowTextA(w, "");
-        g_shownTotal = -1;
+        g_shownTotal = kNoneShown;
         return;
     }
-    if (g_stepped && g_total != g_shownTotal)
+    if (g_stepped && LoadTotal() != g_shownTotal)
         ShowTotal(w);
 }
 
@@ -55,7 +82,7 @@ void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 
 void ByteCountBegin(ByteField field)
 {
-    InterlockedExchange(&g_total, 0);
+    StoreTotal(0);
     InterlockedExchange(&g_stepped, 0);
     InterlockedExchange(&g_field, field);
     HWND main = g_hwndMain;
@@ -69,9 +96,9 @@ void ByteCountBegin(ByteField field)
     }
 }
 
-void ByteCountStep(DWORD total)
+void ByteCountStep(ULONGLONG total)
 {
-    InterlockedExchange(&g_total, static_cast<LONG>(total));
+    StoreTotal(total);
     g_stepped = 1;
     // A transfer on the GUI thread dispatches the timer only while it waits
     // for the network, so it shows the total itself, at display rate.
@@ -113,7 +140,7 @@ void ByteCountAbandon()
 void OnByteCountMessage(HWND main, WPARAM final)
 {
     if (!final) {
-        g_shownTotal = -1;
+        g_shownTotal = kNoneShown;
         SetTimer(main, BYTECOUNT_TIMER_ID, BYTECOUNT_INTERVAL_MS, ByteCountTimerProc);
         return;
     }
@@ -123,5 +150,5 @@ void OnByteCountMessage(HWND main, WPARAM final)
         return;
     ShowTotal(w);
     SetWindowTextA(w, "");
-    g_shownTotal = -1;
+    g_shownTotal = kNoneShown;
 }

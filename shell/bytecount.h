@@ -15,7 +15,7 @@ enum { BYTECOUNT_TIMER_ID = 30, BYTECOUNT_INTERVAL_MS = 100 };
 // first block.
 void ByteCountBegin(ByteField field);
 // The running total after a block. Cheap enough for every block.
-void ByteCountStep(DWORD total);
+void ByteCountStep(ULONGLONG total);
 // The transfer has ended: the field shows the final total once more and is
 // then emptied. Returns when both are done.
 void ByteCountEnd();

@@ -434,6 +434,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
 {
     LogMessage(81, g_fetchHost);
     HostProfile.useGateway = 0;
+    HostProfile.passive = 0;  // no profile: the data connection is active
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     SetBusy(0);

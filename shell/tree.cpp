@@ -76,8 +76,8 @@ void ReportLevelEnd(UINT bytesEntry, bool outermost)
         LogMessage(118, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
     if (static_cast<LONG>(FtpSession.totalSeconds) > 0) {
         double seconds = FtpSession.totalSeconds;
-        LogMessage(bytesEntry, static_cast<long>(FtpSession.totalBytes), seconds,
-                   FtpSession.totalBytes / seconds / 1024.0);
+        LogMessage(bytesEntry, FtpSession.totalBytes, seconds,
+                   static_cast<double>(FtpSession.totalBytes) / seconds / 1024.0);
     }
     (void)outermost;
 }

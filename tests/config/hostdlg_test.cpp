@@ -286,6 +286,37 @@ TEST_F(HostDialogTest, SaveStoresTheProfileAndReopeningShowsIt)
                                     true}));
 }
 
+// Passive mode follows the folder's PASV value (absent: off), OK takes the
+// box and Save stores it.
+TEST_F(HostDialogTest, PassiveModeFollowsTheProfileAndIsStored)
+{
+    StoreProfile("plain", "ftp.plain.org", "joe", nullptr, "6000");
+    StoreProfile("pasv", "ftp.pasv.org", "joe", nullptr, "6000");
+    RegSetText("pasv", "PASV", "1");
+    HostProfile = HostProfileRec{"plain", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 1};
+    bool plainChecked = true, pasvChecked = false;
+    INT_PTR rc = Run([&](HWND d) {
+        plainChecked = IsOn(d, IDC_HOST_PASSIVE);
+        Type(d, IDC_HOST_FOLDER, "pasv");
+        pasvChecked = IsOn(d, IDC_HOST_PASSIVE);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_FALSE(plainChecked);
+    EXPECT_TRUE(pasvChecked);
+    EXPECT_EQ(HostProfile.passive, 1);
+
+    rc = Run([&](HWND d) {
+        Click(d, IDC_HOST_PASSIVE);
+        Click(d, IDC_HOST_SAVE);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(HostProfile.passive, 0);
+    EXPECT_EQ(RegText("pasv", "PASV"), "0");
+    EXPECT_EQ(RegText("plain", "PASV"), "");
+}
+
 TEST_F(HostDialogTest, SaveWithEmptyFolderAndHostSavesNothing)
 {
     std::vector<std::string> entries{"?"};

@@ -132,10 +132,12 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.retries = 2;
     p.ftpPort = 2121;
     p.savePassword = 1;
+    p.passive = 1;
     SaveProfile("work");
 
-    EXPECT_EQ(RegValueNames("work"),
-              (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PWD", "RETRIES", "TIMEOUT", "TYPE", "UID"}));
+    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWD", "RETRIES",
+                                                               "TIMEOUT", "TYPE", "UID"}));
+    EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "PWD"), "616365");
     EXPECT_EQ(RegText("work", "TYPE"), "6010");
     EXPECT_EQ(RegText("work", "FTPPORT"), "2121");
@@ -150,10 +152,13 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     EXPECT_EQ(ProfileReadText("nosuch", "HOST", "nosuch", text, 63), 0);
     EXPECT_STREQ(text, "nosuch");
 
-    // Without Save Password and without a directory those values go away.
+    // Without Save Password and without a directory those values go away;
+    // active mode is stored as 0.
     p.savePassword = 0;
     p.initialDir[0] = 0;
+    p.passive = 0;
     SaveProfile("work");
+    EXPECT_EQ(RegText("work", "PASV"), "0");
     bool exists = true;
     RegText("work", "PWD", &exists);
     EXPECT_FALSE(exists);

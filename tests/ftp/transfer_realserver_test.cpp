@@ -1,5 +1,5 @@
-// Transfers with real FTP servers on loopback, in active mode: the files on
-// both sides byte for byte, the commands and the status log.
+// Transfers with real FTP servers on loopback, in active mode and in passive
+// mode: the files on both sides byte for byte, the commands and the status log.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -279,6 +279,32 @@ TEST_P(RealTransfer, ListingsGoToTheListingFile)
     EXPECT_EQ(listing.find("-rw"), std::string::npos) << listing;
     EXPECT_TRUE(LogHas("NLST"));
     EXPECT_FALSE(LogHas("listed-one.txt"));
+    EXPECT_EQ(FtpSession.commandCount, 0);
+}
+
+// Passive mode: a listing, a receive and a send, each on a data connection
+// that TARN opens; no PORT goes out.
+TEST_P(RealTransfer, PassiveModeListsReceivesAndSends)
+{
+    HostProfile.passive = 1;
+    SOCKET s = Logon();
+    const std::string content = Pattern(300001, 17);
+    ASSERT_TRUE(WriteBytes(Remote("pasv-down.bin"), content));
+    EXPECT_EQ(RetrieveListing(s, "LIST"), 2);
+    std::string listing = ReadBytes(ListingTempFile);
+    EXPECT_NE(listing.find("pasv-down.bin\r\n"), std::string::npos) << listing;
+
+    EXPECT_EQ(RetrieveFile(s, "RETR pasv-down.bin", "down.bin", "down.bin", 'I'), 2);
+    EXPECT_TRUE(SameBytes(ReadBytes("down.bin"), content));
+    Remote("pasv-up.bin");
+    EXPECT_EQ(StoreFile(s, "STOR pasv-up.bin", "down.bin", 'I'), 2);
+    EXPECT_TRUE(SameBytes(ReadBytes(root_ + "\\pasv-up.bin"), content));
+
+    EXPECT_EQ(CountLogged("PASV"), 3);
+    for (const std::string& line : CapturedLog())
+        EXPECT_NE(line.compare(0, 5, "PORT "), 0) << line;
+    EXPECT_EQ(FtpSession.listenSocket, INVALID_SOCKET);
+    EXPECT_EQ(FtpSession.dataSocket, INVALID_SOCKET);
     EXPECT_EQ(FtpSession.commandCount, 0);
 }
 

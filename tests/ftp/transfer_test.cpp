@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "shell/watchdog.h"
 #include "tests/support/mainwindow.h"
 #include "tests/support/scriptserver.h"
+#include "tests/support/tarnapp.h"
 #include "tests/support/testlog.h"
 #include "tests/support/transferfiles.h"
 
@@ -53,11 +55,48 @@ TEST(TransferRules, PortCommand)
     }
 }
 
+TEST(TransferRules, PassiveReply)
+{
+    struct Case { const char* reply; PassiveParse result; unsigned long address; unsigned short port; };
+    const Case cases[] = {
+        {"227 Entering Passive Mode (127,0,0,1,195,80).", PASSIVE_OK, 0x7F000001ul, 195 * 256 + 80},
+        {"227 Entering Passive Mode (10,1,2,3,4,1)", PASSIVE_OK, 0x0A010203ul, 4 * 256 + 1},
+        {"227 Entering Passive Mode 192,168,0,9,255,255", PASSIVE_OK, 0xC0A80009ul, 65535},
+        {"227 =255,255,255,255,0,21", PASSIVE_OK, 0xFFFFFFFFul, 21},
+        // The code's digits are no part of the address.
+        {"227 (1,2,3,4,0,1)", PASSIVE_OK, 0x01020304ul, 1},
+        {"227 Entering Passive Mode (127,0,0,1,0,0)", PASSIVE_PORT_ZERO, 0x7F000001ul, 0},
+        {"227 Entering Passive Mode", PASSIVE_GARBLED, 0, 0},
+        {"227 Entering Passive Mode (127,0,0,1,195)", PASSIVE_GARBLED, 0, 0},
+        {"227 Entering Passive Mode (127,0,0,1,195,80,7)", PASSIVE_GARBLED, 0, 0},
+        {"227 Entering Passive Mode (127,0,0,256,195,80)", PASSIVE_GARBLED, 0, 0},
+        {"227 Entering Passive Mode (127,0,0,1,1195,80)", PASSIVE_GARBLED, 0, 0},
+        {"227 Entering Passive Mode (127, 0, 0, 1, 195, 80)", PASSIVE_GARBLED, 0, 0},
+        {"227 Entering Passive Mode (127,0,0,1,,80)", PASSIVE_GARBLED, 0, 0},
+        {"227", PASSIVE_GARBLED, 0, 0},
+        {"", PASSIVE_GARBLED, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        unsigned long address = 1;
+        unsigned short port = 1;
+        EXPECT_EQ(ParsePassiveReply(c.reply, &address, &port), c.result);
+        if (c.result != PASSIVE_GARBLED) {
+            EXPECT_EQ(address, c.address);
+            EXPECT_EQ(port, c.port);
+        }
+    }
+    unsigned long address;
+    unsigned short port;
+    EXPECT_EQ(ParsePassiveReply(nullptr, &address, &port), PASSIVE_GARBLED);
+}
+
 TEST(TransferRules, StatisticsLines)
 {
     struct Case {
         bool received;
-        DWORD total, seconds;
+        ULONGLONG total;
+        DWORD seconds;
         bool ok, writeError;
         const char* line;
     };
@@ -69,8 +108,13 @@ TEST(TransferRules, StatisticsLines)
         {true, 1025, 1, false, false, "1025 bytes received in 1.00 seconds, (1.00Kbytes/sec), transfer failed"},
         // A write error always gives the short form.
         {true, 900000, 3, false, true, "Received 900000 bytes in 3 sec, 2400000 bps, transfer failed"},
-        // Bits per second of a large total do not wrap around.
-        {true, 0x40000000, 1, false, true, "Received 1073741824 bytes in 1 sec, 2147483647 bps, transfer failed"},
+        // Totals and rates beyond 32 bits are shown whole.
+        {true, 0x40000000, 1, false, true, "Received 1073741824 bytes in 1 sec, 8589934592 bps, transfer failed"},
+        {true, 4294967297ull, 0, false, true, "Received 4294967297 bytes in 1 sec, 34359738376 bps, transfer failed"},
+        {true, 4294967297ull, 64, true, false,
+         "4294967297 bytes received in 64.00 seconds, (65536.00Kbytes/sec), transfer succeeded"},
+        {false, 2147483649ull, 3, true, false,
+         "2147483649 bytes transmitted in 3.00 seconds, (699050.67Kbytes/sec), transfer succeeded"},
         {false, 700, 0, true, false, "Transmitted 700 bytes in 1 secs, 5600 bps, transfer succeeded"},
         {false, 4096, 4, true, false, "4096 bytes transmitted in 4.00 seconds, (1.00Kbytes/sec), transfer succeeded"},
         {false, 0, 0, true, false, "Transmitted 0 bytes in 1 secs, 0 bps, transfer succeeded"},
@@ -161,6 +205,81 @@ TEST_F(ScriptedTransfer, PortNamesTheControlConnectionsAddressAndTheListenersPor
     EXPECT_EQ(FtpSession.listenSocket, INVALID_SOCKET);
     EXPECT_EQ(FtpSession.dataSocket, INVALID_SOCKET);
     EXPECT_EQ(FtpSession.commandCount, 0);
+}
+
+// Passive mode against the scripted server: each reply that gives no data
+// connection ends the transfer with one failure line and no transfer
+// command, and the next transfer on the same connection works. A 227 that
+// names another (private) address still connects to the server itself.
+TEST_F(ScriptedTransfer, PassiveModeRepliesAndTheirEnds)
+{
+    HostProfile.passive = 1;
+    HostProfile.timeout = 10;
+    ProgramOptions.verbose = 1;
+    const std::string data = Pattern(70000, 3);
+    const std::string good = "227 Entering Passive Mode (127,0,0,1,%p).\r\n";
+    struct Case {
+        const char* name;
+        std::string reply;
+        bool passiveListens;   // the reply comes from PassiveSay
+        std::string failure;   // "" when the first transfer succeeds
+    };
+    const Case cases[] = {
+        {"foreign private address", "227 Entering Passive Mode (10,11,12,13,%p).\r\n", true, ""},
+        {"garbled", "227 Entering Passive Mode (127,0,0\r\n", false,
+         CatalogueText(181, "227 Entering Passive Mode (127,0,0")},
+        {"port 0", "227 Entering Passive Mode (127,0,0,1,0,0)\r\n", false,
+         CatalogueText(182, "227 Entering Passive Mode (127,0,0,1,0,0)")},
+        {"refused", "500 PASV not understood.\r\n", false, CatalogueText(180)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CaptureLog();
+        std::vector<ScriptStep> steps = {Hear()};
+        if (c.passiveListens)
+            steps.insert(steps.end(), {PassiveSay(c.reply), DataAccept(), Hear(), Say("150 Here it comes\r\n"),
+                                       DataSay(data), DataClose(), Say("226 Done\r\n")});
+        else
+            steps.push_back(Say(c.reply));
+        // The next transfer, on the same control connection.
+        steps.insert(steps.end(), {Hear(), PassiveSay(good), DataAccept(), Hear(), Say("150 Here it comes\r\n"),
+                                   DataSay(data), DataClose(), Say("226 Done\r\n"), Silent()});
+        SOCKET s = Play(steps);
+        DeleteFileA("first.bin");
+        int first = RetrieveFile(s, "RETR first.bin", "first.bin", "first.bin", 'I');
+        int second = RetrieveFile(s, "RETR second.bin", "second.bin", "second.bin", 'I');
+        std::vector<std::string> log = CapturedLog();
+        if (c.failure.empty()) {
+            EXPECT_EQ(first, 2);
+            EXPECT_EQ(ReadBytes("first.bin"), data);
+            EXPECT_TRUE(LoggedWith("Server announced 10.11.12.13 port ",
+                                   " for the data connection; connecting to 127.0.0.1"))
+                << Joined(log);
+        } else {
+            EXPECT_EQ(first, 0);
+            EXPECT_EQ(GetFileAttributesA("first.bin"), INVALID_FILE_ATTRIBUTES);
+            // The failure line follows the reply and ends the transfer's lines.
+            auto at = std::find(log.begin(), log.end(), c.failure);
+            ASSERT_NE(at, log.end()) << Joined(log);
+            ASSERT_NE(at + 1, log.end());
+            EXPECT_EQ(*(at + 1), "PASV") << Joined(log);
+            EXPECT_EQ(std::count(log.begin(), log.end(), c.failure), 1);
+        }
+        EXPECT_EQ(second, 2);
+        EXPECT_EQ(ReadBytes("second.bin"), data);
+        EXPECT_TRUE(LoggedWith("[", "] connected to 127.0.0.1 port ")) << Joined(log);
+
+        std::vector<std::string> expected = {"PASV"};
+        if (c.failure.empty())
+            expected.push_back("RETR first.bin");
+        expected.insert(expected.end(), {"PASV", "RETR second.bin"});
+        EXPECT_EQ(server_->Heard(), expected);
+        EXPECT_EQ(FtpSession.listenSocket, INVALID_SOCKET);
+        EXPECT_EQ(FtpSession.dataSocket, INVALID_SOCKET);
+        EXPECT_EQ(FtpSession.commandCount, 0);
+        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        server_.reset();
+    }
 }
 
 // A refused PORT leaves the transfer waiting for a connection that never

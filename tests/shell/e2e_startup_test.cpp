@@ -244,4 +244,47 @@ TEST(EndToEndStartup, DebugWindowCommandsAgainstARealServer)
     DeleteFileA((root + "\\e2e-debug-put.bin").c_str());
 }
 
+// With a passive profile the debug window's listings open their data
+// connections by PASV too.
+TEST(EndToEndStartup, DebugWindowListingsInPassiveMode)
+{
+    RegistryGuard registry;
+    WriteTestOptions("cmd /c >listing.txt type");
+    WriteHostProfile("e2e-pasv", ServerPort(kRealServers[0]), false);
+    RegSetText("e2e-pasv", "PASV", "1");
+    const std::string root = ServerRoot(kRealServers[0], false);
+    WriteBytes(root + "\\e2e-debug-pasv.txt", "listed\r\n");
+    long serverLog = ServerLogSize();
+    TarnApp app;
+    app.dir = TempDirectory("debug-pasv");
+    ASSERT_TRUE(app.Start("debug-pasv", "-d"));
+    const std::string listing = app.dir + "\\listing.txt";
+    app.DebugCommand(IDM_DBG_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-pasv", kServerPassword));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    app.Settle();
+
+    for (int id : {IDM_DBG_LIST, IDM_DBG_NLST}) {
+        DeleteFileA(listing.c_str());
+        app.DebugCommand(id);
+        EXPECT_TRUE(TarnApp::WaitFor(
+            [&] { return ReadBytes(listing).find("e2e-debug-pasv.txt\r\n") != std::string::npos; }))
+            << ReadBytes(listing);
+        app.Settle(300);
+    }
+    std::vector<std::string> wire = ServerCommandsSince(serverLog);
+    std::vector<std::string> expected = {"PASV", "LIST", "PASV", "NLST"};
+    size_t at = 0;
+    for (const std::string& command : wire) {
+        EXPECT_NE(command.compare(0, 5, "PORT "), 0) << command;
+        if (at < expected.size() && command == expected[at])
+            ++at;
+    }
+    EXPECT_EQ(at, expected.size()) << Joined(wire);
+
+    app.DebugCommand(IDM_DBG_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-debug-pasv.txt").c_str());
+}
+
 }  // namespace

@@ -313,6 +313,93 @@ TEST_F(TransferTest, ListChangeDirectoryReceiveSendViewAndMask)
     RemoveTree(get);
 }
 
+// Counts of PORT and PASV among the commands on the wire.
+int CountCommand(const std::vector<std::string>& wire, const std::string& verb)
+{
+    return static_cast<int>(std::count_if(wire.begin(), wire.end(),
+                                          [&](const std::string& c) { return c.compare(0, verb.size(), verb) == 0; }));
+}
+
+// Passive mode is a profile option: a profile stored without it is active;
+// checked and saved in the host dialog it makes every data connection
+// passive, also after the next connect with the stored profile.
+TEST_F(TransferTest, PassiveModeCheckedInTheHostDialogIsSavedAndUsed)
+{
+    const std::string content = Pattern(200001, 23);
+    WriteBytes(root + "\\e2e-pasv.bin", content);
+    DeleteFileA((root + "\\e2e-pasv-up.bin").c_str());
+    const std::string upload = Pattern(70001, 29);
+    TarnApp app;
+    app.dir = TempDirectory("pasv");
+    WriteBytes(app.dir + "\\e2e-pasv-up.bin", upload);
+    ASSERT_TRUE(app.Start("pasv"));
+
+    // Stored without PASV: active, as always.
+    Connect(app);
+    EXPECT_GE(CountCommand(Wire(), "PORT "), 1) << Joined(Wire());
+    EXPECT_EQ(CountCommand(Wire(), "PASV"), 0) << Joined(Wire());
+    app.Click(IDC_DISCONNECT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN"; }));
+    app.Settle();
+
+    // Check Passive mode, Save, OK.
+    serverLog = ServerLogSize();
+    app.Click(IDC_CONNECT);
+    HWND dialog = app.WaitDialog(IDC_HOST_FOLDER);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_NE(IsDlgButtonChecked(dialog, IDC_HOST_PASSIVE), BST_CHECKED);
+    HWND edit = FindWindowExA(GetDlgItem(dialog, IDC_HOST_FOLDER), nullptr, "Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : std::string("e2e-vsftpd"))
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    auto hostField = [&] {
+        char text[80] = "";
+        SendMessageA(GetDlgItem(dialog, IDC_HOST_NAME), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        return std::string(text);
+    };
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return hostField() == "127.0.0.1"; }, 5000)) << hostField();
+    SendMessageA(GetDlgItem(dialog, IDC_HOST_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kServerPassword));
+    PostMessageA(GetDlgItem(dialog, IDC_HOST_PASSIVE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return IsDlgButtonChecked(dialog, IDC_HOST_PASSIVE) == BST_CHECKED; }, 5000));
+    PostMessageA(GetDlgItem(dialog, IDC_HOST_SAVE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return RegText("e2e-vsftpd", "PASV") == "1"; }, 5000));
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    app.Settle();
+
+    // Receive and send, byte for byte.
+    app.Select(IDC_REMOTE_FILES, {"e2e-pasv.bin"});
+    app.Click(IDC_RECEIVE);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_LOCAL_FILES), "e2e-pasv.bin"); }));
+    app.Settle();
+    EXPECT_EQ(ReadBytes(app.dir + "\\e2e-pasv.bin"), content);
+    app.Select(IDC_LOCAL_FILES, {"e2e-pasv-up.bin"});
+    app.Click(IDC_SEND);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), "e2e-pasv-up.bin"); }));
+    app.Settle();
+    EXPECT_EQ(ReadBytes(root + "\\e2e-pasv-up.bin"), upload);
+    std::vector<std::string> wire = Wire();
+    EXPECT_TRUE(InOrder(wire, {"PASV", "LIST", "PASV", "RETR e2e-pasv.bin", "PASV", "STOR e2e-pasv-up.bin"}))
+        << Joined(wire);
+    EXPECT_EQ(CountCommand(wire, "PORT "), 0) << Joined(wire);
+
+    // Reconnect with the stored profile: still passive.
+    app.Click(IDC_DISCONNECT);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN"; }));
+    app.Settle();
+    serverLog = ServerLogSize();
+    Connect(app);
+    wire = Wire();
+    EXPECT_TRUE(InOrder(wire, {"PASV", "LIST"})) << Joined(wire);
+    EXPECT_EQ(CountCommand(wire, "PORT "), 0) << Joined(wire);
+
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-pasv.bin").c_str());
+    DeleteFileA((root + "\\e2e-pasv-up.bin").c_str());
+}
+
 // Whether another program could open the file for itself alone, which it
 // cannot while tarn still has it open.
 bool ClosedByEveryone(const std::string& path)

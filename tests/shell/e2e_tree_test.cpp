@@ -166,6 +166,52 @@ TEST(EndToEndTree, SendAndReceiveAThreeLevelTree)
     RemoveTree(root + "\\e2e-tree");
 }
 
+// Passive mode: the same tree sent and received back with each real server.
+TEST(EndToEndTree, PassiveModeTreeBothWays)
+{
+    for (const RealServer& server : kRealServers) {
+        SCOPED_TRACE(server.name);
+        RegistryGuard registry;
+        WriteTestOptions();
+        WriteHostProfile("e2e-pasv", ServerPort(server), false);
+        RegSetText("e2e-pasv", "PASV", "1");
+        const std::string root = ServerRoot(server, false);
+        RemoveTree(root + "\\e2e-ptree");
+
+        TarnApp app;
+        app.dir = TempDirectory("ptree");
+        const int files = MakeTree(app.dir + "\\tree");
+        const int dirs = 6;
+        CreateDirectoryA((app.dir + "\\back").c_str(), nullptr);
+        ASSERT_TRUE(app.Start("ptree"));
+        Connect(app, "e2e-pasv", kServerPassword);
+        app.Click(IDC_REMOTE_CREATE);
+        app.Answer("e2e-ptree");
+        app.Settle();
+        RemoteGoTo(app, "/e2e-ptree");
+
+        app.Mark();
+        TransferTree(app, true, {"tree"}, Totals(files, dirs), app.dir, "/e2e-ptree");
+        std::vector<std::string> lines = app.NewLines();
+        EXPECT_EQ(LastTotals(lines), Totals(files, dirs)) << Joined(lines);
+        EXPECT_EQ(TreeContents(root + "\\e2e-ptree\\tree"), TreeContents(app.dir + "\\tree"));
+
+        LocalGoTo(app, app.dir + "\\back");
+        app.Mark();
+        TransferTree(app, false, {"tree"}, Totals(files, dirs), app.dir + "\\back", "/e2e-ptree");
+        lines = app.NewLines();
+        EXPECT_EQ(LastTotals(lines), Totals(files, dirs)) << Joined(lines);
+        EXPECT_EQ(TreeContents(app.dir + "\\back\\tree"), TreeContents(app.dir + "\\tree"));
+        EXPECT_TRUE(Contains(lines, "PASV")) << Joined(lines);
+        for (const std::string& line : lines)
+            EXPECT_NE(line.compare(0, 5, "PORT "), 0) << line;
+
+        app.Click(IDC_EXIT);
+        EXPECT_EQ(app.WaitExit(), 0);
+        RemoveTree(root + "\\e2e-ptree");
+    }
+}
+
 // A failed CWD back to the parent ends the inner level only: the rest of
 // that directory is left, the outer level goes back and on with its next
 // directory.

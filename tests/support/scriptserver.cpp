@@ -29,6 +29,10 @@ ScriptStep DataConnect() { return {ScriptStep::DATA_CONNECT, "", 0}; }
 ScriptStep DataSay(const std::string& bytes) { return {ScriptStep::DATA_SEND, bytes, 0}; }
 ScriptStep DataHear(int limit) { return {ScriptStep::DATA_HEAR, "", limit}; }
 ScriptStep DataClose(bool reset) { return {ScriptStep::DATA_CLOSE, "", reset ? 1 : 0}; }
+ScriptStep PassiveSay(const std::string& reply) { return {ScriptStep::PASSIVE_SEND, reply, 0}; }
+ScriptStep DataAccept() { return {ScriptStep::DATA_ACCEPT, "", 0}; }
+ScriptStep DataZeros(unsigned long long count) { return {ScriptStep::DATA_ZEROS, "", 0, count}; }
+ScriptStep DataCount() { return {ScriptStep::DATA_COUNT, "", 0}; }
 
 ScriptServer::ScriptServer(std::vector<ScriptStep> steps) : steps_(std::move(steps))
 {
@@ -73,7 +77,9 @@ void ScriptServer::Stop()
         closesocket(listener_);
     if (data_ != INVALID_SOCKET)
         closesocket(data_);
-    client_ = listener_ = data_ = INVALID_SOCKET;
+    if (passive_ != INVALID_SOCKET)
+        closesocket(passive_);
+    client_ = listener_ = data_ = passive_ = INVALID_SOCKET;
 }
 
 std::string ScriptServer::DataHeard()
@@ -170,6 +176,75 @@ bool ScriptServer::HearData(int limit)
         dataHeard_.append(buffer, n);
     }
     return true;
+}
+
+bool ScriptServer::ListenPassive(const std::string& reply)
+{
+    if (passive_ != INVALID_SOCKET)
+        closesocket(passive_);
+    passive_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (passive_ == INVALID_SOCKET)
+        return false;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = inet_addr("127.0.0.1");
+    int length = sizeof address;
+    if (bind(passive_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(passive_, 1) != 0 ||
+        getsockname(passive_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return false;
+    unsigned port = ntohs(address.sin_port);
+    std::string text = reply;
+    for (size_t at; (at = text.find("%p")) != std::string::npos;)
+        text.replace(at, 2, std::to_string(port >> 8) + "," + std::to_string(port & 0xFF));
+    return Send(client_, text);
+}
+
+bool ScriptServer::AcceptData()
+{
+    CloseData(false);
+    if (passive_ == INVALID_SOCKET || !WaitReadable(passive_, kStepLimitMs))
+        return false;
+    data_ = accept(passive_, nullptr, nullptr);
+    closesocket(passive_);
+    passive_ = INVALID_SOCKET;
+    return data_ != INVALID_SOCKET;
+}
+
+bool ScriptServer::SendZeros(unsigned long long count)
+{
+    static const std::string block(65536, '\0');
+    while (count > 0 && !stop_) {
+        int n = count < block.size() ? static_cast<int>(count) : static_cast<int>(block.size());
+        int sent = send(data_, block.data(), n, 0);
+        if (sent <= 0)
+            return false;
+        count -= static_cast<unsigned long long>(sent);
+    }
+    return true;
+}
+
+bool ScriptServer::CountData()
+{
+    std::vector<char> buffer(65536);
+    for (;;) {
+        if (!WaitReadable(data_, kStepLimitMs))
+            return false;
+        int n = recv(data_, buffer.data(), static_cast<int>(buffer.size()), 0);
+        if (n <= 0)
+            return true;
+        unsigned long long nonZero = 0;
+        for (int i = 0; i < n; ++i)
+            nonZero += buffer[i] != 0;
+        counted_ += static_cast<unsigned long long>(n);
+        countedNonZero_ += nonZero;
+    }
+}
+
+unsigned long long ScriptServer::DataCounted(unsigned long long* nonZero) const
+{
+    if (nonZero)
+        *nonZero = countedNonZero_;
+    return counted_;
 }
 
 void ScriptServer::CloseData(bool reset)
@@ -284,6 +359,18 @@ void ScriptServer::Run()
                 break;
             case ScriptStep::DATA_CLOSE:
                 CloseData(step.ms != 0);
+                break;
+            case ScriptStep::PASSIVE_SEND:
+                ok = ListenPassive(step.bytes);
+                break;
+            case ScriptStep::DATA_ACCEPT:
+                ok = AcceptData();
+                break;
+            case ScriptStep::DATA_ZEROS:
+                ok = SendZeros(step.count);
+                break;
+            case ScriptStep::DATA_COUNT:
+                ok = CountData();
                 break;
             }
             if (!ok)

@@ -12,9 +12,11 @@
 #include <vector>
 
 struct ScriptStep {
-    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT, DATA_CONNECT, DATA_SEND, DATA_HEAR, DATA_CLOSE } kind;
+    enum Kind { SEND, HEAR, PAUSE, DROP, SILENT, NEXT_CLIENT, DATA_CONNECT, DATA_SEND, DATA_HEAR, DATA_CLOSE, PASSIVE_SEND,
+                DATA_ACCEPT, DATA_ZEROS, DATA_COUNT } kind;
     std::string bytes;
     int ms;
+    unsigned long long count = 0;
 };
 
 // Sends the bytes exactly as given (add "\r\n" yourself).
@@ -41,6 +43,18 @@ ScriptStep DataHear(int limit = 0);
 // Closes the data connection: with a FIN, or with a reset when `reset`.
 ScriptStep DataClose(bool reset = false);
 
+// The data connection of passive mode. Listens on a loopback port and sends
+// the reply with every "%p" replaced by that port as "p1,p2", e.g.
+// PassiveSay("227 Entering Passive Mode (127,0,0,1,%p)\r\n").
+ScriptStep PassiveSay(const std::string& reply);
+// Accepts the client's connection to that port.
+ScriptStep DataAccept();
+// Streams `count` zero bytes on the data connection in 64 KiB sends.
+ScriptStep DataZeros(unsigned long long count);
+// Reads the data connection until the client closes it, counting the bytes
+// and the bytes that were not zero without keeping them; see DataCounted().
+ScriptStep DataCount();
+
 class ScriptServer {
 public:
     // Listens on a loopback port of the test range, accepts one client and
@@ -56,6 +70,8 @@ public:
     std::vector<std::string> Heard();
     // Bytes read from data connections so far.
     std::string DataHeard();
+    // Bytes counted by DataCount(), and how many of them were not zero.
+    unsigned long long DataCounted(unsigned long long* nonZero = nullptr) const;
     // Waits until the script has been played (or `ms` passed).
     bool WaitDone(DWORD ms);
     // Ends the script, closes every socket and joins the thread.
@@ -71,6 +87,10 @@ private:
     bool ConnectData();
     bool SendData(const std::string& bytes);
     bool HearData(int limit);
+    bool ListenPassive(const std::string& reply);
+    bool AcceptData();
+    bool SendZeros(unsigned long long count);
+    bool CountData();
     void CloseData(bool reset);
 
     std::vector<ScriptStep> steps_;
@@ -83,6 +103,8 @@ private:
     std::vector<std::string> heard_;
     std::string pending_;      // bytes received beyond the last line
     SOCKET data_ = INVALID_SOCKET;
+    SOCKET passive_ = INVALID_SOCKET;  // listener of the last PassiveSay
+    std::atomic<unsigned long long> counted_{0}, countedNonZero_{0};
     sockaddr_in dataAddress_ = {};  // from the last PORT heard
     std::string dataHeard_;
     std::thread thread_;

@@ -80,6 +80,7 @@ void ResetSession()
     HostProfile.ftpPort = 21;
     HostProfile.retries = 0;
     HostProfile.useGateway = 0;
+    HostProfile.passive = 0;
     HostType = HOST_AUTO;
     ProgramOptions.verbose = 0;
 }
