@@ -10,7 +10,7 @@
 #include <windows.h>
 
 #include "ftp/session.h"
-#include "shell/app.h"
+#include "log/process.h"
 #include "shell/busy.h"
 
 namespace {

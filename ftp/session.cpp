@@ -29,3 +29,6 @@ void CommandCountLeave()
             return;
     }
 }
+
+char ListingTempFile[261];
+char ViewTempFile[261];

@@ -43,3 +43,9 @@ void CommandCountEnter();
 // to 1 in one step. False, and nothing changed, when it was not 0.
 bool CommandCountTake();
 void CommandCountLeave();
+
+// The temporary files: every remote listing is received into ListingTempFile
+// (LongDir shows it), a remote file to be viewed into ViewTempFile. Start-up
+// names them.
+extern char ListingTempFile[261];
+extern char ViewTempFile[261];

@@ -8,7 +8,7 @@
 #include "ftp/blocking.h"
 #include "ftp/session.h"
 #include "log/log.h"
-#include "shell/app.h"
+#include "log/process.h"
 
 namespace {
 

@@ -22,7 +22,6 @@
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
-#include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/bytecount.h"
 #include "shell/watchdog.h"

@@ -23,18 +23,12 @@
 #include "shell/operations.h"
 #include <string>
 
-HINSTANCE g_hInstance;
 HWND g_hwndMain;
 int g_baseX = 4, g_baseY = 8;
 char g_className[32] = "TARN";
-BYTE g_debugMode;
 BYTE g_languageByte;
-WSADATA g_wsaData;
-char ListingTempFile[261];
-char ViewTempFile[261];
 HBRUSH g_brushLightGrey, g_brushDarkGrey, g_brushWhite;
 HCURSOR g_cursorArrow, g_cursorAppStarting;
-DWORD g_guiThreadId;
 
 static HBRUSH g_classBrush;
 
