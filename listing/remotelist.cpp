@@ -9,7 +9,7 @@
 #include "ftp/session.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
-#include "listing/namebatch.h"
+#include "shell/namebatch.h"
 #include "listing/paths.h"
 #include "listing/rules.h"
 #include "listing/textconv.h"

@@ -9,7 +9,7 @@
 
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
-#include "listing/namebatch.h"
+#include "shell/namebatch.h"
 #include "listing/remotelist.h"
 #include "listing/textconv.h"
 #include "log/log.h"
