@@ -6,7 +6,7 @@
 // The listing file is LIST output as a server sent it (remote_listing.sh
 // fetches one of 100,000 entries from a real server on loopback); without
 // one, 100,000 ls -l lines are made up. The lists are filled by
-// ParseListingFile on a worker thread while the GUI thread runs its message
+// ReadListingIntoLists on a worker thread while the GUI thread runs its message
 // loop, as during a remote operation. For comparison, the given number of
 // names (default 500) is then added one at a time the old way, one
 // synchronous call and repaint per name, and the cost per name is printed.
@@ -20,9 +20,9 @@
 #include "ftp/logon.h"
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
-#include "listing/remotelist.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/lists.h"
 #include "shell/mainwin.h"
 #include "shell/startup.h"
 
@@ -53,7 +53,7 @@ static void OnWorker(LPTHREAD_START_ROUTINE work, void* argument)
 
 static DWORD WINAPI ParseOnWorker(void* path)
 {
-    ParseListingFile(static_cast<const char*>(path));
+    ReadListingIntoLists(static_cast<const char*>(path));
     return 0;
 }
 

@@ -7,8 +7,7 @@
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"
-#include "resources/resource.h"
-#include "shell/mainwin.h"
+#include "resources/catalogue.h"
 
 static std::wstring ReplyText()
 {
@@ -45,12 +44,12 @@ static void FinishReply(SOCKET control, int firstCode, std::wstring text)
 
 // The lines of a HELP reply up to its completing line, each telling which
 // of the optional commands the server offers.
-static void ScanHelp(SOCKET control, int code, std::wstring text)
+static void ScanHelp(SOCKET control, int code, std::wstring text, CommandSupport* support)
 {
     for (;;) {
         if (code >= 200 && code <= 299 && !Continues(text))
             return;
-        ScanHelpLine(text, &HostCommands);
+        ScanHelpLine(text, support);
         code = ReadReplyLine(control);
         text = ReplyText();
         if (code == 421 || ConnectionLost(code))
@@ -58,12 +57,12 @@ static void ScanHelp(SOCKET control, int code, std::wstring text)
     }
 }
 
-void DetectHostType(SOCKET control)
+CommandSupport DetectHostType(SOCKET control)
 {
-    HostCommands = CommandSupport{};
+    CommandSupport support{};
     bool askSyst = false;
     if (HostType == HOST_SOLARIS) {
-        HostCommands = CommandSupport{true, true, true, true};
+        support = CommandSupport{true, true, true, true};
     } else if (SendLine(control, "HELP") > 0) {
         int code = ReadReplyLine(control);
         std::wstring text = ReplyText();
@@ -87,25 +86,22 @@ void DetectHostType(SOCKET control)
                 if (type == 1 || type == 3 || type == 4)
                     FinishReply(control, code, text);
                 else
-                    ScanHelp(control, code, text);
+                    ScanHelp(control, code, text, &support);
             }
         }
     }
     if (askSyst && SendLine(control, "SYST") > 0) {
-        LogMessage(126, "SYST");
+        LogMessage(MSG_TEXT, "SYST");
         int code = ReadReplyLine(control);
-        LogMessage(126, FtpSession.replyLine);
+        LogMessage(MSG_TEXT, FtpSession.replyLine);
         std::wstring text = ReplyText();
         HostType = HostTypeFromSyst(text);
         if (code != 421 && !ConnectionLost(code))
             FinishReply(control, code, text);
     }
     if (HostType == HOST_MVS)
-        HostCommands.canRemoveDir = true;
-    EnableControl(IDC_REMOTE_CREATE, HostCommands.canMakeDir);
-    EnableControl(IDC_REMOTE_REMOVE, HostCommands.canRemoveDir);
-    EnableControl(IDC_REMOTE_RENAME, HostCommands.canRename);
-    EnableControl(IDC_REMOTE_DELETE, HostCommands.canDelete);
+        support.canRemoveDir = true;
     FtpSession.hostTypeDetected = 1;
-    LogMessage(78, static_cast<unsigned>(HostType - HOST_AUTO), HostTypeName(HostType));
+    LogMessage(MSG_HOST_TYPE, static_cast<unsigned>(HostType - HOST_AUTO), HostTypeName(HostType));
+    return support;
 }

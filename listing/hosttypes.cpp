@@ -35,8 +35,6 @@ const char* HostTypeName(DWORD type)
     return kHostTypeNames[type - HOST_AUTO];
 }
 
-CommandSupport HostCommands;
-
 static bool Contains(const std::wstring& text, const wchar_t* part)
 {
     return text.find(part) != std::wstring::npos;

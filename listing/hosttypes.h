@@ -13,7 +13,6 @@ const char* HostTypeName(DWORD type);
 struct CommandSupport {
     bool canMakeDir, canRemoveDir, canRename, canDelete;
 };
-extern CommandSupport HostCommands;
 
 // Detection rules on one reply line (the whole line, code included, trimmed).
 #include <string>
@@ -27,6 +26,6 @@ void ScanHelpLine(const std::wstring& text, CommandSupport* support);
 
 #include <winsock.h>
 // Works out the host type of a freshly logged-on server (when Auto Detect)
-// and the commands it offers, from its HELP and SYST replies; sets the remote
-// Create, Remove, Rename and Delete buttons by them.
-void DetectHostType(SOCKET control);
+// and the commands it offers, from its HELP and SYST replies; returns the
+// commands.
+CommandSupport DetectHostType(SOCKET control);

@@ -1,9 +1,7 @@
-// The local half of the main window: current directory, directories, drives, files.
+// The local directory read for the local lists.
 #pragma once
-#include <windows.h>
+#include <vector>
 
-// Refreshes the local lists from the current working directory and the local
-// mask. Runs on the GUI thread; called on a worker, it is carried out there
-// in one synchronous call, so two listings never mix their entries.
-// Always returns 0.
-int FillLocalLists(HWND window);
+// Appends the names of the entries matching pattern that are (or are not)
+// directories, "." left out, each ending with a NUL; returns how many.
+int ReadLocalNames(const char* pattern, bool directories, std::vector<char>* names);

@@ -112,10 +112,8 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     case WM_SETCURSOR:
-        if (FtpSession.commandCount != 0) {
-            SetCursor(g_cursorAppStarting);
+        if (ShowBusyCursor())
             return 1;
-        }
         break;
     case WM_COMMAND: {
         int id = LOWORD(wParam);

@@ -9,7 +9,7 @@
 
 #include "config/dialogs.h"
 #include "config/options.h"
-#include "listing/locallist.h"
+#include "shell/lists.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"

@@ -3,6 +3,7 @@
 #include <winsock.h>
 #include <string.h>
 
+#include "ftp/session.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -248,16 +249,6 @@ LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument)
                         reinterpret_cast<LPARAM>(argument));
 }
 
-int GetLocalMask(char out[120])
-{
-    *reinterpret_cast<WORD*>(out) = 119;
-    LRESULT n = SendMessageA(MainControl(IDC_LOCAL_MASK), EM_GETLINE, 0, reinterpret_cast<LPARAM>(out));
-    if (n < 0 || n > 119)
-        n = 0;
-    out[n] = 0;
-    return static_cast<int>(n);
-}
-
 static void SetFileListsShown(bool shown)
 {
     for (int id : kListIds)
@@ -365,4 +356,12 @@ LRESULT OnListTextRequest(LPARAM lParam)
 {
     ListItemTextHere(*reinterpret_cast<ListTextRequest*>(lParam));
     return 0;
+}
+
+bool ShowBusyCursor()
+{
+    if (FtpSession.commandCount == 0)
+        return false;
+    SetCursor(g_cursorAppStarting);
+    return true;
 }

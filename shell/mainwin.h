@@ -29,8 +29,6 @@ void EndListFill(ListFillRec* fill);
 // returns its result: one synchronous call for a worker, however much it does.
 LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument);
 #define WM_TARN_CALL (WM_APP + 20)
-// Text of the local mask edit, at most 119 characters; returns its length.
-int GetLocalMask(char out[120]);
 void HideFileLists();
 // Turns redraw on again for the four lists, as a fill that was stopped
 // half-way (its worker terminated) could not.
@@ -57,5 +55,9 @@ bool ListItemText(int listId, int index, char* out, int size, bool shortened = f
 // The main window's handler of the request ListItemText sends from a worker.
 #define WM_TARN_LIST_TEXT (WM_APP + 3)
 LRESULT OnListTextRequest(LPARAM lParam);
+// While a command is under way the app-starting cursor shows over the main
+// window and the debug window: sets it and gives true then (their window
+// procedures answer WM_SETCURSOR with 1), false otherwise.
+bool ShowBusyCursor();
 // Enables or disables a control of the main window.
 void EnableControl(int id, bool enabled);

@@ -15,8 +15,7 @@
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
-#include "listing/locallist.h"
-#include "listing/remotelist.h"
+#include "shell/lists.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -452,9 +451,8 @@ void KillWorker()
     DWORD id = WorkerThreadId();
     if (StopWorker()) {
         BlockingThreadGone(id);
-        // A listing it was filling ends here: its batches went with it; and
+        // A listing it was filling ends here (its batches went with it), and
         // so does the byte count of its transfer.
-        ForgetListingFill();
         RedrawAllLists();
         ByteCountAbandon();
     }

@@ -14,7 +14,7 @@
 #include <shellapi.h>
 #include "shell/startup.h"
 #include "shell/watchdog.h"
-#include "listing/locallist.h"
+#include "shell/lists.h"
 
 static void ShowTransferType(HWND hwnd, int id)
 {
@@ -163,10 +163,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         OnMainClose(hwnd);
         return 0;
     case WM_SETCURSOR:
-        if (FtpSession.commandCount != 0) {
-            SetCursor(g_cursorAppStarting);
+        if (ShowBusyCursor())
             return 1;
-        }
         break;
     case WM_COMMAND:
         OnCommand(hwnd, wParam, lParam);

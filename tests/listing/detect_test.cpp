@@ -1,5 +1,5 @@
 // Host-type detection as the first listing after a logon runs it (PWD, then
-// DetectHostType): the commands on the wire, the host type, the remote
+// DetectRemoteCommands): the commands on the wire, the host type, the remote
 // Create/Remove/Rename/Delete buttons and the status log.
 #include <gtest/gtest.h>
 
@@ -17,6 +17,7 @@
 #include "listing/hosttypes.h"
 #include "log/log.h"
 #include "resources/resource.h"
+#include "shell/lists.h"
 #include "shell/mainwin.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/mainwindow.h"
@@ -97,7 +98,7 @@ protected:
         CaptureLog();
         RunOnWorker([s] {
             FtpPwd(s);
-            DetectHostType(s);
+            DetectRemoteCommands(s);
         });
     }
     // Runs a case and checks everything the user and the server see; then
@@ -270,7 +271,7 @@ TEST_F(Detect, HelpThatCannotBeSentLeavesEverythingDisabled)
         CaptureLog();
         // Another command is in progress on the connection.
         FtpSession.commandCount = control == s ? 1 : 0;
-        RunOnWorker([control] { DetectHostType(control); });
+        RunOnWorker([control] { DetectRemoteCommands(control); });
         FtpSession.commandCount = 0;
         EXPECT_EQ(ButtonStates(), kNone);
         EXPECT_EQ(HostType, HOST_AUTO);

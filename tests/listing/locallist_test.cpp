@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "listing/locallist.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/lists.h"
 #include "shell/mainwin.h"
 #include "tests/support/window.h"
 

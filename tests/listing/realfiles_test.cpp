@@ -1,5 +1,6 @@
-// The line rules on the real LIST lines of /work/shared/listings. Each line is
-// run as a listing of its own, under the host type of its family.
+// The line rules on the real LIST lines of /work/shared/listings, read through
+// ParseListingFile. Each line is run as a listing of its own, under the host
+// type of its family, and each file as one listing.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string>
@@ -254,6 +255,39 @@ TEST(RealListings, ShiftJisNamesOfAnNtListing)
         }
     }
     EXPECT_EQ(found, 15);
+}
+
+// A whole listing file read at once gives the names of its lines one after
+// the other, as each line read on its own does: nothing of one line (a link
+// mark, a piece of a long line) carries over into the next.
+TEST(RealListings, WholeListingGivesTheNamesOfItsLinesInOrder)
+{
+    const struct {
+        const char* file;
+        unsigned long hostType;
+    } families[] = {
+        {"unix.txt", HOST_UNIX}, {"dos.txt", HOST_CHAMELEON}, {"vms.txt", HOST_MULTINET},
+        {"mvs.txt", HOST_MVS},   {"vm.txt", HOST_IBMVM},      {"os2.txt", HOST_OS2},
+        {"ka9q.txt", HOST_KA9Q}, {"winqvt.txt", HOST_WINQVT}, {"netware_other.txt", HOST_UNIX},
+    };
+    for (const auto& family : families) {
+        std::vector<std::string> lines;
+        for (const std::string& line : SharedListingLines(family.file))
+            if (IsListingLine(line))
+                lines.push_back(line);
+        ASSERT_FALSE(lines.empty()) << family.file;
+        RuleRun each;
+        for (const std::string& line : lines) {
+            RuleRun one = RunLine(family.hostType, line);
+            each.dirs.insert(each.dirs.end(), one.dirs.begin(), one.dirs.end());
+            each.files.insert(each.files.end(), one.files.begin(), one.files.end());
+        }
+        RuleRun whole = RunLines(family.hostType, lines);
+        EXPECT_FALSE(whole.dirs.empty() && whole.files.empty()) << family.file;
+        EXPECT_EQ(whole.dirs, each.dirs) << family.file;
+        EXPECT_EQ(whole.files, each.files) << family.file;
+        EXPECT_EQ(whole.hostType, family.hostType) << family.file;
+    }
 }
 
 // Whatever a server sends under whatever host type: no crash, and no name

@@ -9,12 +9,12 @@
 
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
-#include "listing/namebatch.h"
-#include "listing/remotelist.h"
+#include "shell/namebatch.h"
 #include "listing/textconv.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/lists.h"
 #include "shell/mainwin.h"
 #include "tests/support/window.h"
 
@@ -98,7 +98,7 @@ TEST(RemoteLists, ListingFileReadIntoTheLists)
         HostType = c.hostType;
         std::string path = WriteListing(c.bytes);
         int result = -2;
-        RunOnWorker([&] { result = ParseListingFile(path.c_str()); });
+        RunOnWorker([&] { result = ReadListingIntoLists(path.c_str()); });
         DeleteFileA(path.c_str());
         EXPECT_EQ(result, 0);
         EXPECT_EQ(Sorted(ListItems(IDC_REMOTE_DIRS)), Sorted(c.dirs)) << c.bytes.substr(0, 60);
@@ -120,7 +120,7 @@ TEST(RemoteLists, WindowsNtListingSwitchesToUnixOnce)
         "lrwxrwxrwx 1 o g 7 Jan 15 12:00 sys -> usr/sys\r\n"
         "drwxr-xr-x 2 o g 512 Jan 15 12:00 docs\r\n"
         "01-15-96  12:00PM                 1234 after.txt\r\n");
-    RunOnWorker([&] { ParseListingFile(path.c_str()); });
+    RunOnWorker([&] { ReadListingIntoLists(path.c_str()); });
     DeleteFileA(path.c_str());
     EXPECT_EQ(Sorted(ListItems(IDC_REMOTE_DIRS)), Sorted({"Program Files", "sys", "docs"}));
     EXPECT_EQ(Sorted(ListItems(IDC_REMOTE_FILES)), Sorted({"read me.txt", "sys"}));
@@ -137,7 +137,7 @@ TEST(RemoteLists, ShiftJisNameThroughTheListingFile)
     TextCodePage = 932;
     std::string path = WriteListing("drwxr-xr-x   2 o g 512 Jan 15 12:00 \x95\x5C\x8E\xA6/\n"
                                     "-rw-r--r--   1 o g 5 Jan 15 12:00 \x83\x5C\n");
-    ParseListingFile(path.c_str());
+    ReadListingIntoLists(path.c_str());
     DeleteFileA(path.c_str());
     EXPECT_EQ(ListItems(IDC_REMOTE_DIRS), std::vector<std::string>{"\x95\x5C\x8E\xA6"});
     EXPECT_EQ(ListItems(IDC_REMOTE_FILES), std::vector<std::string>{"\x83\x5C"});
@@ -148,7 +148,7 @@ TEST(RemoteLists, MissingListingFileIsLogged)
     TestMainWindow();
     ClearRemoteLists();
     int before = TimesLogged(25);
-    EXPECT_EQ(ParseListingFile("C:\\no\\such\\listing.tmp"), -1);
+    EXPECT_EQ(ReadListingIntoLists("C:\\no\\such\\listing.tmp"), -1);
     EXPECT_EQ(TimesLogged(25), before + 1);
     EXPECT_TRUE(ListItems(IDC_REMOTE_FILES).empty());
 }

@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/layout.h"
+#include "shell/lists.h"
 #include "shell/mainwin.h"
 #include "tests/support/testwindow.h"
 
@@ -127,10 +128,10 @@ TEST(MainWindow, LocalMaskIsReadBack)
 {
     SetDlgItemTextA(g_hwndMain, IDC_LOCAL_MASK, "*.txt");
     char mask[120];
-    EXPECT_EQ(GetLocalMask(mask), 5);
+    EXPECT_EQ(GetMaskText(IDC_LOCAL_MASK, mask), 5);
     EXPECT_STREQ(mask, "*.txt");
     SetDlgItemTextA(g_hwndMain, IDC_LOCAL_MASK, "");
-    EXPECT_EQ(GetLocalMask(mask), 0);
+    EXPECT_EQ(GetMaskText(IDC_LOCAL_MASK, mask), 0);
     EXPECT_STREQ(mask, "");
 }
 

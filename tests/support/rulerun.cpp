@@ -1,7 +1,10 @@
 #include "tests/support/rulerun.h"
 
+#include <gtest/gtest.h>
+#include <windows.h>
 #include <stdio.h>
 
+#include "listing/remotelist.h"
 #include "listing/rules.h"
 #include "listing/textconv.h"
 #include "tests/support/paths.h"
@@ -33,13 +36,26 @@ RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, 
 {
     RuleRun run;
     run.hostType = hostType;
+    // The lines go through a listing file as a server sends them, each with
+    // its line feed.
+    char dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    wsprintfA(path, "%srulerun-%lu.tmp", dir, GetCurrentProcessId());
+    FILE* file = fopen(path, "wb");
+    if (!file) {
+        ADD_FAILURE() << "cannot write " << path;
+        return run;
+    }
+    for (const std::string& line : lines) {
+        fwrite(line.data(), 1, line.size(), file);
+        fputc('\n', file);
+    }
+    fclose(file);
     Collect collect = {&run, codePage};
     RuleSink sink = {&collect, CollectDir, CollectFile, CollectLog};
     RuleState state = {&run.hostType, false, codePage};
-    for (const std::string& bytes : lines) {
-        std::wstring line = MultiToWide(bytes.data(), bytes.size(), codePage);
-        RuleForHostType(run.hostType)(line, state, sink);
-    }
+    EXPECT_EQ(ParseListingFile(path, state, sink), 0);
+    DeleteFileA(path);
     return run;
 }
 

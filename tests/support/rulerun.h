@@ -1,5 +1,5 @@
-// Runs the line rules on lines given as bytes, as a listing would, and keeps
-// what they add.
+// Runs lines given as bytes through ParseListingFile, as a listing file would
+// be read, and keeps what the rules report to its sink.
 #pragma once
 #include <string>
 #include <vector>
@@ -11,7 +11,9 @@ struct RuleRun {
     unsigned long hostType;          // the host type after the last line
 };
 
-// One listing: the link mark starts clear, the rule is looked up per line.
+// One listing of the lines, each ending with a line feed (so a carriage
+// return at a line's end goes, as in a real listing): the link mark starts
+// clear, the rule is looked up per line.
 RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage = 1252);
 // The physical lines of a file of /work/shared/listings (line N is [N - 1]).
 std::vector<std::string> SharedListingLines(const char* name);

@@ -1,4 +1,4 @@
-#include "listing/namebatch.h"
+#include "shell/namebatch.h"
 
 #include <string.h>
 

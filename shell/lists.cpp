@@ -1,0 +1,175 @@
+#include "shell/lists.h"
+
+#include <string>
+#include <vector>
+
+#include "ftp/command.h"
+#include "ftp/session.h"
+#include "ftp/transfer.h"
+#include "listing/locallist.h"
+#include "listing/paths.h"
+#include "listing/remotelist.h"
+#include "listing/rules.h"
+#include "listing/textconv.h"
+#include "log/log.h"
+#include "resources/catalogue.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/mainwin.h"
+#include "shell/namebatch.h"
+
+char RemoteCurrentDir[181];
+
+static int g_localDirWidest, g_localFileWidest;
+static int g_remoteDirWidest, g_remoteFileWidest;
+
+int GetMaskText(int editId, char out[120])
+{
+    *reinterpret_cast<WORD*>(out) = 119;
+    LRESULT n = SendMessageA(MainControl(editId), EM_GETLINE, 0, reinterpret_cast<LPARAM>(out));
+    if (n < 0 || n > 119)
+        n = 0;
+    out[n] = 0;
+    return static_cast<int>(n);
+}
+
+static void ResetList(int id, int startExtent)
+{
+    HWND list = MainControl(id);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, startExtent, 0);
+}
+
+// The local lists
+
+static void FillLocalList(int id, int startExtent, const char* pattern, bool directories, int* widest)
+{
+    HWND list = MainControl(id);
+    ResetList(id, startExtent);
+    std::vector<char> names;
+    int count = ReadLocalNames(pattern, directories, &names);
+    ListFillRec fill = {list, widest, false};
+    AddListNames(&fill, names.data(), count, static_cast<int>(names.size()));
+    if (directories)
+        SendMessageA(list, LB_DIR, DDL_DRIVES | DDL_EXCLUSIVE, reinterpret_cast<LPARAM>("*"));
+    EndListFill(&fill);
+}
+
+static LRESULT FillLocalOnGuiThread(void*)
+{
+    char mask[120];
+    GetMaskText(IDC_LOCAL_MASK, mask);
+    g_localDirWidest = g_localFileWidest = 0;
+    char directory[512];
+    DWORD length = GetCurrentDirectoryA(sizeof directory, directory);
+    if (length == 0 || length >= sizeof directory)
+        directory[0] = 0;
+    SetDlgItemTextA(g_hwndMain, IDC_LOCAL_DIR_TEXT, ShortenLocalPath(directory, 25, TextCodePage).c_str());
+    FillLocalList(IDC_LOCAL_DIRS, 45, "*.*", true, &g_localDirWidest);
+    FillLocalList(IDC_LOCAL_FILES, 0, mask[0] ? mask : "*.*", false, &g_localFileWidest);
+    // The dispatch lists again when the mask edit loses the focus with its
+    // modified mark set; the mask just used is not new.
+    SendDlgItemMessageA(g_hwndMain, IDC_LOCAL_MASK, EM_SETMODIFY, FALSE, 0);
+    return 0;
+}
+
+int FillLocalLists(HWND)
+{
+    CallOnGuiThread(FillLocalOnGuiThread, nullptr);
+    return 0;
+}
+
+// The remote lists
+
+static void AddRemoteName(int id, int* widest, const char* name)
+{
+    HWND list = MainControl(id);
+    SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    SetListExtent(list, name, widest);
+}
+
+void AddRemoteDir(const char* name) { AddRemoteName(IDC_REMOTE_DIRS, &g_remoteDirWidest, name); }
+void AddRemoteFile(const char* name) { AddRemoteName(IDC_REMOTE_FILES, &g_remoteFileWidest, name); }
+
+// The batches of one listing, on the stack of the thread that reads it: a
+// worker stopped half-way takes them with it.
+struct RemoteFillRec {
+    NameBatchRec dirs, files;
+};
+
+static void SinkDir(void* context, const std::wstring& name)
+{
+    BatchAdd(&static_cast<RemoteFillRec*>(context)->dirs, WideToMulti(name, 511, TextCodePage).c_str());
+}
+
+static void SinkFile(void* context, const std::wstring& name)
+{
+    BatchAdd(&static_cast<RemoteFillRec*>(context)->files, WideToMulti(name, 511, TextCodePage).c_str());
+}
+
+static void SinkLog(void*, unsigned id) { LogLine(id); }
+
+int ReadListingIntoLists(const char* path)
+{
+    RemoteFillRec fill;
+    BatchStart(&fill.dirs, MainControl(IDC_REMOTE_DIRS), &g_remoteDirWidest);
+    BatchStart(&fill.files, MainControl(IDC_REMOTE_FILES), &g_remoteFileWidest);
+    RuleState state = {&HostType, false, TextCodePage};
+    const RuleSink sink = {&fill, SinkDir, SinkFile, SinkLog};
+    int result = ParseListingFile(path, state, sink);
+    if (result == 0) {
+        BatchEnd(&fill.dirs);
+        BatchEnd(&fill.files);
+    }
+    return result;
+}
+
+static void ShowRemoteDir()
+{
+    char directory[181] = "";
+    LoadCatalogue(MSG_UNDECIPHERABLE, directory, sizeof directory);
+    std::string named;
+    if (FtpPwd(FtpSession.controlSocket) == 2 && PwdDirectory(FtpSession.replyLine, TextCodePage, &named))
+        lstrcpynA(directory, named.c_str(), sizeof directory);
+    lstrcpyA(RemoteCurrentDir, directory);
+    std::string label = RemoteDirLabel(RemoteCurrentDir, HostType, TextCodePage);
+    SetDlgItemTextA(g_hwndMain, IDC_REMOTE_DIR_TEXT, label.c_str());
+}
+
+void DetectRemoteCommands(SOCKET control)
+{
+    CommandSupport support = DetectHostType(control);
+    EnableControl(IDC_REMOTE_CREATE, support.canMakeDir);
+    EnableControl(IDC_REMOTE_REMOVE, support.canRemoveDir);
+    EnableControl(IDC_REMOTE_RENAME, support.canRename);
+    EnableControl(IDC_REMOTE_DELETE, support.canDelete);
+}
+
+int DoDirList(HWND)
+{
+    char mask[120];
+    GetMaskText(IDC_REMOTE_MASK, mask);
+    ResetList(IDC_REMOTE_DIRS, 0);
+    ResetList(IDC_REMOTE_FILES, 0);
+    g_remoteDirWidest = g_remoteFileWidest = 0;
+    if (!FtpSession.loggedOn) {
+        RemoteCurrentDir[0] = 0;
+        SetDlgItemTextA(g_hwndMain, IDC_REMOTE_DIR_TEXT, "");
+    } else {
+        ShowRemoteDir();
+        if (!FtpSession.hostTypeDetected)
+            DetectRemoteCommands(FtpSession.controlSocket);
+        char command[128];
+        ListCommand(mask, command);
+        int result = RetrieveListing(FtpSession.controlSocket, command);
+        SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
+        if (result != 2)
+            LogMessage(MSG_DIRLIST_RESULT, result);
+        else
+            ReadListingIntoLists(ListingTempFile);
+    }
+    // The dispatch lists again when the mask edit loses the focus with its
+    // modified mark set; the mask just used is not new.
+    SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_MASK, EM_SETMODIFY, FALSE, 0);
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The four lists of the main window and the labels above them: the local
+// directory read into them, the remote listing read into them in batches, and
+// the commands the server offers shown on the remote buttons.
+#pragma once
+#include <winsock.h>
+#include <windows.h>
+
+#include "listing/hosttypes.h"
+
+// The remote current directory as the last PWD of a listing named it (at most
+// 180 bytes; "undecipherable" when the reply named none; empty when not
+// logged on).
+extern char RemoteCurrentDir[181];
+
+// Text of a mask edit of the main window (IDC_LOCAL_MASK or IDC_REMOTE_MASK),
+// at most 119 characters; returns its length.
+int GetMaskText(int editId, char out[120]);
+
+// Refreshes the local lists from the current working directory and the local
+// mask. Runs on the GUI thread; called on a worker, it is carried out there
+// in one synchronous call, so two listings never mix their entries.
+// Always returns 0.
+int FillLocalLists(HWND window);
+
+// Refreshes the remote side: current directory, detection once per logon,
+// LIST into ListingTempFile, and the two lists filled by the line rule of the
+// current HostType. Always returns 0.
+int DoDirList(HWND window);
+// Reads a listing file with the rules of the current HostType into the remote
+// lists, in batches: the lists are complete when it returns. Returns what
+// ParseListingFile returns.
+int ReadListingIntoLists(const char* path);
+// Adds a name to the remote directory list or file list at once and widens
+// that list's horizontal extent for it (SetListExtent).
+void AddRemoteDir(const char* name);
+void AddRemoteFile(const char* name);
+
+// Works out the host type and the commands the server offers (DetectHostType)
+// and enables the remote Create, Remove, Rename and Delete buttons by them.
+void DetectRemoteCommands(SOCKET control);
