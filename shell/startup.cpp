@@ -14,13 +14,14 @@
 #include "ftp/socket.h"
 #include "listing/locallist.h"
 #include "listing/remotelist.h"
-#include "log/debugwin.h"
+#include "shell/debugwin.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
+#include "shell/statuslines.h"
 #include <string>
 
 HWND g_hwndMain;
@@ -110,6 +111,7 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
 void OnMainCreate(HWND main)
 {
     g_hwndMain = main;
+    InstallLogHooks();
     g_cursorArrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     g_cursorAppStarting = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));
     LoadOptions();
@@ -143,7 +145,7 @@ void OnMainClose(HWND main)
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
     FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
     FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
-    LogAttachStatusLines(nullptr, nullptr);
+    AttachStatusLines(nullptr, nullptr);
     DestroyWindow(main);
     g_hwndMain = nullptr;
     SaveOptions();
