@@ -10,6 +10,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/configlink.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
@@ -178,7 +179,7 @@ void DebugCommand(HWND hwnd, int id)
             char text[256];
             LoadCatalogue(MSG_ALREADY_CONNECTED, text, sizeof text);
             SetWindowTextA(g_hwndStatusUpper, text);
-        } else if (DialogBoxParamA(g_hInstance, "DLG_HOST", hwnd, WS_HostMsgProc, 0) == 1) {
+        } else if (RunHostDialog(hwnd) == 1) {
             ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
         }
         break;

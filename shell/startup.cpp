@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <shellapi.h>
 
+#include "config/dialogs.h"
 #include "config/options.h"
 #include "config/store.h"
 #include "ftp/session.h"
@@ -19,6 +20,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/configlink.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include "shell/statuslines.h"
@@ -118,6 +120,7 @@ void OnMainCreate(HWND main)
     g_brushLightGrey = CreateSolidBrush(RGB(192, 192, 192));
     g_brushDarkGrey = CreateSolidBrush(RGB(128, 128, 128));
     g_brushWhite = CreateSolidBrush(RGB(255, 255, 255));
+    ShareMainWindowWithDialogs(main);
     if (g_debugMode)
         CreateDebugWindow(main, g_hInstance);
     CreateMainControls(main, g_hInstance);
@@ -148,7 +151,10 @@ void OnMainClose(HWND main)
     AttachStatusLines(nullptr, nullptr);
     DestroyWindow(main);
     g_hwndMain = nullptr;
-    SaveOptions();
+    ShareMainWindowWithDialogs(nullptr);
+    StoreFailures failures;
+    SaveOptions(&failures);
+    ShowStoreFailures(failures);
     for (HBRUSH* b : {&g_brushLightGrey, &g_brushDarkGrey, &g_brushWhite}) {
         DeleteObject(*b);
         *b = nullptr;
