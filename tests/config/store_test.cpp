@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "config/dialogs.h"
 #include "config/options.h"
 #include "config/store.h"
 #include "tests/support/dialog_driver.h"
@@ -244,22 +245,30 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
     EXPECT_EQ(RegText("_config_", "AUTOSTART"), "0");
 }
 
-TEST_F(StoreTest, FailedWriteShowsABoxAndDeletingNothingShowsNone)
+TEST_F(StoreTest, FailedWriteIsReportedAndShownInABoxAndDeletingNothingFailsNot)
 {
-    std::string text, title;
-    std::thread watch([&] { text = AnswerMessageBox(3000, &title); });
+    // The store shows nothing itself: it hands the failure to its caller,
+    // which shows it.
+    StoreFailures failures;
     std::string folder(300, 'f');  // beyond what a key name may hold
-    ProfileWrite(folder.c_str(), "HOST", "h");
+    std::string text, title;
+    std::thread none([&] { text = AnswerMessageBox(1000); });
+    EXPECT_EQ(ProfileWrite(folder.c_str(), "HOST", "h", &failures), 0);
+    none.join();
+    EXPECT_EQ(text, "");
+    ASSERT_EQ(failures.size(), 1u);
+
+    std::thread watch([&] { text = AnswerMessageBox(3000, &title); });
+    ShowStoreFailures(failures);
     watch.join();
     EXPECT_EQ(title, "TARN");
     EXPECT_EQ(text.rfind("ERROR: Unable to create key in registry,\r\nSoftware\\Varnholt\\tarn\\fff", 0), 0u)
         << text;
 
-    std::thread quiet([&] { text = AnswerMessageBox(1000); });
-    ProfileWrite("nosuch", "HOST", nullptr);
-    ProfileWrite("nosuch", nullptr, nullptr);
-    quiet.join();
-    EXPECT_EQ(text, "");
+    failures.clear();
+    EXPECT_EQ(ProfileWrite("nosuch", "HOST", nullptr, &failures), 1);
+    EXPECT_EQ(ProfileWrite("nosuch", nullptr, nullptr, &failures), 1);
+    EXPECT_TRUE(failures.empty());
     EXPECT_FALSE(RegKeyExists("nosuch"));
 }
 
