@@ -77,7 +77,7 @@ void StatusShownLines(char* upper, bool* hasUpper, char* lower, bool* hasLower);
 struct LogHooksRec {
     void (*safePoint)();       // before every line: a worker being stopped writes nothing more
     void (*statusChanged)();   // the status lines' text changed; any thread, no lock held
-    void (*lineStored)();      // a line was added to DebugLog; any thread, no lock held
+    void (*lineStored)();      // after every line: DebugLog may hold a new one; any thread, no lock held
 };
 void SetLogHooks(const LogHooksRec& hooks);
 // The switch of trace lines (the Verbose option): nonzero keeps them. The
