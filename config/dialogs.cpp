@@ -7,9 +7,11 @@
 #include "config/options.h"
 #include "ftp/session.h"
 #include "log/log.h"
+#include "log/process.h"
+#include "resources/catalogue.h"
 #include "resources/resource.h"
-#include "shell/app.h"
 
+DialogContextRec DialogContext;
 char InputPrompt[INPUT_PROMPT_SIZE];
 char InputText[INPUT_TEXT_SIZE];
 
@@ -43,9 +45,40 @@ HBRUSH DialogControlColour(UINT message, HDC dc)
         SetBkColor(dc, RGB(192, 192, 192));
         // Before the main window exists (its brushes are made there) the
         // stock light grey is the same colour.
-        return g_brushLightGrey ? g_brushLightGrey : static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+        return DialogContext.lightGrey ? DialogContext.lightGrey : static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     default:
         return nullptr;
+    }
+}
+
+INT_PTR DialogCommonMessage(HWND dialog, UINT message, WPARAM wParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL)
+            break;
+        EndDialog(dialog, 0);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
+    }
+    return FALSE;
+}
+
+void ShowStoreFailures(const StoreFailures& failures)
+{
+    for (const StoreFailureRec& f : failures) {
+        char text[512];
+        if (f.insert.empty())
+            LoadCatalogue(f.id, text, sizeof text);
+        else if (FormatCatalogue(text, sizeof text, f.id, f.insert.c_str()) < 0)
+            lstrcpynA(text, f.insert.c_str(), sizeof text);
+        MessageBoxA(GetActiveWindow(), text, "TARN", MB_OK);
     }
 }
 
@@ -55,7 +88,7 @@ void CentreDialog(HWND dialog, int offset)
     GetWindowRect(dialog, &r);
     int w = r.right - r.left, h = r.bottom - r.top;
     int x = 0, y = 0;
-    HWND main = g_hwndMain;
+    HWND main = DialogContext.owner;
     if (!main || !IsWindow(main)) {
         x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
         y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2 + offset;
@@ -82,7 +115,7 @@ static int RunInputDialog(const char* resource, char* buffer, UINT titleId, UINT
         prompt[0] = 0;
     CopyTextCut(InputPrompt, prompt, INPUT_PROMPT_SIZE - 1);
     CopyTextCut(InputText, buffer ? buffer : "", INPUT_TEXT_SIZE - 1);
-    HWND owner = g_hwndMain && IsWindow(g_hwndMain) ? g_hwndMain : nullptr;
+    HWND owner = DialogContext.owner && IsWindow(DialogContext.owner) ? DialogContext.owner : nullptr;
     INT_PTR rc = DialogBoxParamA(g_hInstance, resource, owner, WS_InputMsgProc, titleId);
     if (rc != 1)
         return 0;
@@ -104,7 +137,7 @@ int InputPassword(char* buffer, UINT promptId, ...)
 {
     va_list args;
     va_start(args, promptId);
-    int rc = RunInputDialog("DLG_INPUT_PASSWORD", buffer, 146, promptId, args);
+    int rc = RunInputDialog("DLG_INPUT_PASSWORD", buffer, CAPTION_CONNECT_TO_HOST, promptId, args);
     va_end(args);
     return rc;
 }
@@ -126,10 +159,10 @@ INT_PTR CALLBACK WS_InputMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         SetWindowLongPtrA(dialog, DWLP_MSGRESULT, DLGC_WANTALLKEYS);
         return TRUE;
     case WM_KEYDOWN:
-        LogLine(19u);
+        LogLine(MSG_KEY_DOWN);
         return TRUE;
     case WM_CHAR:
-        LogLine(20u);
+        LogLine(MSG_WMCHAR_KEY_DOWN);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -137,20 +170,10 @@ INT_PTR CALLBACK WS_InputMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             GetDialogText(dialog, IDC_INPUT_TEXT, InputText, INPUT_TEXT_SIZE - 1);
             EndDialog(dialog, 1);
             return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
         }
         break;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
     }
-    return FALSE;
+    return DialogCommonMessage(dialog, message, wParam);
 }
 
 static constexpr struct {
@@ -198,8 +221,8 @@ INT_PTR CALLBACK WS_StatMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         OptionsInit(dialog);
         return TRUE;
     case WM_SETCURSOR:
-        if (FtpSession.commandCount != 0 && g_cursorAppStarting) {
-            SetCursor(g_cursorAppStarting);
+        if (FtpSession.commandCount != 0 && DialogContext.busyCursor) {
+            SetCursor(DialogContext.busyCursor);
             SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
             return TRUE;
         }
@@ -210,20 +233,10 @@ INT_PTR CALLBACK WS_StatMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             OptionsSet(dialog);
             EndDialog(dialog, 1);
             return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
         }
         break;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
     }
-    return FALSE;
+    return DialogCommonMessage(dialog, message, wParam);
 }
 
 static void AboutInit(HWND dialog)
@@ -252,22 +265,11 @@ INT_PTR CALLBACK WS_AboutMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         AboutInit(dialog);
         return TRUE;
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
+        if (LOWORD(wParam) == IDOK) {
             EndDialog(dialog, 1);
-            return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
             return TRUE;
         }
         break;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
     }
-    return FALSE;
+    return DialogCommonMessage(dialog, message, wParam);
 }

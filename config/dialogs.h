@@ -3,7 +3,20 @@
 #pragma once
 #include <windows.h>
 
+#include "config/store.h"
+
 enum { INPUT_PROMPT_SIZE = 79, INPUT_TEXT_SIZE = 70 };
+
+// What the dialogs take from the program's main window. The shell sets it
+// when the main window is made and clears it when the window goes; before,
+// the dialogs stand on their own (centred on the screen, stock colours).
+struct DialogContextRec {
+    HWND owner;            // the main window: owner and centre of the dialogs
+    HBRUSH lightGrey;      // the background of dialogs, buttons and texts
+    HBRUSH white;          // the host dialog's drop-down list
+    HCURSOR busyCursor;    // over the options dialog while a command is under way
+};
+extern DialogContextRec DialogContext;
 
 // Shared by both input dialogs: the formatted prompt (at most 78 characters)
 // and the input text (initial text on opening, the entered text after OK; at
@@ -37,3 +50,9 @@ int GetDialogText(HWND dialog, int id, char* out, int maxBytes);
 int CopyTextCut(char* out, const char* src, int maxBytes);
 // Light grey for buttons, statics and the dialog itself; 0 for other requests.
 HBRUSH DialogControlColour(UINT message, HDC dc);
+// What every dialog of the program does alike: Cancel and the close box end
+// it with 0, and its controls are light grey. Returns the procedure's result
+// (FALSE for a message it leaves to the system).
+INT_PTR DialogCommonMessage(HWND dialog, UINT message, WPARAM wParam);
+// Tells the user of each failure of the registry store, one message box each.
+void ShowStoreFailures(const StoreFailures& failures);

@@ -2,15 +2,17 @@
 
 #include <string.h>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "config/dialogs.h"
 #include "config/options.h"
 #include "config/store.h"
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
+#include "log/process.h"
+#include "resources/catalogue.h"
 #include "resources/resource.h"
-#include "shell/app.h"
-#include "shell/mainwin.h"
 
 enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65 };
 
@@ -39,7 +41,7 @@ static bool IsChecked(HWND dialog, int id)
 static const char* MailAddress()
 {
     if (!ProgramOptions.mailAddr[0])
-        AskText(ProgramOptions.mailAddr, 137, 23);
+        AskText(ProgramOptions.mailAddr, CAPTION_ANONYMOUS_LOGIN, PROMPT_MAIL_ADDRESS);
     return ProgramOptions.mailAddr;
 }
 
@@ -128,7 +130,12 @@ static void InitHostDialog(HWND dialog)
     HostProfileRec& p = HostProfile;
     for (DWORD type = HOST_AUTO; type <= HOST_VARNVMS; ++type)
         SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(HostTypeName(type)));
-    EnumProfiles(dialog);
+    std::vector<std::string> folders;
+    StoreFailures failures;
+    EnumProfiles(&folders, &failures);
+    ShowStoreFailures(failures);
+    for (const std::string& folder : folders)
+        SendDlgItemMessageA(dialog, IDC_HOST_FOLDER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.c_str()));
     SendDlgItemMessageA(dialog, IDC_HOST_FOLDER, CB_LIMITTEXT, HOST_TEXT_MAX, 0);
     SendDlgItemMessageA(dialog, IDC_HOST_NAME, EM_LIMITTEXT, HOST_TEXT_MAX, 0);
     for (int id : {IDC_HOST_USER, IDC_HOST_PASSWORD, IDC_HOST_DIR})
@@ -195,8 +202,11 @@ static void OnHostSave(HWND dialog)
 {
     TakeHostFields(dialog);
     const char* folder = HostProfile.folder;
-    if (folder[0])
-        SaveProfile(folder);
+    if (folder[0]) {
+        StoreFailures failures;
+        SaveProfile(folder, &failures);
+        ShowStoreFailures(failures);
+    }
     OpenGatewayIfChecked(dialog);
     HWND box = GetDlgItem(dialog, IDC_HOST_FOLDER);
     if (folder[0] && SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -213,7 +223,9 @@ static void OnHostDelete(HWND dialog)
     GetDialogText(dialog, IDC_HOST_FOLDER, folder, HOST_TEXT_MAX);
     LRESULT selected = CB_ERR;
     if (folder[0]) {
-        ProfileWrite(folder, nullptr, nullptr);
+        StoreFailures failures;
+        ProfileWrite(folder, nullptr, nullptr, &failures);
+        ShowStoreFailures(failures);
         LRESULT index = SendMessageA(box, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                      reinterpret_cast<LPARAM>(folder));
         if (index != CB_ERR) {
@@ -226,18 +238,6 @@ static void OnHostDelete(HWND dialog)
     LoadFolderFromBox(dialog, FOLDER_EDITED);
     InvalidateRect(box, nullptr, TRUE);
     SetFocus(box);
-}
-
-static void OnHostCancel(HWND dialog)
-{
-    EndDialog(dialog, 0);
-    if (!FtpSession.loggedOn) {
-        FtpSession.hostName[0] = 0;
-        if (g_hwndMain) {
-            EnableWindow(MainControl(IDC_CONNECT), TRUE);
-            EnableWindow(MainControl(IDC_DISCONNECT), FALSE);
-        }
-    }
 }
 
 static void OnAnonymousClicked(HWND dialog)
@@ -266,9 +266,6 @@ INT_PTR CALLBACK WS_HostMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case IDC_HOST_SAVE:
             OnHostSave(dialog);
             return TRUE;
-        case IDCANCEL:
-            OnHostCancel(dialog);
-            return TRUE;
         case IDC_HOST_DELETE:
             OnHostDelete(dialog);
             return TRUE;
@@ -296,13 +293,10 @@ INT_PTR CALLBACK WS_HostMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     case WM_CTLCOLORLISTBOX:
         SetBkColor(reinterpret_cast<HDC>(wParam), RGB(255, 255, 255));
-        return reinterpret_cast<INT_PTR>(g_brushWhite ? g_brushWhite : GetStockObject(WHITE_BRUSH));
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
+        return reinterpret_cast<INT_PTR>(DialogContext.white ? DialogContext.white : GetStockObject(WHITE_BRUSH));
     }
-    return FALSE;
+    // Cancel ends the dialog with 0; its caller puts the session back.
+    return DialogCommonMessage(dialog, message, wParam);
 }
 
 static void InitGatewayDialog(HWND dialog)
@@ -328,12 +322,15 @@ static void OnGatewayOk(HWND dialog)
     HostProfileRec& p = HostProfile;
     const char* folder = p.folder;
     GetDialogText(dialog, IDC_HOST_NAME, p.gateHost, HOST_TEXT_MAX);
-    ProfileWrite(folder, "GATEHOST", p.gateHost);
+    StoreFailures failures;
+    ProfileWrite(folder, "GATEHOST", p.gateHost, &failures);
     GetDialogText(dialog, IDC_HOST_USER, p.gateUser, USER_TEXT_MAX);
-    ProfileWrite(folder, "GATEUSERID", p.gateUser);
+    ProfileWrite(folder, "GATEUSERID", p.gateUser, &failures);
     GetDialogText(dialog, IDC_HOST_PASSWORD, p.gatePassword, USER_TEXT_MAX);
     ProfileWrite(folder, "GATEPASSWORD",
-                 IsChecked(dialog, IDC_HOST_SAVEPWD) ? EncodePassword(p.gateUser, p.gatePassword) : nullptr);
+                 IsChecked(dialog, IDC_HOST_SAVEPWD) ? EncodePassword(p.gateUser, p.gatePassword) : nullptr,
+                 &failures);
+    ShowStoreFailures(failures);
     EndDialog(dialog, 1);
 }
 
@@ -348,20 +345,11 @@ INT_PTR CALLBACK WS_GateMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case IDOK:
             OnGatewayOk(dialog);
             return TRUE;
-        case IDCANCEL:
-            EndDialog(dialog, 0);
-            return TRUE;
         }
         break;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
     case WM_CTLCOLORLISTBOX:
-        return reinterpret_cast<INT_PTR>(g_brushLightGrey ? g_brushLightGrey : GetStockObject(LTGRAY_BRUSH));
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<INT_PTR>(DialogControlColour(message, reinterpret_cast<HDC>(wParam)));
+        return reinterpret_cast<INT_PTR>(DialogContext.lightGrey ? DialogContext.lightGrey
+                                                                 : GetStockObject(LTGRAY_BRUSH));
     }
-    return FALSE;
+    return DialogCommonMessage(dialog, message, wParam);
 }

@@ -1,5 +1,7 @@
 #include "config/options.h"
 
+#include "log/log.h"
+
 HostProfileRec HostProfile = {
     "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 0,
 };
@@ -7,3 +9,6 @@ HostProfileRec HostProfile = {
 ProgramOptionsRec ProgramOptions = {
     "", "notepad", 0, 1, 0, 1, 0, 0, 'I',
 };
+
+// Trace lines follow the Verbose option from the first line logged.
+[[maybe_unused]] static const bool g_traceFollowsVerbose = (SetTraceSwitch(&ProgramOptions.verbose), true);

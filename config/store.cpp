@@ -1,5 +1,6 @@
 // The registry store. Reads fail silently to their defaults; writes report
-// failures in a message box and go on, so the registry never stops the program.
+// their failures to the caller and go on, so the registry never stops the
+// program.
 #include "config/store.h"
 
 #include <stdio.h>
@@ -7,8 +8,7 @@
 #include <string.h>
 
 #include "config/options.h"
-#include "log/log.h"
-#include "resources/resource.h"
+#include "resources/catalogue.h"
 
 namespace {
 
@@ -21,16 +21,14 @@ struct KeyGuard {
     }
 };
 
-void StoreFailureBox(UINT id, const char* insert)
+void AddFailure(StoreFailures* failures, UINT id, const char* insert)
 {
-    char text[512];
-    if (FormatCatalogue(text, sizeof text, id, insert) < 0)
-        lstrcpynA(text, insert, sizeof text);
-    MessageBoxA(GetActiveWindow(), text, "TARN", MB_OK);
+    if (failures)
+        failures->push_back(StoreFailureRec{id, insert});
 }
 
 // Opens the program's key, creating it when it does not exist yet.
-bool OpenProgramKey(HKEY* key)
+bool OpenProgramKey(HKEY* key, StoreFailures* failures)
 {
     if (RegOpenKeyExA(HKEY_CURRENT_USER, TARN_REGISTRY_KEY, 0, KEY_ALL_ACCESS, key) == ERROR_SUCCESS)
         return true;
@@ -39,7 +37,7 @@ bool OpenProgramKey(HKEY* key)
                         nullptr, key, &disposition) == ERROR_SUCCESS)
         return true;
     *key = nullptr;
-    StoreFailureBox(130, TARN_REGISTRY_KEY);
+    AddFailure(failures, MSG_REGISTRY_CREATE_FAILED, TARN_REGISTRY_KEY);
     return false;
 }
 
@@ -51,25 +49,25 @@ bool IsFolderName(const char* folder)
 
 }  // namespace
 
-void ProfileWrite(const char* folder, const char* name, const char* text)
+int ProfileWrite(const char* folder, const char* name, const char* text, StoreFailures* failures)
 {
     if (!IsFolderName(folder))
-        return;
+        return 1;
     KeyGuard root, sub;
-    if (!OpenProgramKey(&root.key))
-        return;
+    if (!OpenProgramKey(&root.key, failures))
+        return 0;
     if (RegOpenKeyExA(root.key, folder, 0, KEY_ALL_ACCESS, &sub.key) != ERROR_SUCCESS) {
         sub.key = nullptr;
         if (!text)
-            return;
+            return 1;
         char path[sizeof TARN_REGISTRY_KEY + 262];
         wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
         DWORD disposition;
         if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
                             &sub.key, &disposition) != ERROR_SUCCESS) {
             sub.key = nullptr;
-            StoreFailureBox(130, path);
-            return;
+            AddFailure(failures, MSG_REGISTRY_CREATE_FAILED, path);
+            return 0;
         }
     }
     if (!text) {
@@ -80,11 +78,14 @@ void ProfileWrite(const char* folder, const char* name, const char* text)
             sub.key = nullptr;
             RegDeleteKeyA(root.key, folder);
         }
-        return;
+        return 1;
     }
     if (RegSetValueExA(sub.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>(strlen(text) + 1)) != ERROR_SUCCESS)
-        StoreFailureBox(131, text);
+                       static_cast<DWORD>(strlen(text) + 1)) != ERROR_SUCCESS) {
+        AddFailure(failures, MSG_REGISTRY_WRITE_FAILED, text);
+        return 0;
+    }
+    return 1;
 }
 
 int ProfileReadText(const char* folder, const char* name, const char* def, char* out, DWORD size)
@@ -129,47 +130,46 @@ DWORD ProfileReadNumber(const char* folder, const char* name, DWORD def)
     return static_cast<DWORD>(strtoul(text, nullptr, 10));
 }
 
-void EnumProfiles(HWND dialog)
+int EnumProfiles(std::vector<std::string>* names, StoreFailures* failures)
 {
     KeyGuard root;
-    if (!OpenProgramKey(&root.key))
-        return;
+    if (!OpenProgramKey(&root.key, failures))
+        return 0;
     for (DWORD index = 0;; ++index) {
         char name[261];
         DWORD length = sizeof name;
         LONG rc = RegEnumKeyExA(root.key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
         if (rc != ERROR_SUCCESS) {
             if (rc != ERROR_NO_MORE_ITEMS) {
-                char text[256];
-                LoadCatalogue(134, text, sizeof text);
-                MessageBoxA(GetActiveWindow(), text, "TARN", MB_OK);
+                AddFailure(failures, MSG_REGISTRY_ENUM_FAILED, "");
+                return 0;
             }
-            break;
+            return 1;
         }
         if (strcmp(name, TARN_OPTIONS_FOLDER) != 0)
-            SendDlgItemMessageA(dialog, IDC_HOST_FOLDER, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+            names->push_back(name);
     }
 }
 
-static void WriteNumber(const char* folder, const char* name, DWORD value)
+static void WriteNumber(const char* folder, const char* name, DWORD value, StoreFailures* failures)
 {
     char text[16];
     wsprintfA(text, "%u", static_cast<unsigned>(value));
-    ProfileWrite(folder, name, text);
+    ProfileWrite(folder, name, text, failures);
 }
 
-void SaveProfile(const char* folder)
+void SaveProfile(const char* folder, StoreFailures* failures)
 {
     const HostProfileRec& p = HostProfile;
-    ProfileWrite(folder, "HOST", p.host);
-    ProfileWrite(folder, "UID", p.user);
-    ProfileWrite(folder, "PWD", p.savePassword ? EncodePassword(p.user, p.password) : nullptr);
-    ProfileWrite(folder, "DIR", p.initialDir[0] ? p.initialDir : nullptr);
-    WriteNumber(folder, "TYPE", p.hostType);
-    WriteNumber(folder, "TIMEOUT", p.timeout);
-    WriteNumber(folder, "RETRIES", p.retries);
-    WriteNumber(folder, "FTPPORT", p.ftpPort);
-    WriteNumber(folder, "PASV", p.passive ? 1 : 0);
+    ProfileWrite(folder, "HOST", p.host, failures);
+    ProfileWrite(folder, "UID", p.user, failures);
+    ProfileWrite(folder, "PWD", p.savePassword ? EncodePassword(p.user, p.password) : nullptr, failures);
+    ProfileWrite(folder, "DIR", p.initialDir[0] ? p.initialDir : nullptr, failures);
+    WriteNumber(folder, "TYPE", p.hostType, failures);
+    WriteNumber(folder, "TIMEOUT", p.timeout, failures);
+    WriteNumber(folder, "RETRIES", p.retries, failures);
+    WriteNumber(folder, "FTPPORT", p.ftpPort, failures);
+    WriteNumber(folder, "PASV", p.passive ? 1 : 0, failures);
 }
 
 enum : DWORD {
@@ -200,17 +200,17 @@ void LoadOptions()
     o.verbose = (flags & FLAG_VERBOSE) ? 1 : 0;
 }
 
-void SaveOptions()
+void SaveOptions(StoreFailures* failures)
 {
     const ProgramOptionsRec& o = ProgramOptions;
     // Deleting first leaves exactly the values below, whatever was added by hand.
-    ProfileWrite(TARN_OPTIONS_FOLDER, nullptr, nullptr);
-    ProfileWrite(TARN_OPTIONS_FOLDER, "SESSION", HostProfile.folder);
-    ProfileWrite(TARN_OPTIONS_FOLDER, "MAILADDR", o.mailAddr);
-    ProfileWrite(TARN_OPTIONS_FOLDER, "VIEWER", o.viewer);
-    WriteNumber(TARN_OPTIONS_FOLDER, "AUTOSTART", o.autoConnect);
+    ProfileWrite(TARN_OPTIONS_FOLDER, nullptr, nullptr, failures);
+    ProfileWrite(TARN_OPTIONS_FOLDER, "SESSION", HostProfile.folder, failures);
+    ProfileWrite(TARN_OPTIONS_FOLDER, "MAILADDR", o.mailAddr, failures);
+    ProfileWrite(TARN_OPTIONS_FOLDER, "VIEWER", o.viewer, failures);
+    WriteNumber(TARN_OPTIONS_FOLDER, "AUTOSTART", o.autoConnect, failures);
     const auto flag = [](int option, DWORD bit) -> DWORD { return option == 1 ? bit : 0; };
     DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
-    WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags);
+    WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
 }

@@ -4,21 +4,37 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "config/password.h"
 
 #define TARN_REGISTRY_KEY "Software\\Varnholt\\tarn"
 #define TARN_OPTIONS_FOLDER "_config_"
 
+// A registry action that failed: the catalogue entry that tells the user,
+// formatted with the insert (a key's path or the text not written).
+struct StoreFailureRec {
+    UINT id;
+    std::string insert;
+};
+// The failures of one action, in order. The store shows nothing: the caller
+// shows them (ShowStoreFailures).
+typedef std::vector<StoreFailureRec> StoreFailures;
+
 // name and text: set the value; name only: delete the value; neither: delete
-// the folder's key. Failures are shown in message boxes.
-void ProfileWrite(const char* folder, const char* name, const char* text);
+// the folder's key. Returns 1, or 0 after adding the failure to failures
+// (when given).
+int ProfileWrite(const char* folder, const char* name, const char* text, StoreFailures* failures = nullptr);
 // Copies the value (it must fit in size bytes with its zero) and returns 1;
 // otherwise copies def and returns 0.
 int ProfileReadText(const char* folder, const char* name, const char* def, char* out, DWORD size);
 // The value read as decimal text, or def.
 DWORD ProfileReadNumber(const char* folder, const char* name, DWORD def);
-// Adds every folder name to combo box 105 of the dialog.
-void EnumProfiles(HWND dialog);
-void SaveProfile(const char* folder);
+// Every folder name, in the registry's order. Returns 1, or 0 after adding the
+// failure to failures (names holds those listed before it).
+int EnumProfiles(std::vector<std::string>* names, StoreFailures* failures = nullptr);
+// Write every value; a failed write is added to failures and the others go on.
+void SaveProfile(const char* folder, StoreFailures* failures = nullptr);
 void LoadOptions();
-void SaveOptions();
+void SaveOptions(StoreFailures* failures = nullptr);

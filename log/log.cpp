@@ -2,8 +2,9 @@
 //
 // The log is written by the GUI thread and by the worker thread. One lock
 // covers formatting and the update of StatusHistory and DebugLog; it is never
-// held while a window of the GUI thread is called, so a worker that logs can
-// never deadlock against a GUI thread that logs.
+// held while the hooks run, so a worker that logs can never deadlock against
+// a GUI thread that logs. The log shows nothing itself: the hooks that the
+// shell installs bring the stores to the screen.
 #include "log/log.h"
 
 #include <winsock.h>
@@ -14,12 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "config/options.h"
-#include "shell/app.h"
-#include "shell/busy.h"
+#include "log/process.h"
+#include "resources/catalogue.h"
 
 StatusHistoryRec StatusHistory;
-DebugLogRec DebugLog = {0, 8, 20, 0, 0, {}};
+DebugLogRec DebugLog = {8, 20, 0, 0, {}};
 
 namespace {
 
@@ -31,7 +31,8 @@ struct LockGuard {
     ~LockGuard() { LeaveCriticalSection(&g_lock); }
 };
 
-HWND g_statusUpper, g_statusLower;
+LogHooksRec g_hooks;
+const volatile LONG* g_traceSwitch;
 LogObserverFn g_observer;
 char g_errorText[256];
 
@@ -62,7 +63,7 @@ void ErrorTextInto(DWORD code, char* buf)
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              code, LANG_USER_DEFAULT, buf, 255, nullptr);
     if (n == 0) {
-        if (FormatCatalogue(buf, 255, 65, static_cast<unsigned>(code)) < 0)
+        if (FormatCatalogue(buf, 255, MSG_ERROR_NUMBER, static_cast<unsigned>(code)) < 0)
             wsprintfA(buf, "error %u", static_cast<unsigned>(code));
         return;
     }
@@ -75,7 +76,7 @@ void ErrorTextInto(DWORD code, char* buf)
 bool AppendLocked(const char* text)
 {
     bool trace = text[0] == '[';  // a lead byte is never '[', so this is the first character
-    if (!ProgramOptions.verbose && trace)
+    if (trace && !TraceLinesShown())
         return false;
     if (g_observer)
         g_observer(text);
@@ -98,39 +99,25 @@ bool AppendLocked(const char* text)
     return toStatus;
 }
 
-void RefreshDebugWindow()
+void StatusChanged()
 {
-    HWND w = DebugLog.window;
-    if (!w || !IsWindow(w))
-        return;
-    bool onPage;
-    {
-        LockGuard g;
-        onPage = DebugLog.top + DebugLog.visibleLines >= DebugLog.count;
-    }
-    if (onPage)
-        InvalidateRect(w, nullptr, TRUE);
-    else
-        PostMessageA(w, WM_VSCROLL, SB_LINEDOWN, 0);
-    if (OnGuiThread())
-        UpdateWindow(w);
+    if (g_hooks.statusChanged)
+        g_hooks.statusChanged();
 }
 
 void LogAppend(const char* text)
 {
-    WorkerSafePoint();  // a worker being stopped writes nothing more
+    if (g_hooks.safePoint)
+        g_hooks.safePoint();
     bool statusChanged;
     {
         LockGuard g;
         statusChanged = AppendLocked(text);
     }
-    if (statusChanged && g_statusLower) {
-        if (OnGuiThread())
-            StatusShow();
-        else if (g_hwndMain)
-            SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
-    }
-    RefreshDebugWindow();
+    if (statusChanged)
+        StatusChanged();
+    if (g_hooks.lineStored)
+        g_hooks.lineStored();
 }
 
 }  // namespace
@@ -144,32 +131,33 @@ void SetLogObserver(LogObserverFn fn)
 void LogLock() { EnterCriticalSection(&g_lock); }
 void LogUnlock() { LeaveCriticalSection(&g_lock); }
 
-void LogAttachStatusLines(HWND upper, HWND lower)
+void SetLogHooks(const LogHooksRec& hooks)
 {
-    g_statusUpper = upper;
-    g_statusLower = lower;
+    LockGuard g;
+    g_hooks = hooks;
 }
 
-void StatusShow()
+// Set once, possibly before this file's lock exists (by another file's
+// start-up), so it takes no lock.
+void SetTraceSwitch(const volatile LONG* on)
 {
-    char upper[STATUS_LINE_CHARS + 1] = "", lower[STATUS_LINE_CHARS + 1] = "";
-    bool hasUpper = false, hasLower = false;
-    {
-        LockGuard g;
-        const StatusHistoryRec& h = StatusHistory;
-        if (h.shown >= 0 && h.shown < h.count) {
-            lstrcpyA(lower, h.lines[h.shown]);
-            hasLower = true;
-            if (h.shown > 0) {
-                lstrcpyA(upper, h.lines[h.shown - 1]);
-                hasUpper = true;
-            }
+    g_traceSwitch = on;
+}
+
+void StatusShownLines(char* upper, bool* hasUpper, char* lower, bool* hasLower)
+{
+    upper[0] = lower[0] = 0;
+    *hasUpper = *hasLower = false;
+    LockGuard g;
+    const StatusHistoryRec& h = StatusHistory;
+    if (h.shown >= 0 && h.shown < h.count) {
+        lstrcpyA(lower, h.lines[h.shown]);
+        *hasLower = true;
+        if (h.shown > 0) {
+            lstrcpyA(upper, h.lines[h.shown - 1]);
+            *hasUpper = true;
         }
     }
-    if (hasLower && g_statusLower)
-        SetWindowTextA(g_statusLower, lower);
-    if (hasUpper && g_statusUpper)
-        SetWindowTextA(g_statusUpper, upper);
 }
 
 void StatusAppend(const char* text)
@@ -178,10 +166,7 @@ void StatusAppend(const char* text)
         LockGuard g;
         HistoryAddLocked(text);
     }
-    if (OnGuiThread())
-        StatusShow();
-    else if (g_hwndMain && g_statusLower)
-        SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+    StatusChanged();
 }
 
 void StatusScroll(int delta)
@@ -200,7 +185,7 @@ void StatusScroll(int delta)
         }
         h.shown = p;
     }
-    StatusShow();
+    StatusChanged();
 }
 
 int LoadCatalogue(UINT id, char* buf, int size)
@@ -369,7 +354,7 @@ void CutText(char* out, const char* text, int size)
 
 bool TraceLinesShown()
 {
-    return ProgramOptions.verbose != 0;
+    return g_traceSwitch && *g_traceSwitch != 0;
 }
 
 void LogMessage(UINT id, ...)
@@ -410,7 +395,7 @@ void LogError(const char* label, DWORD code)
     char text[256];  // not the shared buffer: the worker and the GUI thread both log errors
     ErrorTextInto(code, text);
     if (label)
-        LogMessage(119, label, text);
+        LogMessage(MSG_LABELLED_TEXT, label, text);
     else
         LogLine(text);
 }
@@ -419,7 +404,7 @@ int LogLocalHostInfo()
 {
     char name[64];
     if (gethostname(name, sizeof name) == 0) {
-        LogMessage(21, name);
+        LogMessage(MSG_LOCAL_HOST_NAME, name);
         hostent* he = gethostbyname(name);
         if (!he) {
             LogError("gethostbyname", WSAGetLastError());
@@ -427,12 +412,12 @@ int LogLocalHostInfo()
             for (char** a = he->h_addr_list; a && *a; ++a) {
                 in_addr addr;
                 memcpy(&addr, *a, sizeof addr);
-                LogMessage(22, inet_ntoa(addr));
+                LogMessage(MSG_LOCAL_ADDRESS, inet_ntoa(addr));
             }
         }
     }
-    LogMessage(117, g_wsaData.szDescription);
-    LogMessage(115);
+    LogMessage(MSG_WINSOCK_DESCRIPTION, g_wsaData.szDescription);
+    LogMessage(MSG_PROGRAM_TITLE);
     return 1;
 }
 

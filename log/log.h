@@ -14,7 +14,6 @@ struct StatusHistoryRec {
 };
 
 struct DebugLogRec {
-    HWND window;                                 // the debug window, 0 when none
     int lineHeight;
     int visibleLines;
     int count;
@@ -65,21 +64,28 @@ bool IsCountEntry(UINT id);
 // or the result does not fit in size bytes.
 bool CountTemplate(const char* text, bool insertStyle, char* out, size_t size);
 
-// The two status-line controls, attached by the main window when it makes them.
-void LogAttachStatusLines(HWND upper, HWND lower);
-// Shows StatusHistory at its shown position on the status lines; runs on the
-// thread that owns them (the main window calls it for a worker's request).
-void StatusShow();
-// Serialises readers of DebugLog (the debug window's paint) with the writers.
+// Serialises readers of StatusHistory and DebugLog (the status lines, the
+// debug window's paint) with the writers.
 void LogLock();
 void LogUnlock();
+// The two lines the status area shows at StatusHistory's shown position
+// (each STATUS_LINE_CHARS + 1 bytes); the flags tell which lines exist.
+void StatusShownLines(char* upper, bool* hasUpper, char* lower, bool* hasLower);
+
+// What the log asks of the layers above it, which own the screen. The shell
+// installs them at start-up; a member left 0 is not called.
+struct LogHooksRec {
+    void (*safePoint)();       // before every line: a worker being stopped writes nothing more
+    void (*statusChanged)();   // the status lines' text changed; any thread, no lock held
+    void (*lineStored)();      // after every line: DebugLog may hold a new one; any thread, no lock held
+};
+void SetLogHooks(const LogHooksRec& hooks);
+// The switch of trace lines (the Verbose option): nonzero keeps them. The
+// options point the log at theirs; until then trace lines are left out.
+void SetTraceSwitch(const volatile LONG* on);
 
 // Called with every line that the log keeps (after the Verbose filter), in
 // order, while the log's lock is held: it must not call into windows. Used by
 // tests to see the whole log, beyond what the two stores keep.
 typedef void (*LogObserverFn)(const char* line);
 void SetLogObserver(LogObserverFn fn);
-
-// Message the log sends to the main window from a worker thread so that the
-// GUI thread shows the newest status lines.
-#define WM_TARN_STATUS_REFRESH (WM_APP + 1)

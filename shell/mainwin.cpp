@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/layout.h"
+#include "shell/statuslines.h"
 
 HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
 
@@ -112,7 +113,7 @@ void CreateMainControls(HWND main, HINSTANCE instance)
     g_hwndStatusLower = statusTexts[1];
     g_hwndSentBytes = statusTexts[2];
     g_hwndRecvBytes = statusTexts[3];
-    LogAttachStatusLines(g_hwndStatusUpper, g_hwndStatusLower);
+    AttachStatusLines(g_hwndStatusUpper, g_hwndStatusLower);
     EnableWindow(GetDlgItem(main, IDC_DISCONNECT), FALSE);
     EnableWindow(GetDlgItem(main, IDC_ABORT), FALSE);
 }

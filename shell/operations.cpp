@@ -21,6 +21,7 @@
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/bytecount.h"
+#include "shell/configlink.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/watchdog.h"
@@ -393,7 +394,7 @@ DWORD WINAPI ConnectThread(LPVOID)
     } else {
         EnableControl(IDC_CONNECT, false);
         HostProfile.useGateway = 0;
-        if (DialogBoxParamA(g_hInstance, "DLG_HOST", OperationRequest.window, WS_HostMsgProc, 0) == 1) {
+        if (RunHostDialog(OperationRequest.window) == 1) {
             EnableAbort(true);
             ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
             if (FtpSession.controlSocket == INVALID_SOCKET) {

@@ -8,18 +8,21 @@
 #include <initializer_list>
 #include <shellapi.h>
 
+#include "config/dialogs.h"
 #include "config/options.h"
 #include "config/store.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
+#include "shell/debugwin.h"
 #include "shell/lists.h"
-#include "log/debugwin.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/configlink.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
+#include "shell/statuslines.h"
 #include <string>
 
 HWND g_hwndMain;
@@ -109,12 +112,14 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
 void OnMainCreate(HWND main)
 {
     g_hwndMain = main;
+    InstallLogHooks();
     g_cursorArrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     g_cursorAppStarting = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));
     LoadOptions();
     g_brushLightGrey = CreateSolidBrush(RGB(192, 192, 192));
     g_brushDarkGrey = CreateSolidBrush(RGB(128, 128, 128));
     g_brushWhite = CreateSolidBrush(RGB(255, 255, 255));
+    ShareMainWindowWithDialogs(main);
     if (g_debugMode)
         CreateDebugWindow(main, g_hInstance);
     CreateMainControls(main, g_hInstance);
@@ -142,10 +147,13 @@ void OnMainClose(HWND main)
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
     FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
     FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
-    LogAttachStatusLines(nullptr, nullptr);
+    AttachStatusLines(nullptr, nullptr);
     DestroyWindow(main);
     g_hwndMain = nullptr;
-    SaveOptions();
+    ShareMainWindowWithDialogs(nullptr);
+    StoreFailures failures;
+    SaveOptions(&failures);
+    ShowStoreFailures(failures);
     for (HBRUSH* b : {&g_brushLightGrey, &g_brushDarkGrey, &g_brushWhite}) {
         DeleteObject(*b);
         *b = nullptr;

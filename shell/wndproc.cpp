@@ -13,6 +13,7 @@
 #include "shell/operations.h"
 #include <shellapi.h>
 #include "shell/startup.h"
+#include "shell/statuslines.h"
 #include "shell/watchdog.h"
 #include "shell/lists.h"
 

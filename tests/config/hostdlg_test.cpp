@@ -16,6 +16,7 @@
 #include "ftp/session.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/configlink.h"
 #include "tests/config/config_test_support.h"
 #include "tests/support/dialog_driver.h"
 
@@ -128,8 +129,9 @@ struct HostDialogTest : ::testing::Test {
         HostProfile = HostProfileRec{"", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", ""};
         ProgramOptions.mailAddr[0] = 0;
     }
-    // Opens DLG_HOST on this thread while script drives it; returns its result.
-    INT_PTR Run(std::function<void(HWND)> script, const char* shot = nullptr)
+    // Opens DLG_HOST on this thread while script drives it (as the shell
+    // opens it with `viaShell`); returns its result.
+    INT_PTR Run(std::function<void(HWND)> script, const char* shot = nullptr, bool viaShell = false)
     {
         DialogScript driver([=] {
             HWND d = WaitForDialog(IDC_HOST_TYPE);
@@ -140,6 +142,8 @@ struct HostDialogTest : ::testing::Test {
             script(d);
             WaitGone(d);
         });
+        if (viaShell)
+            return RunHostDialog(g_hwndMain);
         return DialogBoxParamA(g_hInstance, "DLG_HOST", g_hwndMain, WS_HostMsgProc, 0);
     }
 };
@@ -557,7 +561,7 @@ TEST_F(HostDialogOverMainWindow, CancelWhileNotLoggedOnRestoresTheConnectButton)
     Run([&](HWND d) {
         GetWindowRect(d, &dialogRect);
         PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-    }, "host_over_main");
+    }, "host_over_main", true);
     EXPECT_STREQ(FtpSession.hostName, "");
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, IDC_CONNECT)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(main, IDC_DISCONNECT)));

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <string.h>
+#include <algorithm>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "config/dialogs.h"
 #include "config/options.h"
 #include "config/store.h"
 #include "tests/support/dialog_driver.h"
@@ -100,24 +103,18 @@ TEST_F(StoreTest, FirstStartGivesTheDefaultsWithoutCreatingTheKey)
     EXPECT_FALSE(RegKeyExists(""));
 
     // Listing the folders is what first creates the key.
-    HWND combo = CreateWindowA("COMBOBOX", "", CBS_DROPDOWN | CBS_SORT, 0, 0, 100, 100, nullptr, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
-    ASSERT_TRUE(combo);
-    HWND dialog = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetParent(combo, dialog);
-    SetWindowLongPtrA(combo, GWLP_ID, 105);
-    EnumProfiles(dialog);
+    std::vector<std::string> names;
+    StoreFailures failures;
+    EXPECT_EQ(EnumProfiles(&names, &failures), 1);
     EXPECT_TRUE(RegKeyExists(""));
-    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 0);
+    EXPECT_TRUE(names.empty());
     RegSetText("zeta", "HOST", "z");
     RegSetText("alpha", "HOST", "a");
     RegSetText("_config_", "FLAGS", "1");
-    EnumProfiles(dialog);
-    ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 2);  // "_config_" is never a folder
-    char first[64];
-    SendMessageA(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(first));
-    EXPECT_STREQ(first, "alpha");
-    DestroyWindow(dialog);
+    EXPECT_EQ(EnumProfiles(&names, &failures), 1);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"alpha", "zeta"}));  // "_config_" is never a folder
+    EXPECT_TRUE(failures.empty());
 }
 
 TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
@@ -248,22 +245,30 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
     EXPECT_EQ(RegText("_config_", "AUTOSTART"), "0");
 }
 
-TEST_F(StoreTest, FailedWriteShowsABoxAndDeletingNothingShowsNone)
+TEST_F(StoreTest, FailedWriteIsReportedAndShownInABoxAndDeletingNothingFailsNot)
 {
-    std::string text, title;
-    std::thread watch([&] { text = AnswerMessageBox(3000, &title); });
+    // The store shows nothing itself: it hands the failure to its caller,
+    // which shows it.
+    StoreFailures failures;
     std::string folder(300, 'f');  // beyond what a key name may hold
-    ProfileWrite(folder.c_str(), "HOST", "h");
+    std::string text, title;
+    std::thread none([&] { text = AnswerMessageBox(1000); });
+    EXPECT_EQ(ProfileWrite(folder.c_str(), "HOST", "h", &failures), 0);
+    none.join();
+    EXPECT_EQ(text, "");
+    ASSERT_EQ(failures.size(), 1u);
+
+    std::thread watch([&] { text = AnswerMessageBox(3000, &title); });
+    ShowStoreFailures(failures);
     watch.join();
     EXPECT_EQ(title, "TARN");
     EXPECT_EQ(text.rfind("ERROR: Unable to create key in registry,\r\nSoftware\\Varnholt\\tarn\\fff", 0), 0u)
         << text;
 
-    std::thread quiet([&] { text = AnswerMessageBox(1000); });
-    ProfileWrite("nosuch", "HOST", nullptr);
-    ProfileWrite("nosuch", nullptr, nullptr);
-    quiet.join();
-    EXPECT_EQ(text, "");
+    failures.clear();
+    EXPECT_EQ(ProfileWrite("nosuch", "HOST", nullptr, &failures), 1);
+    EXPECT_EQ(ProfileWrite("nosuch", nullptr, nullptr, &failures), 1);
+    EXPECT_TRUE(failures.empty());
     EXPECT_FALSE(RegKeyExists("nosuch"));
 }
 

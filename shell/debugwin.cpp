@@ -1,4 +1,4 @@
-#include "log/debugwin.h"
+#include "shell/debugwin.h"
 
 #include "config/dialogs.h"
 #include "config/hostdlg.h"
@@ -6,14 +6,35 @@
 #include "ftp/command.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"
-#include "shell/localcmds.h"
-#include "shell/operations.h"
-#include "shell/mainwin.h"
+#include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/configlink.h"
+#include "shell/localcmds.h"
+#include "shell/mainwin.h"
+#include "shell/operations.h"
 
 static const char kDebugClass[] = "WSDBUGWNDCLASS";
+
+HWND g_hwndDebug;
+
+void RefreshDebugWindow()
+{
+    HWND w = g_hwndDebug;
+    if (!w || !IsWindow(w))
+        return;
+    bool onPage;
+    LogLock();
+    onPage = DebugLog.top + DebugLog.visibleLines >= DebugLog.count;
+    LogUnlock();
+    if (onPage)
+        InvalidateRect(w, nullptr, TRUE);
+    else
+        PostMessageA(w, WM_VSCROLL, SB_LINEDOWN, 0);
+    if (OnGuiThread())
+        UpdateWindow(w);
+}
 
 int DebugScrollTop(int code, int position, int top, int count)
 {
@@ -52,7 +73,7 @@ int CreateDebugWindow(HWND main, HINSTANCE instance)
     wc.lpszClassName = kDebugClass;
     RegisterClassA(&wc);
     char title[256];
-    LoadCatalogue(151, title, sizeof title);
+    LoadCatalogue(CAPTION_DEBUG_WINDOW, title, sizeof title);
     HWND hwnd = CreateWindowExA(0, kDebugClass, title, WS_OVERLAPPEDWINDOW | WS_VSCROLL, 10 * g_baseX, 5 * g_baseY,
                                 50 * g_baseX, 25 * g_baseY, nullptr, nullptr, instance, nullptr);
     if (hwnd)
@@ -60,9 +81,8 @@ int CreateDebugWindow(HWND main, HINSTANCE instance)
     return 1;
 }
 
-void PaintDebugLog(DebugLogRec* log)
+void PaintDebugLog(HWND hwnd, DebugLogRec* log)
 {
-    HWND hwnd = log->window;
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     SetBkMode(dc, TRANSPARENT);
@@ -88,7 +108,7 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_CREATE:
         LogLock();
-        DebugLog.window = hwnd;
+        g_hwndDebug = hwnd;
         DebugLog.top = 0;
         DebugLog.count = 0;
         DebugLog.lineHeight = 8;
@@ -97,7 +117,7 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         SetScrollRange(hwnd, SB_VERT, 0, 100, FALSE);
         return 0;
     case WM_PAINT:
-        PaintDebugLog(&DebugLog);
+        PaintDebugLog(hwnd, &DebugLog);
         return 0;
     case WM_VSCROLL: {
         LogLock();
@@ -121,11 +141,11 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         // also between its commands: the debug commands wait for it.
         if (!DebugCommandPassesWhileBusy(id)) {
             if (IsBusy()) {
-                LogLine(static_cast<UINT>(3));
+                LogLine(MSG_BUSY);
                 return 0;
             }
             if (FtpSession.commandCount != 0) {
-                LogLine(static_cast<UINT>(38));
+                LogLine(MSG_COMMAND_IN_PROCESS);
                 return 0;
             }
         }
@@ -134,7 +154,7 @@ LRESULT CALLBACK DebugWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_DESTROY:
         LogLock();
-        DebugLog.window = nullptr;
+        g_hwndDebug = nullptr;
         LogUnlock();
         return 0;
     default:
@@ -155,9 +175,9 @@ void DebugCommand(HWND hwnd, int id)
     case IDM_DBG_CONNECT:
         if (control != INVALID_SOCKET) {
             char text[256];
-            LoadCatalogue(30, text, sizeof text);
+            LoadCatalogue(MSG_ALREADY_CONNECTED, text, sizeof text);
             SetWindowTextA(g_hwndStatusUpper, text);
-        } else if (DialogBoxParamA(g_hInstance, "DLG_HOST", hwnd, WS_HostMsgProc, 0) == 1) {
+        } else if (RunHostDialog(hwnd) == 1) {
             ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
         }
         break;
@@ -167,7 +187,7 @@ void DebugCommand(HWND hwnd, int id)
         SendMessageA(g_hwndMain, WM_COMMAND, id, 0);
         break;
     case IDM_DBG_CWD:
-        if (AskText(nullptr, 142, 101))
+        if (AskText(nullptr, CAPTION_GOTO_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY))
             FtpCwd(control, InputText);
         break;
     case IDM_DBG_HELP:
@@ -179,18 +199,18 @@ void DebugCommand(HWND hwnd, int id)
             RunViewerOnListing();
         break;
     case IDM_DBG_MKD:
-        if (AskText(nullptr, 139, 101))
+        if (AskText(nullptr, CAPTION_CREATE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY))
             FtpMkd(control, InputText);
         break;
     case IDM_DBG_PWD:
         FtpPwd(control);
         break;
     case IDM_DBG_QUOTE:
-        if (AskText(nullptr, 149, 123))
+        if (AskText(nullptr, CAPTION_SEND_COMMAND, PROMPT_REMOTE_COMMAND))
             FtpQuote(control, InputText);
         break;
     case IDM_DBG_RETR:
-        if (AskText(nullptr, 143, 121)) {
+        if (AskText(nullptr, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_REMOTE_FILE)) {
             char name[INPUT_TEXT_SIZE], command[512];
             lstrcpynA(name, InputText, sizeof name);
             wsprintfA(command, "RETR %s", name);
@@ -198,14 +218,14 @@ void DebugCommand(HWND hwnd, int id)
         }
         break;
     case IDM_DBG_RMD:
-        if (AskText(nullptr, 147, 101))
+        if (AskText(nullptr, CAPTION_DELETE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY))
             FtpRmd(control, InputText);
         break;
     case IDM_DBG_OPTIONS:
         DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
         break;
     case IDM_DBG_STOR:
-        if (AskText(nullptr, 138, 122)) {
+        if (AskText(nullptr, CAPTION_SEND_LOCAL_FILE, PROMPT_LOCAL_FILE)) {
             char name[INPUT_TEXT_SIZE], command[512];
             lstrcpynA(name, InputText, sizeof name);
             wsprintfA(command, "STOR %s", name);
@@ -220,7 +240,7 @@ void DebugCommand(HWND hwnd, int id)
     case IDM_DBG_VIEWER: {
         char viewer[INPUT_TEXT_SIZE];
         lstrcpynA(viewer, ProgramOptions.viewer, sizeof viewer);
-        if (AskText(viewer, 150, 125))
+        if (AskText(viewer, CAPTION_SELECT_VIEWER, PROMPT_VIEWER))
             lstrcpynA(ProgramOptions.viewer, viewer, sizeof ProgramOptions.viewer);
         break;
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ftp/session.h"
-#include "log/debugwin.h"
+#include "shell/debugwin.h"
 #include "log/log.h"
 #include "shell/busy.h"
 #include "resources/resource.h"
@@ -33,7 +33,7 @@ TEST(DebugWindow, ShowsTheLogAndScrollsIt)
     HWND main = EnsureMainWindow();
     ASSERT_TRUE(main);
     CreateDebugWindow(main, GetModuleHandleA(nullptr));
-    HWND debug = DebugLog.window;
+    HWND debug = g_hwndDebug;
     ASSERT_TRUE(debug);
     char title[64];
     GetWindowTextA(debug, title, sizeof title);
@@ -62,7 +62,7 @@ TEST(DebugWindow, ShowsTheLogAndScrollsIt)
     SendMessageA(debug, WM_VSCROLL, SB_PAGEUP, 0);
     EXPECT_EQ(DebugLog.top, 0);
     DestroyWindow(debug);
-    EXPECT_EQ(DebugLog.window, nullptr);
+    EXPECT_EQ(g_hwndDebug, nullptr);
 }
 
 TEST(DebugWindow, CommandsWaitWhileACommandIsUnderWay)
@@ -75,7 +75,7 @@ TEST(DebugWindow, CommandsWaitWhileACommandIsUnderWay)
 
     HWND main = EnsureMainWindow();
     CreateDebugWindow(main, GetModuleHandleA(nullptr));
-    HWND debug = DebugLog.window;
+    HWND debug = g_hwndDebug;
     CaptureLog();
     FtpSession.controlSocket = INVALID_SOCKET;
     // Refused as any other busy case: by the command count, and by the busy
