@@ -47,7 +47,8 @@ TEST(FetchInNamespace, RunsTheFetchTests)
         return;
     const std::string binary = Environment("TARN_BINARY_DIR"), source = Environment("TARN_SOURCE_DIR");
     ASSERT_FALSE(binary.empty() || source.empty()) << "run under CTest";
-    const std::string work = "/tmp/tarn-e2e-netns-" + std::to_string(GetCurrentProcessId());
+    // Wine's process ids are small and repeat across test runs on one machine.
+    const std::string work = "/tmp/tarn-e2e-netns-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
     const std::string w = UnixToWine(work);
     RemoveTree(w);
     CreateDirectoryA(w.c_str(), nullptr);
