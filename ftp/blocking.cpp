@@ -9,9 +9,9 @@
 
 #include <windows.h>
 
+#include "ftp/hooks.h"
 #include "ftp/session.h"
 #include "log/process.h"
-#include "shell/busy.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ int WaitReady(SOCKET s, WaitFor what)
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode));
     // A worker being stopped goes no further than this: it holds no lock here.
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     if (result == 0)
         FailCancelled();
     else if (result < 0)
@@ -188,7 +188,7 @@ void BlockingThreadGone(unsigned long threadId)
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return SOCKET_ERROR;
@@ -211,7 +211,7 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return INVALID_SOCKET;
@@ -230,7 +230,7 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     for (;;) {
         int r = send(s, buffer, length, flags);
         if (r != SOCKET_ERROR)
@@ -242,7 +242,7 @@ int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 
 int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     for (;;) {
         int r = recv(s, buffer, length, flags);
         if (r != SOCKET_ERROR)

@@ -19,6 +19,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/ftphooks.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include <string>
@@ -208,6 +209,7 @@ int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, in
 {
     BusyLockInit();
     InstallWorkerStops();
+    InstallFtpHooks();
     wchar_t wide[1025] = L"";
     mbstowcs(wide, commandLine ? commandLine : "", 1024);
     if (wcsstr(wide, L"-d"))

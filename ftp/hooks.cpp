@@ -1,0 +1,25 @@
+#include "ftp/hooks.h"
+
+namespace {
+
+void NoSeconds(DWORD) {}
+void Nothing() {}
+void NoDirection(bool) {}
+void NoTotal(ULONGLONG) {}
+void NoAnswer(char* text, int size)
+{
+    if (text && size > 0)
+        text[0] = 0;
+}
+void NoHost(const char*) {}
+
+}  // namespace
+
+FtpHooksRec FtpHooks = {
+    NoSeconds, Nothing,
+    Nothing,
+    NoDirection, NoTotal, Nothing,
+    NoAnswer, NoAnswer,
+    NoDirection,
+    NoHost,
+};
