@@ -58,22 +58,6 @@ bool SlotCancelled(int slot)
     return slot >= 0 && g_slots[slot].state == SLOT_CANCELLED;
 }
 
-// Dispatches the GUI thread's messages; a quit message is kept for the
-// message loop, which gets it again when the wait is over.
-void PumpMessages(bool* quit, WPARAM* quitCode)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            *quit = true;
-            *quitCode = msg.wParam;
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 void FailCancelled()
 {
     FtpSession.aborting = 1;
@@ -115,14 +99,14 @@ int WaitReady(SOCKET s, WaitFor what)
             break;
         }
         if (gui && !quit)
-            PumpMessages(&quit, &quitCode);
+            quit = FtpHooks.pumpMessages(&quitCode);
     }
     // A cancel that raced with readiness still wins: the canceller has set
     // the aborting flag and expects this call to fail.
     if (ReleaseSlot(slot) == SLOT_CANCELLED)
         result = 0;
     if (quit)
-        PostQuitMessage(static_cast<int>(quitCode));
+        FtpHooks.repostQuit(quitCode);
     // A worker being stopped goes no further than this: it holds no lock here.
     FtpHooks.safePoint();
     if (result == 0)

@@ -12,6 +12,8 @@ void NoAnswer(char* text, int size)
         text[0] = 0;
 }
 void NoHost(const char*) {}
+bool NoMessages(WPARAM*) { return false; }
+void NoQuit(WPARAM) {}
 
 }  // namespace
 
@@ -20,6 +22,7 @@ FtpHooksRec FtpHooks = {
     Nothing,
     NoDirection, NoTotal, Nothing,
     NoAnswer, NoAnswer,
+    NoMessages, NoQuit,
     NoDirection,
     NoHost,
 };

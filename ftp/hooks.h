@@ -1,8 +1,9 @@
 // The one way the connection code reaches the program above it: the shell
-// fills this record at start-up with its watchdog, worker stop, byte count,
-// prompts and main window. Until then every member does nothing harmful, so
-// the connection code runs on its own (in a test without a window): no
-// time-out, no display, empty answers to the prompts.
+// fills this record when it makes the main window, with its watchdog, the
+// worker's safe point, the byte count, the prompts, the GUI thread's messages
+// and the main window. Until then every member does nothing harmful, so the
+// connection code runs on its own (in a test without a window): no time-out,
+// no display, empty answers to the prompts.
 #pragma once
 #include <windows.h>
 
@@ -24,6 +25,13 @@ struct FtpHooksRec {
     // Left empty when nobody can be asked.
     void (*askPassword)(char* password, int size);
     void (*askAccount)(char* account, int size);
+    // Dispatches the GUI thread's waiting messages while one of its socket
+    // calls waits, so that its timers (the time-out) still fire. A quit
+    // message is kept back: true, with its code, once one came; the wait
+    // then stops dispatching and has repostQuit post it again when it ends,
+    // for the message loop.
+    bool (*pumpMessages)(WPARAM* quitCode);
+    void (*repostQuit)(WPARAM quitCode);
     // The session is now logged on (true) or no longer connected (false).
     void (*connectedState)(bool connected);
     // Logged on to host: the program's title names it.

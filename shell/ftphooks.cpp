@@ -37,6 +37,27 @@ void AskAccount(char* account, int size)
     lstrcpynA(account, entered, size);
 }
 
+// A quit message is kept for the message loop, which gets it again when the
+// wait is over.
+bool PumpMessages(WPARAM* quitCode)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            *quitCode = msg.wParam;
+            return true;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return false;
+}
+
+void RepostQuit(WPARAM quitCode)
+{
+    PostQuitMessage(static_cast<int>(quitCode));
+}
+
 void ShowConnected(bool connected)
 {
     EnableControl(IDC_DISCONNECT, connected);
@@ -63,6 +84,8 @@ void InstallFtpHooks()
     FtpHooks.bytesEnd = ByteCountEnd;
     FtpHooks.askPassword = AskPassword;
     FtpHooks.askAccount = AskAccount;
+    FtpHooks.pumpMessages = PumpMessages;
+    FtpHooks.repostQuit = RepostQuit;
     FtpHooks.connectedState = ShowConnected;
     FtpHooks.loggedOnTo = ShowHostInTitle;
 }

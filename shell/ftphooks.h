@@ -2,6 +2,7 @@
 #pragma once
 
 // Fills FtpHooks with the watchdog, the worker's safe point, the byte count,
-// the password and account prompts and the main window's Connect and
-// Disconnect buttons and title. At start-up, before the first connect.
+// the password and account prompts, the GUI thread's messages during its
+// socket waits and the main window's Connect and Disconnect buttons and
+// title. Making the main window installs them.
 void InstallFtpHooks();

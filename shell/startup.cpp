@@ -87,6 +87,7 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
     lstrcpyA(g_className, "TARN");
     g_hInstance = instance;
     g_guiThreadId = GetCurrentThreadId();
+    InstallFtpHooks();
     if (!previous && RegisterMainClass() != 0) {
         FailureBox(2);
         *exitCode = -1;
@@ -209,7 +210,6 @@ int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, in
 {
     BusyLockInit();
     InstallWorkerStops();
-    InstallFtpHooks();
     wchar_t wide[1025] = L"";
     mbstowcs(wide, commandLine ? commandLine : "", 1024);
     if (wcsstr(wide, L"-d"))

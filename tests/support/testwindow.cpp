@@ -2,7 +2,6 @@
 
 #include "shell/app.h"
 #include "shell/busy.h"
-#include "shell/ftphooks.h"
 #include "shell/startup.h"
 
 HWND EnsureMainWindow()
@@ -19,7 +18,6 @@ HWND EnsureMainWindow()
     if (g_hwndMain && IsWindow(g_hwndMain))
         return g_hwndMain;
     BusyLockInit();
-    InstallFtpHooks();
     int exitCode = 0;
     HWND h = CreateMainWindow(GetModuleHandleA(nullptr), nullptr, SW_SHOWNORMAL, &exitCode);
     PumpMessages(50);
