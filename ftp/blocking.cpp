@@ -9,9 +9,9 @@
 
 #include <windows.h>
 
+#include "ftp/hooks.h"
 #include "ftp/session.h"
 #include "log/process.h"
-#include "shell/busy.h"
 
 namespace {
 
@@ -58,22 +58,6 @@ bool SlotCancelled(int slot)
     return slot >= 0 && g_slots[slot].state == SLOT_CANCELLED;
 }
 
-// Dispatches the GUI thread's messages; a quit message is kept for the
-// message loop, which gets it again when the wait is over.
-void PumpMessages(bool* quit, WPARAM* quitCode)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            *quit = true;
-            *quitCode = msg.wParam;
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 void FailCancelled()
 {
     FtpSession.aborting = 1;
@@ -115,16 +99,16 @@ int WaitReady(SOCKET s, WaitFor what)
             break;
         }
         if (gui && !quit)
-            PumpMessages(&quit, &quitCode);
+            quit = FtpHooks.pumpMessages(&quitCode);
     }
     // A cancel that raced with readiness still wins: the canceller has set
     // the aborting flag and expects this call to fail.
     if (ReleaseSlot(slot) == SLOT_CANCELLED)
         result = 0;
     if (quit)
-        PostQuitMessage(static_cast<int>(quitCode));
+        FtpHooks.repostQuit(quitCode);
     // A worker being stopped goes no further than this: it holds no lock here.
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     if (result == 0)
         FailCancelled();
     else if (result < 0)
@@ -188,7 +172,7 @@ void BlockingThreadGone(unsigned long threadId)
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return SOCKET_ERROR;
@@ -211,7 +195,7 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return INVALID_SOCKET;
@@ -230,7 +214,7 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     for (;;) {
         int r = send(s, buffer, length, flags);
         if (r != SOCKET_ERROR)
@@ -242,7 +226,7 @@ int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 
 int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
 {
-    WorkerSafePoint();
+    FtpHooks.safePoint();
     for (;;) {
         int r = recv(s, buffer, length, flags);
         if (r != SOCKET_ERROR)

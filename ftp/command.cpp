@@ -7,13 +7,12 @@
 
 #include "config/options.h"
 #include "ftp/blocking.h"
+#include "ftp/hooks.h"
+#include "ftp/hosttypeids.h"
 #include "ftp/reply.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
-#include "ftp/transfer.h"
-#include "listing/hosttypes.h"
 #include "log/log.h"
-#include "shell/watchdog.h"
 
 namespace {
 
@@ -47,7 +46,7 @@ bool SkipRestOfLine(SOCKET s)
 }
 
 // ReadReplyLine, also telling whether the connection ended under it (the
-// last receive gave 0 bytes or failed). The watchdog guards the whole line.
+// last receive gave 0 bytes or failed). The time-out guards the whole line.
 int ReadLine(SOCKET s, bool* ended)
 {
     *ended = false;
@@ -59,11 +58,11 @@ int ReadLine(SOCKET s, bool* ended)
     memset(line, 0, sizeof FtpSession.replyLine);
     bool trace = TraceLinesShown();
 
-    ArmWatchdog(HostProfile.timeout);
+    FtpHooks.armTimeout(HostProfile.timeout);
     int peeked = BlockingRecv(s, line, REPLY_PEEK, MSG_PEEK);
     if (peeked == SOCKET_ERROR) {
         LogError("socket recv (peek)", WSAGetLastError());
-        StopWatchdog();
+        FtpHooks.stopTimeout();
         CommandCountLeave();
         *ended = true;
         return -1;
@@ -104,7 +103,7 @@ int ReadLine(SOCKET s, bool* ended)
         firstPass = false;
     }
     *ended = closed;
-    StopWatchdog();
+    FtpHooks.stopTimeout();
     int code = ReplyCode(line);
     if (FtpSession.aborting)
         code = 421;
@@ -274,15 +273,5 @@ int FtpRmd(SOCKET s, const char* directory)
 int FtpDele(SOCKET s, const char* name)
 {
     SendCommand(s, "DELE %s", Text(name));
-    return FtpSession.lastReplyCode / 100;
-}
-
-int FtpQuote(SOCKET s, const char* text)
-{
-    text = Text(text);
-    if (strncmp(text, "LIST", 4) == 0 || strncmp(text, "NLST", 4) == 0)
-        RetrieveListing(s, text);
-    else
-        SendCommand(s, "%s", text);
     return FtpSession.lastReplyCode / 100;
 }

@@ -7,6 +7,8 @@
 #pragma once
 #include <winsock.h>
 
+#include "ftp/reply.h"  // the reply classes
+
 // Formats a command (printf rules, at most 511 characters), echoes it to the
 // status log ("PASS xxxxxx" for a password), sends it and reads the reply.
 int SendCommand(SOCKET s, const char* format, ...);
@@ -29,6 +31,3 @@ int FtpPwd(SOCKET s);
 int FtpMkd(SOCKET s, const char* directory);
 int FtpRmd(SOCKET s, const char* directory);
 int FtpDele(SOCKET s, const char* name);
-// A command typed by the user, sent unchanged; LIST and NLST go through
-// RetrieveListing so that their data connection is served.
-int FtpQuote(SOCKET s, const char* text);

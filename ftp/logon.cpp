@@ -4,22 +4,15 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "config/dialogs.h"
 #include "config/options.h"
 #include "ftp/command.h"
+#include "ftp/hooks.h"
+#include "ftp/hosttypeids.h"
+#include "ftp/reply.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
-#include "listing/hosttypes.h"
 #include "log/log.h"
-#include "resources/resource.h"
-#include "shell/app.h"
-#include "shell/mainwin.h"
-
-static void ShowConnected(bool connected)
-{
-    EnableControl(IDC_DISCONNECT, connected);
-    EnableControl(IDC_CONNECT, !connected);
-}
+#include "resources/catalogue.h"
 
 // A greeting that names EXOS tells an Auto Detect session what it talks to.
 static void NoteExos()
@@ -40,14 +33,14 @@ static SOCKET FailLogon(SOCKET s, UINT entry, bool buttons)
     FtpSession.controlSocket = ReleaseSocket(s);
     FtpSession.loggedOn = 0;
     if (buttons)
-        ShowConnected(false);
+        FtpHooks.connectedState(false);
     return INVALID_SOCKET;
 }
 
 SOCKET FtpLogon(const char* host)
 {
     if (FtpSession.loggedOn) {
-        LogLine(static_cast<UINT>(30));
+        LogLine(MSG_ALREADY_CONNECTED);
         return INVALID_SOCKET;
     }
     InterlockedExchange(&g_logonFailEntry, 0);  // one left by a logon that was aborted
@@ -57,7 +50,7 @@ SOCKET FtpLogon(const char* host)
     lstrcpynA(target, HostProfile.useGateway ? HostProfile.gateHost : host, sizeof target);
     SOCKET s = ConnectTcp(target, "ftp");
     if (s == INVALID_SOCKET) {
-        LogMessage(32, target);
+        LogMessage(MSG_CONNECTION_FAILED, target);
         CommandCountLeave();
         return INVALID_SOCKET;
     }
@@ -68,9 +61,9 @@ SOCKET FtpLogon(const char* host)
         ReleaseSocket(s);
         return INVALID_SOCKET;
     }
-    LogMessage(75, static_cast<unsigned>(s), inet_ntoa(FtpSession.localAddr.sin_addr),
+    LogMessage(MSG_SOCKET_FROM, static_cast<unsigned>(s), inet_ntoa(FtpSession.localAddr.sin_addr),
                static_cast<unsigned>(ntohs(FtpSession.localAddr.sin_port)));
-    InterlockedExchange(&g_logonFailEntry, 72);
+    InterlockedExchange(&g_logonFailEntry, MSG_UNKNOWN_OPEN_MESSAGE);
     FtpSession.controlSocket = s;
     FtpSession.replyDepth = 0;
     FtpSession.lastReplyCode = 0;
@@ -79,15 +72,15 @@ SOCKET FtpLogon(const char* host)
     // The greeting is read with the command count held, as the logon is under way;
     // GetReply counts itself in and out around that.
     int r = GetReply(s);
-    while (r == 1 && !FtpSession.aborting) {
+    while (r == REPLY_PRELIMINARY && !FtpSession.aborting) {
         NoteExos();
         r = GetReply(s);
     }
-    if (r != 2) {
+    if (r != REPLY_OK) {
         // A wait cancelled by the time-out or an abort counts as 421, also
         // when it was cancelled before the first byte came.
         LONG code = FtpSession.aborting ? 421 : FtpSession.lastReplyCode;
-        LogMessage(72, FtpSession.replyLine, static_cast<unsigned>(code));
+        LogMessage(MSG_UNKNOWN_OPEN_MESSAGE, FtpSession.replyLine, static_cast<unsigned>(code));
         CommandCountLeave();
         return FailLogon(s, 0, true);
     }
@@ -98,43 +91,36 @@ SOCKET FtpLogon(const char* host)
     CommandCountLeave();
 
     if (HostProfile.useGateway) {
-        InterlockedExchange(&g_logonFailEntry, 87);
+        InterlockedExchange(&g_logonFailEntry, MSG_GATEWAY_LOGON_FAILURE);
         r = SendCommand(s, "USER %s", HostProfile.gateUser);
-        if (r == 3)
+        if (r == REPLY_MORE)
             r = SendCommand(s, "PASS %s", HostProfile.gatePassword);
-        if (r != 2)
-            return FailLogon(s, 87, false);
-        if (SendCommandCode(s, "site %s", host) / 100 == 5)
-            return FailLogon(s, 33, false);
+        if (r != REPLY_OK)
+            return FailLogon(s, MSG_GATEWAY_LOGON_FAILURE, false);
+        if (SendCommandCode(s, "site %s", host) / 100 == REPLY_FAILED)
+            return FailLogon(s, MSG_FINAL_DESTINATION_FAILED, false);
         FtpSession.loggedOn = 1;
-        ShowConnected(true);
+        FtpHooks.connectedState(true);
     }
 
-    InterlockedExchange(&g_logonFailEntry, 35);
+    InterlockedExchange(&g_logonFailEntry, MSG_LOGON_FAILURE);
     r = SendCommand(s, "USER %s", FtpSession.userName);
-    if (r == 3) {
-        while (!FtpSession.password[0]) {
-            char entered[INPUT_TEXT_SIZE];
-            lstrcpynA(entered, FtpSession.password, sizeof entered);
-            if (InputPassword(entered, 34))
-                lstrcpynA(FtpSession.password, entered, sizeof FtpSession.password);
-        }
+    if (r == REPLY_MORE) {
+        if (!FtpSession.password[0])
+            FtpHooks.askPassword(FtpSession.password, sizeof FtpSession.password);
         r = SendCommand(s, "PASS %s", FtpSession.password);
-        if (r == 3) {
-            char account[INPUT_TEXT_SIZE] = "";
-            AskText(account, 136, 88);
+        if (r == REPLY_MORE) {
+            char account[sizeof FtpSession.password] = "";
+            FtpHooks.askAccount(account, sizeof account);
             r = SendCommand(s, "ACCT %s", account);
         }
     }
-    if (r != 2)
-        return FailLogon(s, 35, true);
+    if (r != REPLY_OK)
+        return FailLogon(s, MSG_LOGON_FAILURE, true);
     InterlockedExchange(&g_logonFailEntry, 0);
     FtpSession.loggedOn = 1;
-    ShowConnected(true);
-    char title[128];
-    _snprintf(title, sizeof title - 1, "%s %s", "TARN", host);
-    title[sizeof title - 1] = 0;
-    SetWindowTextA(g_hwndMain, title);
+    FtpHooks.connectedState(true);
+    FtpHooks.loggedOnTo(host);
     return s;
 }
 
@@ -143,8 +129,8 @@ bool EndCutOffLogon()
     LONG entry = InterlockedExchange(&g_logonFailEntry, 0);
     if (!entry)
         return false;
-    if (entry == 72)
-        LogMessage(72, FtpSession.replyLine, 421u);
+    if (entry == MSG_UNKNOWN_OPEN_MESSAGE)
+        LogMessage(MSG_UNKNOWN_OPEN_MESSAGE, FtpSession.replyLine, 421u);
     else
         LogLine(static_cast<UINT>(entry));
     FailLogon(FtpSession.controlSocket, 0, true);
@@ -158,7 +144,7 @@ SOCKET FtpConnect(const char* host)
     SOCKET s = FtpLogon(host);
     while (s == INVALID_SOCKET && attempt < retries) {
         ++attempt;
-        LogMessage(36, attempt, retries);
+        LogMessage(MSG_CONNECT_RETRYING, attempt, retries);
         s = FtpLogon(host);
     }
     if (s != INVALID_SOCKET) {
@@ -167,9 +153,19 @@ SOCKET FtpConnect(const char* host)
         return s;
     }
     if (retries > 0) {
-        LogMessage(37, retries, host);
+        LogMessage(MSG_CONNECT_RETRIES_FAILED, retries, host);
         if (ProgramOptions.bell)
             MessageBeep(MB_ICONEXCLAMATION);
     }
     return INVALID_SOCKET;
+}
+
+SOCKET ConnectSession(const char* host, const char* user, const char* password)
+{
+    lstrcpynA(FtpSession.hostName, host, sizeof FtpSession.hostName);
+    lstrcpynA(FtpSession.userName, user, sizeof FtpSession.userName);
+    lstrcpynA(FtpSession.password, password, sizeof FtpSession.password);
+    HostType = HostProfile.hostType;
+    FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
+    return FtpSession.controlSocket;
 }

@@ -13,3 +13,9 @@ SOCKET FtpConnect(const char* host);
 // user's 35), releases the control socket and shows Connect. False when no
 // logon was under way.
 bool EndCutOffLogon();
+
+// Every connect (Connect, the debug window's, the command-line fetch) goes
+// through here: the names become the session's, the logon starts from the
+// host type of the profile connected with (Auto Detect detects again, a
+// chosen type is kept), and FtpConnect's socket is recorded and returned.
+SOCKET ConnectSession(const char* host, const char* user, const char* password);

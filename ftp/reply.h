@@ -9,6 +9,16 @@ enum {
     COMMAND_MAX = 511,       // characters of one formatted command
 };
 
+// The class of a reply: the first digit of its code, as the command
+// operations return it (ftp/command.h).
+enum ReplyClass {
+    REPLY_PRELIMINARY = 1,   // 1xx: more replies follow
+    REPLY_OK = 2,            // 2xx: done
+    REPLY_MORE = 3,          // 3xx: the server waits for the next command
+    REPLY_TRANSIENT = 4,     // 4xx: failed, may work later
+    REPLY_FAILED = 5,        // 5xx: failed
+};
+
 // The code of a reply line: its first three characters read as a decimal
 // number (leading blanks and one sign skipped, then digits); 0 when there
 // is no digit. A negative value is no code either and gives 0.

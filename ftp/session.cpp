@@ -1,5 +1,7 @@
 #include "ftp/session.h"
 
+#include "ftp/hosttypeids.h"
+
 FtpSessionRec FtpSession = {
     INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET,
     "", "", "",
@@ -10,6 +12,8 @@ FtpSessionRec FtpSession = {
     -1, 0, -1, 0, 0,
     0, 0, 0,
 };
+
+DWORD HostType = HOST_AUTO;
 
 void CommandCountEnter()
 {

@@ -35,6 +35,12 @@ struct FtpSessionRec {
 
 extern FtpSessionRec FtpSession;
 
+// The host type of the current connection (a HOST_ number of
+// ftp/hosttypeids.h): a connect starts it from the profile, a greeting or the
+// detection after the logon may refine it; the reply reading and the
+// commands follow its rules.
+extern DWORD HostType;
+
 // The command count guards the control connection. The abort and close
 // procedures reset it to 0 under a running exchange, so leaving never takes
 // it below 0 (which would refuse every later command).

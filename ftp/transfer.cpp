@@ -19,12 +19,10 @@
 #include "config/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
+#include "ftp/hooks.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
-#include "shell/busy.h"
-#include "shell/bytecount.h"
-#include "shell/watchdog.h"
 
 namespace {
 
@@ -87,7 +85,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
         return 0;
     CommandCountEnter();
-    StopWatchdog();  // a stalled transfer ends only by the user's abort
+    FtpHooks.stopTimeout();  // a stalled transfer ends only by the user's abort
     FtpSession.aborting = 0;
 
     int fd = CreateLocalFile(name, fallback);
@@ -100,7 +98,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     ULONGLONG total = 0;
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
-    ByteCountBegin(BYTES_RECEIVED);
+    FtpHooks.bytesBegin(true);
     for (;;) {
         int n = BlockingRecv(data, block, RECEIVE_BLOCK, 0);
         if (n <= 0) {
@@ -121,8 +119,8 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
             }
         }
         total += static_cast<ULONGLONG>(n);
-        ByteCountStep(total);
-        WorkerSafePoint();
+        FtpHooks.bytesStep(total);
+        FtpHooks.safePoint();
         if (FtpSession.aborting)
             break;
     }
@@ -131,7 +129,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
         CloseTransferFile(&FtpSession.receiveFile);
         FtpSession.receiveFileOpen = 0;
     }
-    ByteCountEnd();
+    FtpHooks.bytesEnd();
 
     if (receiveFailed) {
         LogError("recv", receiveError);
@@ -166,7 +164,7 @@ int SendLoop(SOCKET data, bool* complete)
     char* block = g_sendBlock;
     ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
-    ByteCountBegin(BYTES_SENT);
+    FtpHooks.bytesBegin(false);
     for (;;) {
         int n = _read(FtpSession.sendFile, block, SEND_BLOCK);
         if (n <= 0) {
@@ -181,13 +179,13 @@ int SendLoop(SOCKET data, bool* complete)
             sendFailed = true;  // SendAll has logged why
             break;
         }
-        ByteCountStep(total);
-        WorkerSafePoint();
+        FtpHooks.bytesStep(total);
+        FtpHooks.safePoint();
     }
     time_t end = time(nullptr);
     CloseTransferFile(&FtpSession.sendFile);
     FtpSession.sendFileOpen = 0;
-    ByteCountEnd();
+    FtpHooks.bytesEnd();
 
     DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
     // A file cut short by a read error is not a file sent.
@@ -230,7 +228,7 @@ SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, boo
     FtpSession.listenSocket = OpenPassiveData(control);
     if (FtpSession.listenSocket == INVALID_SOCKET)
         return GiveUpDataSocket(bell && beepOnFailure);
-    if (SendCommand(control, "%s", Text(command)) != 1)
+    if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
     FtpSession.dataSocket = FtpSession.listenSocket;
     FtpSession.listenSocket = INVALID_SOCKET;
@@ -253,15 +251,15 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
         return INVALID_SOCKET;
     }
     // The server must answer with a preliminary reply before it connects.
-    if (SendCommand(control, "%s", Text(command)) != 1)
+    if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
 
     sockaddr_in& peer = FtpSession.dataPeerAddr;
     int length = sizeof peer;
-    ArmWatchdog(HostProfile.timeout);
+    FtpHooks.armTimeout(HostProfile.timeout);
     FtpSession.dataSocket = BlockingAccept(FtpSession.listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
     int error = WSAGetLastError();
-    StopWatchdog();
+    FtpHooks.stopTimeout();
     if (FtpSession.dataSocket == INVALID_SOCKET) {
         LogError(acceptLabel, error);
         return GiveUpDataSocket(bell && beepOnAcceptFailure);
@@ -413,7 +411,7 @@ SOCKET OpenDataListener(SOCKET control)
     }
     char command[32];
     FormatPortCommand(command, ntohl(controlEnd.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
-    if (SendCommand(control, "%s", command) != 2) {
+    if (SendCommand(control, "%s", command) != REPLY_OK) {
         // The transfer goes on; its accept waits until the time-out.
         LogMessage(40, static_cast<unsigned>(s));
         return s;
@@ -425,7 +423,7 @@ SOCKET OpenDataListener(SOCKET control)
 SOCKET OpenPassiveData(SOCKET control)
 {
     int result = SendCommand(control, "PASV");
-    if (result != 2) {
+    if (result != REPLY_OK) {
         if (result != 0 && result != -1)  // a reply came, and it was no 227
             LogLine(180u);
         return INVALID_SOCKET;
@@ -463,10 +461,10 @@ SOCKET OpenPassiveData(SOCKET control)
         return INVALID_SOCKET;
     }
     FtpSession.listenSocket = s;
-    ArmWatchdog(HostProfile.timeout);
+    FtpHooks.armTimeout(HostProfile.timeout);
     int connected = BlockingConnect(s, reinterpret_cast<sockaddr*>(&server), sizeof server);
     int error = WSAGetLastError();
-    StopWatchdog();
+    FtpHooks.stopTimeout();
     if (connected == SOCKET_ERROR) {
         LogError("connect PASV", error);
         FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
@@ -519,9 +517,9 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
     int result = GetReply(control);
     // The server's confirmation does not make up for a file we failed to write.
-    if (result == 2 && !complete)
+    if (result == REPLY_OK && !complete)
         result = 0;
-    FtpSession.lastReceiveOk = result == 2 ? 1 : 0;
+    FtpSession.lastReceiveOk = result == REPLY_OK ? 1 : 0;
     return result;
 }
 
@@ -535,6 +533,16 @@ int RetrieveFile(SOCKET control, const char* command, const char* local, const c
 int RetrieveListing(SOCKET control, const char* command)
 {
     return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false);
+}
+
+int FtpQuote(SOCKET s, const char* text)
+{
+    text = text ? text : "";
+    if (strncmp(text, "LIST", 4) == 0 || strncmp(text, "NLST", 4) == 0)
+        RetrieveListing(s, text);
+    else
+        SendCommand(s, "%s", text);
+    return FtpSession.lastReplyCode / 100;
 }
 
 int StoreFile(SOCKET control, const char* command, const char* local, char type)
@@ -566,7 +574,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
     // Closing the data connection tells the server that the file has ended.
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
     int result = GetReply(control);
-    if (result == 2 && !complete)
+    if (result == REPLY_OK && !complete)
         result = 0;
     return result;
 }

@@ -29,6 +29,10 @@ int ReceiveToFile(SOCKET data, const char* name, const char* fallback);
 // writes the listing into ListingTempFile; returns 2 when the server
 // confirmed the transfer.
 int RetrieveListing(SOCKET control, const char* command);
+// A command typed by the user, sent unchanged; LIST and NLST go through
+// RetrieveListing so that their data connection is served. The class of the
+// last reply.
+int FtpQuote(SOCKET s, const char* text);
 // Sends one local file with command "STOR ..." or "STOU ...". A local file
 // that cannot be opened is reported before anything reaches the server.
 // 2 when the server confirmed the transfer and the whole file was sent.

@@ -2,8 +2,6 @@
 
 #include <wchar.h>
 
-DWORD HostType = HOST_AUTO;
-
 static constexpr const char* kHostTypeNames[] = {
     "Auto Detect",
     "NetManage Chameleon TCP/IP",

@@ -2,9 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include "ftp/session.h"  // HostType, the host type of the current connection
 #include "listing/hosttypeids.h"
-
-extern DWORD HostType;           // host type of the current connection
 
 // Name of a host type, or "" for a value outside the table.
 const char* HostTypeName(DWORD type);

@@ -1,5 +1,7 @@
 #include "shell/busy.h"
 
+#include "ftp/blocking.h"
+
 // The critical section guards only the flag, for one access at a time.
 static CRITICAL_SECTION g_busySection;
 static bool g_busyReady;
@@ -43,7 +45,6 @@ BYTE IsBusy()
 }
 
 static HANDLE g_worker;
-void (*g_onStopWorker)();
 static DWORD g_workerId;
 static volatile DWORD g_stoppingId;
 static HANDLE g_parkedEvent;
@@ -83,8 +84,9 @@ bool StopWorker(DWORD graceMs)
         g_parkedEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ResetEvent(g_parkedEvent);
     g_stoppingId = g_workerId;
-    if (g_onStopWorker)
-        g_onStopWorker();
+    // Marked: its blocked socket call, if any, fails now and reaches its
+    // safe point.
+    CancelBlockingCall();
     HANDLE waits[2] = {g_parkedEvent, g_worker};
     DWORD start = GetTickCount();
     for (;;) {

@@ -17,9 +17,6 @@ DWORD WorkerThreadId();
 // keeps dispatching its messages meanwhile, since the worker may be waiting
 // for one of its windows. Returns true when a worker was stopped.
 bool StopWorker(DWORD graceMs = 10000);
-// Called by StopWorker once the worker is marked: cancels its blocked socket
-// call (set by the socket layer).
-extern void (*g_onStopWorker)();
 // Called by the worker at its safe points; never returns on a stopped worker.
 void WorkerSafePoint();
 // True while the calling thread is a worker that is being stopped.

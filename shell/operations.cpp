@@ -17,6 +17,7 @@
 #include "listing/hosttypes.h"
 #include "shell/lists.h"
 #include "log/log.h"
+#include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
@@ -59,7 +60,7 @@ void SetUpperStatus(const char* text)
 void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsigned n)
 {
     char text[512];
-    if (FormatCatalogue(text, sizeof text, 98, local, remote, i, n) >= 0)
+    if (FormatCatalogue(text, sizeof text, MSG_SENDING_FILE, local, remote, i, n) >= 0)
         SetUpperStatus(text);
 }
 
@@ -121,16 +122,16 @@ void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConn
     StartThread(proc);
 }
 
-DWORD WINAPI SendFilesThread(LPVOID)
+bool SendSelectedFiles(bool askName)
 {
     std::vector<int> sel;
-    if (!ListSelection(IDC_LOCAL_FILES, &sel))
-        return EndOperation();
+    if (!ListSelection(IDC_LOCAL_FILES, &sel) || (sel.empty() && !askName))
+        return false;
     EnableAbort(true);
     char typed[256] = "";
     if (sel.empty()) {
-        if (!AskText(typed, 138, 122) || !typed[0])
-            return EndOperation();
+        if (!AskText(typed, CAPTION_SEND_LOCAL_FILE, PROMPT_LOCAL_FILE) || !typed[0])
+            return false;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
     for (unsigned i = 1; i <= n; ++i) {
@@ -141,14 +142,20 @@ DWORD WINAPI SendFilesThread(LPVOID)
             ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
         lstrcpyA(remote, local);
         if (ProgramOptions.prompt)
-            AskText(remote, 138, 100, local);
+            AskText(remote, CAPTION_SEND_LOCAL_FILE, PROMPT_REMOTE_NAME_FOR, local);
         if (!remote[0])
             continue;
         ShowSendingStatus(local, remote, i, n);
-        if (SendOneFile(local, remote) != 2)
+        if (SendOneFile(local, remote) != REPLY_OK)
             break;
     }
-    RefreshRemote();
+    return true;
+}
+
+DWORD WINAPI SendFilesThread(LPVOID)
+{
+    if (SendSelectedFiles(true))
+        RefreshRemote();
     return EndOperation();
 }
 
@@ -178,7 +185,7 @@ DWORD WINAPI DropFilesThread(LPVOID)
                 continue;
             EnableAbort(true);
             ShowSendingStatus(path, remote, i, n);
-            if (SendOneFile(path, remote) != 2)
+            if (SendOneFile(path, remote) != REPLY_OK)
                 break;
         }
         RefreshRemote();
@@ -227,7 +234,7 @@ void ReceiveSelectedFiles()
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", remote);
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != 2)
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK)
             break;
         SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
@@ -254,7 +261,7 @@ DWORD WINAPI RemoteViewThread(LPVOID)
     _snprintf(command, sizeof command - 1, "RETR %s", name);
     command[sizeof command - 1] = 0;
     EnableAbort(true);
-    if (RetrieveFile(FtpSession.controlSocket, command, ViewTempFile, ViewTempFile, 'A') == 2 &&
+    if (RetrieveFile(FtpSession.controlSocket, command, ViewTempFile, ViewTempFile, 'A') == REPLY_OK &&
         RunViewer(ProgramOptions.viewer, ViewTempFile, true) < 32)
         LogMessage(156, ProgramOptions.viewer);
     return EndOperation();
@@ -277,7 +284,7 @@ DWORD WINAPI RemoteChdirThread(LPVOID)
         lstrcpynA(name, InputText, sizeof name);
     }
     EnableAbort(true);
-    if (FtpCwd(FtpSession.controlSocket, name) == 2)
+    if (FtpCwd(FtpSession.controlSocket, name) == REPLY_OK)
         RefreshRemote();
     return EndOperation();
 }
@@ -287,7 +294,7 @@ DWORD WINAPI RemoteMkdirThread(LPVOID)
     if (AskText(nullptr, 139, 101) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (FtpMkd(FtpSession.controlSocket, name) == 2)
+        if (FtpMkd(FtpSession.controlSocket, name) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -301,7 +308,7 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
         for (int index : sel) {
             char name[256];
             ListItemText(IDC_REMOTE_DIRS, index, name, sizeof name);
-            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == 2)
+            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
                 any = true;
         }
         if (any)
@@ -309,7 +316,7 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
     } else if (AskText(nullptr, 147, 101) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == 2)
+        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -329,7 +336,7 @@ DWORD WINAPI RemoteDeleteThread(LPVOID)
     } else if (AskText(nullptr, 56, 121) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", name) == 2)
+        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", name) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -343,7 +350,7 @@ static int RenameRemote(const char* oldName, int result)
     char newName[70];
     lstrcpynA(newName, InputText, sizeof newName);
     result = SendCommand(FtpSession.controlSocket, "RNFR %s", oldName);
-    if (result == 3)
+    if (result == REPLY_MORE)
         result = SendCommand(FtpSession.controlSocket, "RNTO %s", newName);
     return result;
 }
@@ -363,7 +370,7 @@ DWORD WINAPI RemoteRenameThread(LPVOID)
         if (AskText(oldName, 140, 121) && oldName[0])
             result = RenameRemote(oldName, result);
     }
-    if (result == 2)
+    if (result == REPLY_OK)
         RefreshRemote();
     return EndOperation();
 }
@@ -372,16 +379,6 @@ DWORD WINAPI RemoteRefreshThread(LPVOID)
 {
     RefreshRemote();
     return EndOperation();
-}
-
-SOCKET ConnectSession(const char* host, const char* user, const char* password)
-{
-    lstrcpynA(FtpSession.hostName, host, sizeof FtpSession.hostName);
-    lstrcpynA(FtpSession.userName, user, sizeof FtpSession.userName);
-    lstrcpynA(FtpSession.password, password, sizeof FtpSession.password);
-    HostType = HostProfile.hostType;
-    FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
-    return FtpSession.controlSocket;
 }
 
 DWORD WINAPI ConnectThread(LPVOID)
@@ -425,7 +422,7 @@ int FetchRemotePath(const char* path)
     _snprintf(command, sizeof command - 1, "RETR %s", path);
     command[sizeof command - 1] = 0;
     int result = RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType);
-    if (result == 2)
+    if (result == REPLY_OK)
         SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
     return result;
 }
@@ -484,7 +481,6 @@ static void WatchdogKillWorker()
 void InstallWorkerStops()
 {
     WatchdogStopWorker = WatchdogKillWorker;
-    g_onStopWorker = [] { CancelBlockingCall(); };
 }
 
 void CloseTransferFiles(bool* receiveWasOpen, bool* sendWasOpen)

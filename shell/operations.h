@@ -4,6 +4,8 @@
 #include <winsock.h>
 #include <windows.h>
 
+#include "ftp/logon.h"  // ConnectSession, for the operations that connect
+
 struct OperationRequestRec {
     HWND window;        // the window whose message started the operation
     WPARAM command;     // the command's parameter; 13 for Enter; the drop handle
@@ -20,6 +22,13 @@ void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConn
 bool StartWorker(HWND window, WPARAM command, ThreadProc proc);
 
 DWORD WINAPI SendFilesThread(LPVOID);
+// Sends the selected local files (with none selected and askName, the one
+// file the user names) with STOR, or STOU under Send Unique: each under the
+// remote name that Prompt lets the user change (an emptied name skips the
+// file), the progress in the upper status, stopping at the first file the
+// server does not confirm. Enables Abort; false, with nothing sent, when no
+// file was selected or named.
+bool SendSelectedFiles(bool askName);
 DWORD WINAPI DropFilesThread(LPVOID);
 DWORD WINAPI ReceiveFilesThread(LPVOID);
 DWORD WINAPI RemoteViewThread(LPVOID);
@@ -34,11 +43,6 @@ DWORD WINAPI CommandLineFetchThread(LPVOID);
 DWORD WINAPI SendTreeThread(LPVOID);
 DWORD WINAPI ReceiveTreeThread(LPVOID);
 
-// Every connect (Connect, the debug window's, the command-line fetch) goes
-// through here: the names become the session's, the logon starts from the
-// host type of the profile connected with (Auto Detect detects again, a
-// chosen type is kept), and FtpConnect's socket is recorded and returned.
-SOCKET ConnectSession(const char* host, const char* user, const char* password);
 int FetchRemotePath(const char* path);
 void AbortOperation(HWND main);
 void DisconnectSession(HWND main, bool exitAfter);
@@ -48,7 +52,7 @@ void CALLBACK AbortWaitTimerProc(HWND, UINT, UINT_PTR, DWORD);
 // Stops the running worker (see StopWorker in shell/busy.h) and forgets its
 // socket calls; used by Abort, Disconnect, Exit, closing and the watchdog.
 void KillWorker();
-// Hooks the worker stops into the watchdog and the socket layer (start-up).
+// Hooks the worker stops into the watchdog (start-up).
 void InstallWorkerStops();
 // Host and path of the command-line fetch.
 extern char g_fetchHost[64];

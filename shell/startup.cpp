@@ -20,6 +20,7 @@
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/configlink.h"
+#include "shell/ftphooks.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include "shell/statuslines.h"
@@ -88,6 +89,7 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
     lstrcpyA(g_className, "TARN");
     g_hInstance = instance;
     g_guiThreadId = GetCurrentThreadId();
+    InstallFtpHooks();
     if (!previous && RegisterMainClass() != 0) {
         FailureBox(2);
         *exitCode = -1;

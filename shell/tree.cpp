@@ -93,27 +93,8 @@ void LevelEnd(bool ok, UINT bytesEntry, bool outermost)
 
 void SendFileBatch()
 {
-    std::vector<int> sel;
-    if (!ListSelection(IDC_LOCAL_FILES, &sel) || sel.empty())
-        return;
-    EnableAbort(true);
-    unsigned n = static_cast<unsigned>(sel.size());
-    for (unsigned i = 1; i <= n; ++i) {
-        char local[256], remote[256];
-        ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
-        lstrcpyA(remote, local);
-        if (ProgramOptions.prompt)
-            AskText(remote, 138, 100, local);
-        char status[512];
-        if (FormatCatalogue(status, sizeof status, 98, local, remote, i, n) >= 0 && g_hwndStatusUpper)
-            SetWindowTextA(g_hwndStatusUpper, status);
-        char command[512];
-        _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", remote);
-        command[sizeof command - 1] = 0;
-        if (StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType) != 2)
-            break;
-    }
-    EnableAbort(false);
+    if (SendSelectedFiles(false))
+        EnableAbort(false);
 }
 
 int g_depth;
@@ -156,7 +137,7 @@ void TreeLevel(bool send)
             int r = FtpMkd(FtpSession.controlSocket, name);
             if (r == 550) {
                 LogMessage(102, name);
-            } else if (r == 5) {
+            } else if (r == REPLY_FAILED) {
                 LogMessage(103, 5);
                 ok = false;
                 break;
@@ -181,7 +162,7 @@ void TreeLevel(bool send)
             }
             FillLocalLists(g_hwndMain);
         }
-        if (FtpCwd(FtpSession.controlSocket, name) != 2) {
+        if (FtpCwd(FtpSession.controlSocket, name) != REPLY_OK) {
             LogMessage(105);
             ok = false;
             break;
@@ -210,7 +191,7 @@ void TreeLevel(bool send)
             TreeLevel(send);
         SetCurrentDirectoryA(localBack);
         FillLocalLists(g_hwndMain);
-        if (FtpCwd(FtpSession.controlSocket, remoteBack) != 2) {
+        if (FtpCwd(FtpSession.controlSocket, remoteBack) != REPLY_OK) {
             LogMessage(105);
             ok = false;
             break;

@@ -8,6 +8,7 @@
 #include "ftp/command.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
+#include "ftp/transfer.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"
 #include "config/options.h"

@@ -1,0 +1,41 @@
+// The one way the connection code reaches the program above it: the shell
+// fills this record when it makes the main window, with its watchdog, the
+// worker's safe point, the byte count, the prompts, the GUI thread's messages
+// and the main window. Until then every member does nothing harmful, so the
+// connection code runs on its own (in a test without a window): no time-out,
+// no display, empty answers to the prompts.
+#pragma once
+#include <windows.h>
+
+struct FtpHooksRec {
+    // The reply time-out: armed around every wait for a reply line or a data
+    // connection (seconds, from any thread), stopped when the wait is over.
+    void (*armTimeout)(DWORD seconds);
+    void (*stopTimeout)();
+    // A point where a worker that is being stopped may be parked; called from
+    // every socket wait and every data block. Never returns on such a worker.
+    void (*safePoint)();
+    // The running byte count of a data transfer: it begins (received or
+    // sent), steps with the running total after each block, and ends.
+    void (*bytesBegin)(bool received);
+    void (*bytesStep)(ULONGLONG total);
+    void (*bytesEnd)();
+    // The password the server asks for, into password (size bytes), asked
+    // until one is given; the account it asks for, into account (size bytes).
+    // Left empty when nobody can be asked.
+    void (*askPassword)(char* password, int size);
+    void (*askAccount)(char* account, int size);
+    // Dispatches the GUI thread's waiting messages while one of its socket
+    // calls waits, so that its timers (the time-out) still fire. A quit
+    // message is kept back: true, with its code, once one came; the wait
+    // then stops dispatching and has repostQuit post it again when it ends,
+    // for the message loop.
+    bool (*pumpMessages)(WPARAM* quitCode);
+    void (*repostQuit)(WPARAM quitCode);
+    // The session is now logged on (true) or no longer connected (false).
+    void (*connectedState)(bool connected);
+    // Logged on to host: the program's title names it.
+    void (*loggedOnTo)(const char* host);
+};
+
+extern FtpHooksRec FtpHooks;

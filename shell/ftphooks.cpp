@@ -1,0 +1,91 @@
+#include "shell/ftphooks.h"
+
+#include <stdio.h>
+
+#include "config/dialogs.h"
+#include "ftp/hooks.h"
+#include "resources/catalogue.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/busy.h"
+#include "shell/bytecount.h"
+#include "shell/mainwin.h"
+#include "shell/watchdog.h"
+
+namespace {
+
+void BytesBegin(bool received)
+{
+    ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT);
+}
+
+// Asks again until a password is given.
+void AskPassword(char* password, int size)
+{
+    while (!password[0]) {
+        char entered[INPUT_TEXT_SIZE];
+        lstrcpynA(entered, password, sizeof entered);
+        if (InputPassword(entered, PROMPT_PASSWORD))
+            lstrcpynA(password, entered, size);
+    }
+}
+
+void AskAccount(char* account, int size)
+{
+    char entered[INPUT_TEXT_SIZE] = "";
+    AskText(entered, CAPTION_ACCOUNT_REQUIRED, PROMPT_ACCOUNT);
+    lstrcpynA(account, entered, size);
+}
+
+// A quit message is kept for the message loop, which gets it again when the
+// wait is over.
+bool PumpMessages(WPARAM* quitCode)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            *quitCode = msg.wParam;
+            return true;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return false;
+}
+
+void RepostQuit(WPARAM quitCode)
+{
+    PostQuitMessage(static_cast<int>(quitCode));
+}
+
+void ShowConnected(bool connected)
+{
+    EnableControl(IDC_DISCONNECT, connected);
+    EnableControl(IDC_CONNECT, !connected);
+}
+
+void ShowHostInTitle(const char* host)
+{
+    char title[128];
+    _snprintf(title, sizeof title - 1, "%s %s", "TARN", host);
+    title[sizeof title - 1] = 0;
+    SetWindowTextA(g_hwndMain, title);
+}
+
+}  // namespace
+
+void InstallFtpHooks()
+{
+    FtpHooks.armTimeout = ArmWatchdog;
+    FtpHooks.stopTimeout = StopWatchdog;
+    FtpHooks.safePoint = WorkerSafePoint;
+    FtpHooks.bytesBegin = BytesBegin;
+    FtpHooks.bytesStep = ByteCountStep;
+    FtpHooks.bytesEnd = ByteCountEnd;
+    FtpHooks.askPassword = AskPassword;
+    FtpHooks.askAccount = AskAccount;
+    FtpHooks.pumpMessages = PumpMessages;
+    FtpHooks.repostQuit = RepostQuit;
+    FtpHooks.connectedState = ShowConnected;
+    FtpHooks.loggedOnTo = ShowHostInTitle;
+}
