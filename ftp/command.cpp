@@ -13,6 +13,7 @@
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
+#include "resources/catalogue.h"
 
 namespace {
 
@@ -85,8 +86,8 @@ int ReadLine(SOCKET s, bool* ended)
             got = BlockingRecv(s, line + total, 1, 0);
         }
         if (trace)
-            LogMessage(120, static_cast<unsigned>(s), static_cast<unsigned>(last), static_cast<unsigned>(want),
-                       static_cast<unsigned>(got), got > 0 ? line + total : "");
+            LogMessage(MSG_READ_LINE_TRACE, static_cast<unsigned>(s), static_cast<unsigned>(last),
+                       static_cast<unsigned>(want), static_cast<unsigned>(got), got > 0 ? line + total : "");
         if (got <= 0) {
             closed = true;
             break;
@@ -122,7 +123,7 @@ int SendCommandV(SOCKET s, const char* format, va_list args)
     FtpSession.lastReplyCode = 0;
     LogLine(CommandEcho(command));
     if (s == INVALID_SOCKET) {
-        LogLine(29u);
+        LogLine(MSG_NOT_CONNECTED);
         return 0;
     }
     // A failed send has been logged by SendAll; no reply is read for it.
@@ -167,7 +168,7 @@ int SendLine(SOCKET s, const char* text)
     if (s == INVALID_SOCKET)
         return -1;
     if (!CommandCountTake()) {
-        LogLine(38u);
+        LogLine(MSG_COMMAND_IN_PROCESS);
         return -1;
     }
     char* buffer = FtpSession.sendBuffer;

@@ -6,6 +6,7 @@
 
 #include "config/options.h"
 #include "log/log.h"
+#include "resources/catalogue.h"
 
 static std::wstring Widen(const char* text)
 {
@@ -108,7 +109,7 @@ static int MakeName(const char* remote, const std::wstring& base, const std::wst
             }
         }
         if (!found)
-            LogMessage(161, remote);
+            LogMessage(MSG_NO_UNIQUE_NAME, remote);
     }
     Narrow(name, local, 256);
     memcpy(fallback, local, 256);
@@ -141,7 +142,7 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback)
     std::wstring whole = base + ext;
     int safe = SafeLocalName(&whole);
     if (safe < 0 || whole.empty()) {
-        LogMessage(164, remote);
+        LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
         local[0] = fallback[0] = 0;
         return 0;
     }
@@ -149,7 +150,7 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback)
         base = whole.substr(0, whole.size() - ext.size());
         char shown[256];
         Narrow(whole, shown, sizeof shown);
-        LogMessage(163, remote, shown);
+        LogMessage(MSG_REMOTE_NAME_STORED_AS, remote, shown);
     }
     return MakeName(remote, base, ext, local, fallback);
 }

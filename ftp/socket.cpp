@@ -9,6 +9,7 @@
 #include "ftp/session.h"
 #include "log/log.h"
 #include "log/process.h"
+#include "resources/catalogue.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ SOCKET ConnectTcp(const char* host, const char* service)
 
     servent* entry = getservbyname(service, "tcp");
     if (HostProfile.ftpPort != 21) {
-        LogMessage(66, static_cast<unsigned>(HostProfile.ftpPort));
+        LogMessage(MSG_PORT_OVERRIDDEN, static_cast<unsigned>(HostProfile.ftpPort));
         server.sin_port = htons(static_cast<u_short>(HostProfile.ftpPort));
     } else {
         server.sin_port = entry ? static_cast<u_short>(entry->s_port) : htons(21);
@@ -54,7 +55,7 @@ SOCKET ConnectTcp(const char* host, const char* service)
     } else {
         unsigned long address = inet_addr(host);
         if (address == INADDR_NONE) {
-            LogMessage(68, host);
+            LogMessage(MSG_NO_HOST_ENTRY, host);
             return INVALID_SOCKET;
         }
         server.sin_addr.s_addr = address;
@@ -75,14 +76,14 @@ SOCKET ConnectTcp(const char* host, const char* service)
         return INVALID_SOCKET;
     }
 
-    LogMessage(70, inet_ntoa(server.sin_addr));
+    LogMessage(MSG_CONNECTING, inet_ntoa(server.sin_addr));
     if (BlockingConnect(s, reinterpret_cast<const sockaddr*>(&server), sizeof server) == SOCKET_ERROR) {
         LogError("connect", WSAGetLastError());
-        LogMessage(71, host, service, static_cast<unsigned>(ntohs(server.sin_port)));
+        LogMessage(MSG_CANNOT_CONNECT, host, service, static_cast<unsigned>(ntohs(server.sin_port)));
         closesocket(s);
         return INVALID_SOCKET;
     }
-    LogMessage(73, inet_ntoa(server.sin_addr), static_cast<unsigned>(ntohs(server.sin_port)));
+    LogMessage(MSG_CONNECTED, inet_ntoa(server.sin_addr), static_cast<unsigned>(ntohs(server.sin_port)));
     return s;
 }
 
@@ -97,13 +98,15 @@ int SendAll(SOCKET s, const char* buffer, int length)
         int r = BlockingSend(s, p, piece, 0);
         int error = r > 0 ? 0 : WSAGetLastError();  // before logging can touch it
         if (g_debugMode) {
-            LogMessage(159, static_cast<unsigned>(s), static_cast<unsigned>(remaining - r), static_cast<unsigned>(r));
+            LogMessage(MSG_SEND_TRACE, static_cast<unsigned>(s), static_cast<unsigned>(remaining - r),
+                       static_cast<unsigned>(r));
             if (BlockingInProgress())
                 LogError("We're blocking on send()", 0);
         }
         if (r <= 0) {
             LogError("send", error);
-            LogMessage(74, static_cast<unsigned>(s), static_cast<unsigned>(remaining), static_cast<unsigned>(r));
+            LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining),
+                       static_cast<unsigned>(r));
             return r;
         }
         remaining -= r;
@@ -117,7 +120,7 @@ SOCKET ReleaseSocket(SOCKET s)
     if (s == INVALID_SOCKET)
         return INVALID_SOCKET;
     if (BlockingInProgress()) {
-        LogMessage(39, static_cast<unsigned>(s));
+        LogMessage(MSG_CANCELLED_BLOCKING_CALL, static_cast<unsigned>(s));
         CancelBlockingCall();
         FtpSession.aborting = 1;
     }
@@ -145,9 +148,9 @@ SOCKET ReleaseSocket(SOCKET s)
         if (error != 0) {
             LogError("closesocket", error);
             if (error == WSAEWOULDBLOCK && retries == kCloseRetries)
-                LogMessage(160, retries);
+                LogMessage(MSG_CLOSE_RETRIED, retries);
         }
     }
-    LogMessage(92, static_cast<unsigned>(s));
+    LogMessage(MSG_SOCKET_CLOSED, static_cast<unsigned>(s));
     return INVALID_SOCKET;
 }

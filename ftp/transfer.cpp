@@ -23,6 +23,7 @@
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
+#include "resources/catalogue.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ unsigned Port(const sockaddr_in& address)
 void LogFileError(int result, DWORD otherwise)
 {
     DWORD code = result < 0 && _doserrno ? static_cast<DWORD>(_doserrno) : otherwise;
-    LogMessage(157, ErrorText(code));
+    LogMessage(MSG_REASON, ErrorText(code));
 }
 
 // The local file under the name, else under the fallback name; -1 when
@@ -69,11 +70,11 @@ int CreateLocalFile(const char* name, const char* fallback)
     int fd = _open(name, flags, _S_IREAD | _S_IWRITE);
     if (fd != -1)
         return fd;
-    LogMessage(41, name, static_cast<unsigned>(errno));
-    LogMessage(46, fallback);
+    LogMessage(MSG_FAILED_TO_OPEN, name, static_cast<unsigned>(errno));
+    LogMessage(MSG_TRYING_SHORTER_NAME, fallback);
     fd = _open(fallback, flags, _S_IREAD | _S_IWRITE);
     if (fd == -1)
-        LogMessage(14, fallback, static_cast<unsigned>(errno));
+        LogMessage(MSG_STILL_FAILED_TO_OPEN, fallback, static_cast<unsigned>(errno));
     return fd;
 }
 
@@ -205,7 +206,7 @@ int OpenForSending(const char* name)
     name = Text(name);
     int fd = _open(name, _O_RDONLY | _O_BINARY);
     if (fd == -1) {
-        LogMessage(41, name, static_cast<unsigned>(errno));
+        LogMessage(MSG_FAILED_TO_OPEN, name, static_cast<unsigned>(errno));
         Beep(MB_ICONEXCLAMATION);
     }
     return fd;
@@ -273,7 +274,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
         return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
     FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
-    LogMessage(91, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
+    LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
     return FtpSession.dataSocket;
 }
 
@@ -282,11 +283,11 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
 bool CanStart(SOCKET control)
 {
     if (control == INVALID_SOCKET) {
-        LogLine(89u);
+        LogLine(MSG_NO_CONTROL_SOCKET);
         return false;
     }
     if (FtpSession.commandCount != 0) {
-        LogLine(38u);
+        LogLine(MSG_COMMAND_IN_PROCESS);
         return false;
     }
     return true;
@@ -346,9 +347,11 @@ TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool suc
     r.kbytesPerSecond = static_cast<double>(total) / r.seconds / 1024.0;
     bool longForm = total > 1024 && !(received && writeError);
     if (received)
-        r.id = longForm ? (succeeded ? 90 : 86) : (succeeded ? 49 : 48);
+        r.id = longForm ? (succeeded ? MSG_RECEIVED_LONG_SUCCEEDED : MSG_RECEIVED_LONG_FAILED)
+                        : (succeeded ? MSG_RECEIVED_SHORT_SUCCEEDED : MSG_RECEIVED_SHORT_FAILED);
     else
-        r.id = longForm ? (succeeded ? 43 : 42) : (succeeded ? 45 : 44);
+        r.id = longForm ? (succeeded ? MSG_SENT_LONG_SUCCEEDED : MSG_SENT_LONG_FAILED)
+                        : (succeeded ? MSG_SENT_SHORT_SUCCEEDED : MSG_SENT_SHORT_FAILED);
     return r;
 }
 
@@ -379,7 +382,7 @@ SOCKET OpenDataListener(SOCKET control)
         return INVALID_SOCKET;
     }
     sockaddr_in& local = FtpSession.localAddr;
-    LogMessage(94, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    LogMessage(MSG_GOING_TO_LISTEN, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
 
     memset(&local, 0, sizeof local);
     local.sin_family = AF_INET;
@@ -413,10 +416,10 @@ SOCKET OpenDataListener(SOCKET control)
     FormatPortCommand(command, ntohl(controlEnd.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
     if (SendCommand(control, "%s", command) != REPLY_OK) {
         // The transfer goes on; its accept waits until the time-out.
-        LogMessage(40, static_cast<unsigned>(s));
+        LogMessage(MSG_PORT_NOT_UNDERSTOOD, static_cast<unsigned>(s));
         return s;
     }
-    LogMessage(96, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    LogMessage(MSG_LISTENER, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
     return s;
 }
 
@@ -425,7 +428,7 @@ SOCKET OpenPassiveData(SOCKET control)
     int result = SendCommand(control, "PASV");
     if (result != REPLY_OK) {
         if (result != 0 && result != -1)  // a reply came, and it was no 227
-            LogLine(180u);
+            LogLine(MSG_PASSIVE_REFUSED);
         return INVALID_SOCKET;
     }
     char reply[128];
@@ -434,7 +437,7 @@ SOCKET OpenPassiveData(SOCKET control)
     unsigned short port;
     PassiveParse parsed = ParsePassiveReply(reply, &announced, &port);
     if (parsed != PASSIVE_OK) {
-        LogMessage(parsed == PASSIVE_PORT_ZERO ? 182 : 181, reply);
+        LogMessage(parsed == PASSIVE_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
         return INVALID_SOCKET;
     }
     // Servers behind NAT announce their private address: the data connection
@@ -451,7 +454,7 @@ SOCKET OpenPassiveData(SOCKET control)
         named.s_addr = htonl(announced);
         char text[16];
         lstrcpynA(text, inet_ntoa(named), sizeof text);
-        LogMessage(183, text, static_cast<unsigned>(port), inet_ntoa(server.sin_addr));
+        LogMessage(MSG_PASSIVE_ADDRESS_REPLACED, text, static_cast<unsigned>(port), inet_ntoa(server.sin_addr));
     }
 
     // Held where abort and the watchdog release it while the connect waits.
@@ -471,7 +474,7 @@ SOCKET OpenPassiveData(SOCKET control)
         return INVALID_SOCKET;
     }
     FtpSession.dataPeerAddr = server;
-    LogMessage(184, static_cast<unsigned>(s), inet_ntoa(server.sin_addr), Port(server));
+    LogMessage(MSG_DATA_CONNECTED, static_cast<unsigned>(s), inet_ntoa(server.sin_addr), Port(server));
     return s;
 }
 

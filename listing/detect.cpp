@@ -83,7 +83,7 @@ CommandSupport DetectHostType(SOCKET control)
             // last line unscanned.
             int type = code / 100;
             if (code != 421) {
-                if (type == 1 || type == 3 || type == 4)
+                if (type == REPLY_PRELIMINARY || type == REPLY_MORE || type == REPLY_TRANSIENT)
                     FinishReply(control, code, text);
                 else
                     ScanHelp(control, code, text, &support);

@@ -195,7 +195,7 @@ void DebugCommand(HWND hwnd, int id)
         break;
     case IDM_DBG_LIST:
     case IDM_DBG_NLST:
-        if (RetrieveListing(control, id == IDM_DBG_LIST ? "LIST" : "NLST") == 2)
+        if (RetrieveListing(control, id == IDM_DBG_LIST ? "LIST" : "NLST") == REPLY_OK)
             RunViewerOnListing();
         break;
     case IDM_DBG_MKD:

@@ -129,7 +129,7 @@ static void ShowRemoteDir()
     char directory[181] = "";
     LoadCatalogue(MSG_UNDECIPHERABLE, directory, sizeof directory);
     std::string named;
-    if (FtpPwd(FtpSession.controlSocket) == 2 && PwdDirectory(FtpSession.replyLine, TextCodePage, &named))
+    if (FtpPwd(FtpSession.controlSocket) == REPLY_OK && PwdDirectory(FtpSession.replyLine, TextCodePage, &named))
         lstrcpynA(directory, named.c_str(), sizeof directory);
     lstrcpyA(RemoteCurrentDir, directory);
     std::string label = RemoteDirLabel(RemoteCurrentDir, HostType, TextCodePage);
@@ -163,7 +163,7 @@ int DoDirList(HWND)
         ListCommand(mask, command);
         int result = RetrieveListing(FtpSession.controlSocket, command);
         SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
-        if (result != 2)
+        if (result != REPLY_OK)
             LogMessage(MSG_DIRLIST_RESULT, result);
         else
             ReadListingIntoLists(ListingTempFile);

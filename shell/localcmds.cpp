@@ -14,6 +14,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/mainwin.h"
+#include "resources/catalogue.h"
 
 namespace {
 
@@ -40,21 +41,21 @@ void LogSystemReason(DWORD code)
     if (n && text) {
         while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ' || text[n - 1] == '.'))
             text[--n] = 0;
-        LogMessage(157, text);
+        LogMessage(MSG_REASON, text);
         LocalFree(text);
     } else {
         // The system has no text for this error: its number says what it was.
         char number[32];
         wsprintfA(number, "error %u", static_cast<unsigned>(code));
-        LogMessage(157, number);
+        LogMessage(MSG_REASON, number);
     }
 }
 
 bool ConfirmDelete(const char* name)
 {
     char text[80] = "", title[256] = "";
-    FormatCatalogue(text, sizeof text, 95, name);
-    LoadCatalogue(97, title, sizeof title);
+    FormatCatalogue(text, sizeof text, PROMPT_CONFIRM_DELETE, name);
+    LoadCatalogue(CAPTION_VERIFY_DELETION, title, sizeof title);
     return MessageBoxA(g_hwndMain, text, title, MB_YESNO) == IDYES;
 }
 
@@ -73,7 +74,7 @@ void LocalChangeDirectory()
     std::vector<int> sel;
     ListSelection(IDC_LOCAL_DIRS, &sel);
     if (sel.size() > 1) {
-        LogLine(static_cast<UINT>(12));
+        LogLine(MSG_ONE_DIRECTORY_FOR_CHDIR);
         return;
     }
     if (sel.size() == 1) {
@@ -81,36 +82,36 @@ void LocalChangeDirectory()
         ListItemText(IDC_LOCAL_DIRS, sel[0], text, sizeof text);
         if (text[0] == '[' && text[1] == '-') {
             if (!ChangeDrive(text[2]))
-                LogMessage(153, text);
+                LogMessage(MSG_CHDRIVE_FAILED, text);
             Refresh();
         } else if (SetCurrentDirectoryA(text)) {
             Refresh();
         } else {
-            LogMessage(154, text);
+            LogMessage(MSG_CHDIR_FAILED, text);
         }
         return;
     }
-    if (!AskText(nullptr, 144, 13))
+    if (!AskText(nullptr, CAPTION_GOTO_LOCAL_DIRECTORY, PROMPT_LOCAL_DIRECTORY))
         return;
     if (InputText[0] && InputText[1] == ':' && !ChangeDrive(InputText[0])) {
-        LogMessage(153, InputText);
+        LogMessage(MSG_CHDRIVE_FAILED, InputText);
         return;
     }
     if (SetCurrentDirectoryA(InputText))
         Refresh();
     else
-        LogMessage(154, InputText);
+        LogMessage(MSG_CHDIR_FAILED, InputText);
 }
 
 void LocalCreateDirectory()
 {
-    if (!AskText(nullptr, 145, 13) || !InputText[0])
+    if (!AskText(nullptr, CAPTION_CREATE_LOCAL_DIRECTORY, PROMPT_LOCAL_DIRECTORY) || !InputText[0])
         return;
     if (CreateDirectoryA(InputText, nullptr)) {
         Refresh();
     } else {
         DWORD code = GetLastError();
-        LogMessage(155, InputText);
+        LogMessage(MSG_MKDIR_FAILED, InputText);
         LogSystemReason(code);
     }
 }
@@ -124,7 +125,7 @@ void LocalRemoveDirectories()
             removed = true;
         } else {
             DWORD code = GetLastError();
-            LogMessage(128, name);
+            LogMessage(MSG_RMDIR_FAILED, name);
             LogSystemReason(code);
         }
     };
@@ -135,7 +136,8 @@ void LocalRemoveDirectories()
             if (ConfirmDelete(name))
                 remove(name);
         }
-    } else if (AskText(nullptr, 148, 13) && InputText[0] && ConfirmDelete(InputText)) {
+    } else if (AskText(nullptr, CAPTION_DELETE_LOCAL_DIRECTORY, PROMPT_LOCAL_DIRECTORY) && InputText[0] &&
+               ConfirmDelete(InputText)) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
         remove(name);
@@ -153,11 +155,11 @@ void LocalViewFile()
     if (sel.size() == 1) {
         ListItemText(IDC_LOCAL_FILES, sel[0], name, sizeof name);
     } else {
-        if (!AskText(name, 54, 122) || !name[0])
+        if (!AskText(name, CAPTION_VIEW, PROMPT_LOCAL_FILE) || !name[0])
             return;
     }
     if (RunViewer(ProgramOptions.viewer, name, true) < 32)
-        LogMessage(156, ProgramOptions.viewer);
+        LogMessage(MSG_VIEWER_FAILED, ProgramOptions.viewer);
 }
 
 void LocalRenameFiles()
@@ -165,7 +167,7 @@ void LocalRenameFiles()
     std::vector<int> sel;
     bool renamed = false;
     auto rename = [&](const char* oldName) {
-        if (!AskText(nullptr, 141, 15, oldName))
+        if (!AskText(nullptr, CAPTION_RENAME_LOCAL_FILE, PROMPT_NEW_NAME, oldName))
             return;
         char newName[70];
         lstrcpynA(newName, InputText, sizeof newName);
@@ -173,7 +175,7 @@ void LocalRenameFiles()
             renamed = true;
         } else {
             DWORD code = GetLastError();
-            LogMessage(152, oldName, newName);
+            LogMessage(MSG_RENAME_FAILED, oldName, newName);
             LogSystemReason(code);
         }
     };
@@ -185,7 +187,7 @@ void LocalRenameFiles()
         }
     } else {
         char oldName[512] = "";
-        if (AskText(oldName, 141, 122) && oldName[0])
+        if (AskText(oldName, CAPTION_RENAME_LOCAL_FILE, PROMPT_LOCAL_FILE) && oldName[0])
             rename(oldName);
     }
     if (renamed)
@@ -201,7 +203,7 @@ void LocalDeleteFiles()
             deleted = true;
         } else {
             DWORD code = GetLastError();
-            LogMessage(132, name);
+            LogMessage(MSG_DELETE_FAILED, name);
             LogSystemReason(code);
         }
     };
@@ -212,7 +214,7 @@ void LocalDeleteFiles()
             if (ConfirmDelete(name))
                 remove(name);
         }
-    } else if (AskText(nullptr, 56, 122) && InputText[0] && ConfirmDelete(InputText)) {
+    } else if (AskText(nullptr, CAPTION_DELETE, PROMPT_LOCAL_FILE) && InputText[0] && ConfirmDelete(InputText)) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
         remove(name);

@@ -9,6 +9,7 @@
 #include "shell/app.h"
 #include "shell/layout.h"
 #include "shell/statuslines.h"
+#include "resources/catalogue.h"
 
 HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
 
@@ -148,7 +149,7 @@ void PaintMainWindow(HWND main)
     DrawFrame(dc, 153, 2, 129, 149, true);
     char host[64];
     if (gethostname(host, sizeof host) != 0)
-        LoadCatalogue(84, host, sizeof host);
+        LoadCatalogue(MSG_LOCAL_PC_INFORMATION, host, sizeof host);
     DrawFrame(dc, 7, 5, 123, 10, true);
     TextOutA(dc, DluX(9), DluY(7), host, lstrlenA(host));
     DrawFrame(dc, 156, 5, 123, 10, true);
@@ -176,7 +177,7 @@ void SetListExtent(HWND list, const char* text, int* widest)
     DWORD error = GetLastError();
     ReleaseDC(list, dc);
     if (!ok) {
-        LogMessage(83, static_cast<int>(error));
+        LogMessage(MSG_TEXT_EXTENT_FAILED, static_cast<int>(error));
         return;
     }
     if (size.cx > *widest && size.cx > client.right) {
@@ -214,7 +215,7 @@ void AddListNames(ListFillRec* fill, const char* names, int count, int bytes)
         }
         SIZE size;
         if (!GetTextExtentPoint32A(dc, name, length, &size)) {
-            LogMessage(83, static_cast<int>(GetLastError()));
+            LogMessage(MSG_TEXT_EXTENT_FAILED, static_cast<int>(GetLastError()));
         } else if (size.cx > *fill->widest && size.cx > client.right) {
             *fill->widest = size.cx;
             if (fill->quiet)

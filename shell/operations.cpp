@@ -85,7 +85,7 @@ DWORD StartThread(ThreadProc proc)
 bool StartWorker(HWND window, WPARAM command, ThreadProc proc)
 {
     if (IsBusy()) {
-        LogLine(static_cast<UINT>(3));
+        LogLine(MSG_BUSY);
         return false;
     }
     OperationRequest = {window, command};
@@ -97,11 +97,11 @@ bool StartWorker(HWND window, WPARAM command, ThreadProc proc)
 void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConnection)
 {
     if (IsBusy()) {
-        LogLine(static_cast<UINT>(3));
+        LogLine(MSG_BUSY);
         return;
     }
     if (needsConnection && !FtpSession.loggedOn) {
-        LogLine(static_cast<UINT>(29));
+        LogLine(MSG_NOT_CONNECTED);
         return;
     }
     OperationRequest = {window, command};
@@ -166,9 +166,9 @@ DWORD WINAPI DropFilesThread(LPVOID)
     DragQueryPoint(drop, &point);
     UINT n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
     if (!FtpSession.loggedOn) {
-        LogLine(static_cast<UINT>(112));
+        LogLine(MSG_DROP_NOT_CONNECTED);
     } else if (FtpSession.commandCount != 0) {
-        LogLine(static_cast<UINT>(113));
+        LogLine(MSG_DROP_BUSY);
     } else {
         for (UINT i = 1; i <= n; ++i) {
             char path[257] = "";
@@ -180,7 +180,7 @@ DWORD WINAPI DropFilesThread(LPVOID)
             char remote[256];
             lstrcpynA(remote, slash + 1, sizeof remote);
             if (ProgramOptions.prompt)
-                AskText(remote, 138, 100, remote);
+                AskText(remote, CAPTION_SEND_LOCAL_FILE, PROMPT_REMOTE_NAME_FOR, remote);
             if (!remote[0])
                 continue;
             EnableAbort(true);
@@ -203,7 +203,7 @@ void ReceiveSelectedFiles()
     EnableAbort(true);
     char typed[256] = "";
     if (sel.empty()) {
-        if (!AskText(typed, 143, 121) || !typed[0])
+        if (!AskText(typed, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_REMOTE_FILE) || !typed[0])
             return;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
@@ -220,17 +220,17 @@ void ReceiveSelectedFiles()
             if (!ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote)) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
-                LogMessage(164, remote);
+                LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
                 continue;
             }
             if (!MakeSafeLocalName(remote, local, fallback))
                 continue;
         }
         if (ProgramOptions.prompt)
-            AskText(local, 143, 108, remote);
+            AskText(local, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_LOCAL_NAME_FOR, remote);
         if (!local[0])
             continue;
-        LogMessage(99, remote, local, i, n);
+        LogMessage(MSG_RECEIVING_FILE, remote, local, i, n);
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", remote);
         command[sizeof command - 1] = 0;
@@ -255,7 +255,7 @@ DWORD WINAPI RemoteViewThread(LPVOID)
     char name[256] = "";
     if (sel.size() == 1)
         ListItemText(IDC_REMOTE_FILES, sel[0], name, sizeof name);
-    else if (!AskText(name, 54, 121) || !name[0])
+    else if (!AskText(name, CAPTION_VIEW, PROMPT_REMOTE_FILE) || !name[0])
         return EndOperation();
     char command[512];
     _snprintf(command, sizeof command - 1, "RETR %s", name);
@@ -263,7 +263,7 @@ DWORD WINAPI RemoteViewThread(LPVOID)
     EnableAbort(true);
     if (RetrieveFile(FtpSession.controlSocket, command, ViewTempFile, ViewTempFile, 'A') == REPLY_OK &&
         RunViewer(ProgramOptions.viewer, ViewTempFile, true) < 32)
-        LogMessage(156, ProgramOptions.viewer);
+        LogMessage(MSG_VIEWER_FAILED, ProgramOptions.viewer);
     return EndOperation();
 }
 
@@ -272,14 +272,14 @@ DWORD WINAPI RemoteChdirThread(LPVOID)
     std::vector<int> sel;
     ListSelection(IDC_REMOTE_DIRS, &sel);
     if (sel.size() > 1) {
-        LogMessage(107);
+        LogMessage(MSG_ONE_DIRECTORY_FOR_CHDIR_REMOTE);
         return EndOperation();
     }
     char name[256] = "";
     if (sel.size() == 1) {
         ListItemText(IDC_REMOTE_DIRS, sel[0], name, sizeof name);
     } else {
-        if (!AskText(nullptr, 142, 101) || !InputText[0])
+        if (!AskText(nullptr, CAPTION_GOTO_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) || !InputText[0])
             return EndOperation();
         lstrcpynA(name, InputText, sizeof name);
     }
@@ -291,7 +291,7 @@ DWORD WINAPI RemoteChdirThread(LPVOID)
 
 DWORD WINAPI RemoteMkdirThread(LPVOID)
 {
-    if (AskText(nullptr, 139, 101) && InputText[0]) {
+    if (AskText(nullptr, CAPTION_CREATE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
         if (FtpMkd(FtpSession.controlSocket, name) == REPLY_OK)
@@ -313,7 +313,7 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
         }
         if (any)
             RefreshRemote();
-    } else if (AskText(nullptr, 147, 101) && InputText[0]) {
+    } else if (AskText(nullptr, CAPTION_DELETE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
         if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
@@ -333,7 +333,7 @@ DWORD WINAPI RemoteDeleteThread(LPVOID)
                 SendCommand(FtpSession.controlSocket, "DELE %s", name);
         }
         RefreshRemote();
-    } else if (AskText(nullptr, 56, 121) && InputText[0]) {
+    } else if (AskText(nullptr, CAPTION_DELETE, PROMPT_REMOTE_FILE) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
         if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", name) == REPLY_OK)
@@ -345,7 +345,7 @@ DWORD WINAPI RemoteDeleteThread(LPVOID)
 // RNFR, and RNTO only after a class-3 answer; returns the class of the last command.
 static int RenameRemote(const char* oldName, int result)
 {
-    if (!AskText(nullptr, 140, 15, oldName) || !InputText[0])
+    if (!AskText(nullptr, CAPTION_RENAME_REMOTE_FILE, PROMPT_NEW_NAME, oldName) || !InputText[0])
         return result;
     char newName[70];
     lstrcpynA(newName, InputText, sizeof newName);
@@ -367,7 +367,7 @@ DWORD WINAPI RemoteRenameThread(LPVOID)
         }
     } else {
         char oldName[256] = "";
-        if (AskText(oldName, 140, 121) && oldName[0])
+        if (AskText(oldName, CAPTION_RENAME_REMOTE_FILE, PROMPT_REMOTE_FILE) && oldName[0])
             result = RenameRemote(oldName, result);
     }
     if (result == REPLY_OK)
@@ -386,7 +386,7 @@ DWORD WINAPI ConnectThread(LPVOID)
     g_connectInProgress = 1;
     if (FtpSession.controlSocket != INVALID_SOCKET) {
         char text[256];
-        LoadCatalogue(30, text, sizeof text);
+        LoadCatalogue(MSG_ALREADY_CONNECTED, text, sizeof text);
         SetUpperStatus(text);
     } else {
         EnableControl(IDC_CONNECT, false);
@@ -417,7 +417,7 @@ int FetchRemotePath(const char* path)
     lstrcpynA(base, slash ? slash + 1 : path, sizeof base);
     char local[256], fallback[256];
     MakeLocalName(base, local, fallback);
-    LogMessage(80, path, local);
+    LogMessage(MSG_RECEIVING, path, local);
     char command[512];
     _snprintf(command, sizeof command - 1, "RETR %s", path);
     command[sizeof command - 1] = 0;
@@ -429,7 +429,7 @@ int FetchRemotePath(const char* path)
 
 DWORD WINAPI CommandLineFetchThread(LPVOID)
 {
-    LogMessage(81, g_fetchHost);
+    LogMessage(MSG_REMOTE_HOST_NAME, g_fetchHost);
     HostProfile.useGateway = 0;
     HostProfile.passive = 0;  // no profile: the data connection is active
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
@@ -501,7 +501,7 @@ void CloseTransferFiles(bool* receiveWasOpen, bool* sendWasOpen)
 int ReadAbortReply(SOCKET control)
 {
     GetReply(control);
-    LogMessage(27, static_cast<int>(FtpSession.lastReplyCode));
+    LogMessage(MSG_ABORT_REPLY, static_cast<int>(FtpSession.lastReplyCode));
     return 0;
 }
 
@@ -512,7 +512,7 @@ void CALLBACK AbortWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 {
     KillTimer(hwnd, 21);
     g_abortWaitExpired = 1;
-    LogMessage(6);
+    LogMessage(MSG_ABORT_TIMEOUT);
     if (BlockingInProgress())
         CancelBlockingCall();
 }
@@ -555,12 +555,12 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
 {
     if (FtpSession.dataSocket != INVALID_SOCKET) {
         FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
-        LogMessage(5);
+        LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
         g_abortWaitExpired = 0;
         SetTimer(main, 21, kStopWaitMs, AbortWaitTimerProc);
         ReadAbortReply(FtpSession.controlSocket);
         if (g_abortWaitExpired)
-            LogMessage(7);
+            LogMessage(MSG_ABORT_FAILED);
         KillTimer(main, 21);
         bool r, s;
         CloseTransferFiles(&r, &s);
@@ -578,12 +578,12 @@ void AbortOperation(HWND main)
         return;
     // A second Abort while this one waits for the server finds it busy.
     if (g_stopping) {
-        LogLine(static_cast<UINT>(3));
+        LogLine(MSG_BUSY);
         return;
     }
     StopGuard stopping;
-    LogMessage(8);
-    LogMessage(9);
+    LogMessage(MSG_ABORTING_THREAD);
+    LogMessage(MSG_ABORT_WARNING);
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     KillWorker();
     ShowFileLists();
@@ -594,7 +594,7 @@ void AbortOperation(HWND main)
             FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
         }
         FtpSession.loggedOn = 0;
-        LogMessage(10);
+        LogMessage(MSG_CONNECT_ABORTED);
         g_connectInProgress = 0;
         FtpSession.commandCount = 0;
         EnableControl(IDC_CONNECT, true);
@@ -603,7 +603,7 @@ void AbortOperation(HWND main)
         SetWindowTextA(main, "TARN");
         FtpSession.lastReplyCode = 0;
     } else {
-        LogMessage(11);
+        LogMessage(MSG_OPERATION_ABORTED);
         // The stopped operation can no longer turn Abort off as it ends.
         EnableControl(IDC_ABORT, false);
         if (sendWasOpen)
@@ -620,14 +620,14 @@ void AbortOperation(HWND main)
 void DisconnectSession(HWND main, bool exitAfter)
 {
     if (g_stopping) {
-        LogLine(static_cast<UINT>(3));
+        LogLine(MSG_BUSY);
         return;
     }
     StopGuard stopping;
     FtpSession.aborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     if (IsBusy()) {
-        LogLine(static_cast<UINT>(4));
+        LogLine(MSG_ABORTING_BEFORE_CLOSE);
         KillWorker();
         ShowFileLists();
         FtpSession.commandCount = 0;

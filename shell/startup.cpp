@@ -24,6 +24,7 @@
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include "shell/statuslines.h"
+#include "resources/catalogue.h"
 #include <string>
 
 HWND g_hwndMain;
@@ -91,7 +92,7 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
     g_guiThreadId = GetCurrentThreadId();
     InstallFtpHooks();
     if (!previous && RegisterMainClass() != 0) {
-        FailureBox(2);
+        FailureBox(MSG_CLASS_REGISTRATION_FAILED);
         *exitCode = -1;
         return nullptr;
     }
@@ -103,7 +104,7 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
     HWND hwnd = CreateWindowExA(0, g_className, "TARN", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                                 DluX(18), DluY(18), DluX(287), DluY(211), nullptr, nullptr, instance, nullptr);
     if (!hwnd) {
-        FailureBox(1);
+        FailureBox(MSG_WINDOW_CREATION_FAILED);
         *exitCode = 2;
         return nullptr;
     }
@@ -167,7 +168,7 @@ void OnMainClose(HWND main)
         DeleteFileA(ViewTempFile);
     DragAcceptFiles(main, FALSE);
     if (workerRan) {
-        LogMessage(17);
+        LogMessage(MSG_KILLING_THREAD);
         SetBusy(0);
     }
     PostQuitMessage(0);

@@ -21,6 +21,7 @@
 #include "shell/busy.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
+#include "resources/catalogue.h"
 
 void ReceiveSelectedFiles();
 
@@ -58,7 +59,7 @@ bool PlainDirectoryName(const char* name)
         if (SafeLocalName(&checked) == 0)
             return true;
     }
-    LogMessage(164, name);
+    LogMessage(MSG_REMOTE_NAME_REFUSED, name);
     return false;
 }
 
@@ -72,7 +73,7 @@ void RefreshRemoteAfterCwd()
 void ReportLevelEnd(UINT bytesEntry, bool outermost)
 {
     if (static_cast<LONG>(FtpSession.totalFiles) > 0)
-        LogMessage(118, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
+        LogMessage(MSG_TREE_TOTALS, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
     if (static_cast<LONG>(FtpSession.totalSeconds) > 0) {
         double seconds = FtpSession.totalSeconds;
         LogMessage(bytesEntry, FtpSession.totalBytes, seconds,
@@ -104,7 +105,7 @@ void TreeLevel(bool send)
 {
     bool outermost = g_depth++ == 0;
     const int dirList = send ? IDC_LOCAL_DIRS : IDC_REMOTE_DIRS;
-    const UINT bytesEntry = send ? 43 : 111;
+    const UINT bytesEntry = send ? MSG_SENT_LONG_SUCCEEDED : MSG_RECEIVED_LONG;
     std::vector<int> sel;
     char localBack[261];
     char remoteBack[512];
@@ -123,7 +124,7 @@ void TreeLevel(bool send)
         if (!ListItemText(dirList, index, name, sizeof name)) {
             // Too long to be made or entered here: skipped, and said so.
             ListItemText(dirList, index, name, sizeof name, true);
-            LogMessage(164, name);
+            LogMessage(MSG_REMOTE_NAME_REFUSED, name);
             continue;
         }
         names.emplace_back(name);
@@ -136,20 +137,20 @@ void TreeLevel(bool send)
         if (send) {
             int r = FtpMkd(FtpSession.controlSocket, name);
             if (r == 550) {
-                LogMessage(102, name);
+                LogMessage(MSG_REMOTE_MKDIR_WARNING, name);
             } else if (r == REPLY_FAILED) {
-                LogMessage(103, 5);
+                LogMessage(MSG_REMOTE_MKDIR_ABORT, 5);
                 ok = false;
                 break;
             } else {
                 g_dirsCreated++;
-                LogMessage(104, name);
+                LogMessage(MSG_REMOTE_DIRECTORY_CREATED, name);
             }
         } else {
             if (!PlainDirectoryName(name))
                 continue;
             if (CreateDirectoryA(name, nullptr)) {
-                LogMessage(109, name);
+                LogMessage(MSG_LOCAL_DIRECTORY_CREATED, name);
                 g_dirsCreated++;
             }
         }
@@ -157,13 +158,13 @@ void TreeLevel(bool send)
             // Entering a directory that neither existed nor could be made would
             // put its files into this one.
             if (!SetCurrentDirectoryA(name)) {
-                LogMessage(154, name);
+                LogMessage(MSG_CHDIR_FAILED, name);
                 continue;
             }
             FillLocalLists(g_hwndMain);
         }
         if (FtpCwd(FtpSession.controlSocket, name) != REPLY_OK) {
-            LogMessage(105);
+            LogMessage(MSG_REMOTE_CWD_ABORT);
             ok = false;
             break;
         }
@@ -176,7 +177,7 @@ void TreeLevel(bool send)
         int files = ItemCount(fileList);
         if (files > 0) {
             if (!SelectRange(fileList, 0, files - 1)) {
-                LogMessage(send ? 106 : 110);
+                LogMessage(send ? MSG_LOCAL_SELECTION_ABORT : MSG_REMOTE_SELECTION_ABORT);
                 ok = false;
                 break;
             }
@@ -192,7 +193,7 @@ void TreeLevel(bool send)
         SetCurrentDirectoryA(localBack);
         FillLocalLists(g_hwndMain);
         if (FtpCwd(FtpSession.controlSocket, remoteBack) != REPLY_OK) {
-            LogMessage(105);
+            LogMessage(MSG_REMOTE_CWD_ABORT);
             ok = false;
             break;
         }

@@ -13,6 +13,7 @@
 #include "log/log.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "resources/catalogue.h"
 
 void (*WatchdogStopWorker)();
 
@@ -77,7 +78,7 @@ void CALLBACK WatchdogTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD)
         if (static_cast<LONG>(GetTickCount() - static_cast<DWORD>(g_deadline)) < -kEarlyTolerance)
             return;
     }
-    LogLine(28);
+    LogLine(MSG_TIMER_EXPIRED);
     if (id != WATCHDOG_TIMER_ID)
         return;
     InterlockedExchange(&g_armed, 0);
@@ -87,7 +88,7 @@ void CALLBACK WatchdogTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD)
     // ends, and is stopped all the same.
     if (!BlockingInProgress() && !IsBusy())
         return;
-    LogLine(16);
+    LogLine(MSG_TIMER_CANCELLED_CALL);
     // The GUI thread's own wait (the exchange of an abort or a disconnect,
     // which hold the busy flag until they are done) has no worker to stop.
     bool guiWaits = BlockingInProgressHere() != 0;

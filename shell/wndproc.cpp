@@ -16,6 +16,7 @@
 #include "shell/statuslines.h"
 #include "shell/watchdog.h"
 #include "shell/lists.h"
+#include "resources/catalogue.h"
 
 static void ShowTransferType(HWND hwnd, int id)
 {
@@ -53,9 +54,9 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         break;
     case IDC_LONGDIR:
         if (!FtpSession.loggedOn)
-            LogLine(static_cast<UINT>(29));
+            LogLine(MSG_NOT_CONNECTED);
         else if (RunViewer(ProgramOptions.viewer, ListingTempFile, false) < 32)
-            LogMessage(156, ProgramOptions.viewer);
+            LogMessage(MSG_VIEWER_FAILED, ProgramOptions.viewer);
         break;
     case IDC_OPTIONS:
         DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
@@ -126,7 +127,7 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         if (code == LBN_DBLCLK) {
             StartOperation(hwnd, word, RemoteChdirThread, true);
         } else if (code == LBN_SELCANCEL) {
-            LogMessage(76);
+            LogMessage(MSG_SELECTION_CANCELLED);
             StartOperation(hwnd, word, RemoteChdirThread, true);
         }
         break;
