@@ -25,14 +25,6 @@ const unsigned long long kSize = (1ull << 32) + 1;  // 4 GiB and one byte
 const char kSizeText[] = "4294967297";
 
 std::vector<std::string> g_shown;
-WNDPROC g_fieldProc;
-
-LRESULT CALLBACK FieldSpy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_SETTEXT)
-        g_shown.emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
-    return CallWindowProcA(g_fieldProc, hwnd, message, wParam, lParam);
-}
 
 // A file of `size` bytes whose blocks are never written (sparse).
 bool MakeSparseFile(const char* path, unsigned long long size)
@@ -89,10 +81,9 @@ protected:
     void Spy(HWND field)
     {
         g_shown.clear();
-        g_fieldProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldSpy)));
+        WatchTexts(field, &g_shown);
     }
-    void Unspy(HWND field) { SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_fieldProc)); }
+    void Unspy(HWND field) { StopWatchingTexts(field); }
 
     ScratchDir scratch_;
     std::unique_ptr<ScriptServer> server_;

@@ -313,14 +313,6 @@ INSTANTIATE_TEST_SUITE_P(Loopback, RealTransfer, ::testing::ValuesIn(kRealServer
 
 // The byte counters of the status panel, on the real main window.
 std::vector<std::string> g_shown;
-WNDPROC g_fieldProc;
-
-LRESULT CALLBACK FieldSpy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_SETTEXT)
-        g_shown.emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
-    return CallWindowProcA(g_fieldProc, hwnd, message, wParam, lParam);
-}
 
 // Every text shown is a running total (never falling), then the final
 // total, then the empty text.
@@ -351,8 +343,7 @@ TEST_P(RealTransfer, TheStatusPanelCountsTheBytes)
         for (bool worker : {true, false}) {
             SCOPED_TRACE(std::string(f.send ? "sent" : "received") + (worker ? " on a worker" : " on the GUI thread"));
             g_shown.clear();
-            g_fieldProc = reinterpret_cast<WNDPROC>(
-                SetWindowLongPtrA(f.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldSpy)));
+            WatchTexts(f.window, &g_shown);
             int result = 0;
             auto transfer = [&] {
                 result = f.send ? StoreFile(s, "STOR count-up.bin", "count.bin", 'I')
@@ -363,7 +354,7 @@ TEST_P(RealTransfer, TheStatusPanelCountsTheBytes)
             else
                 transfer();
             PumpMessagesFor(50);
-            SetWindowLongPtrA(f.window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_fieldProc));
+            StopWatchingTexts(f.window);
             EXPECT_EQ(result, 2);
             EXPECT_TRUE(ShowedRunningTotal(g_shown, size));
             char text[32] = "?";

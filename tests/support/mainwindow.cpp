@@ -56,3 +56,28 @@ void RunOnWorker(const std::function<void()>& work)
     }
     worker.join();
 }
+
+namespace {
+std::vector<std::string>* g_watchedTexts;
+WNDPROC g_watchedProc;
+
+LRESULT CALLBACK TextSpy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_SETTEXT && g_watchedTexts)
+        g_watchedTexts->emplace_back(lParam ? reinterpret_cast<const char*>(lParam) : "");
+    return CallWindowProcA(g_watchedProc, hwnd, message, wParam, lParam);
+}
+}  // namespace
+
+void WatchTexts(HWND window, std::vector<std::string>* texts)
+{
+    g_watchedTexts = texts;
+    g_watchedProc =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TextSpy)));
+}
+
+void StopWatchingTexts(HWND window)
+{
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_watchedProc));
+    g_watchedTexts = nullptr;
+}

@@ -2,6 +2,8 @@
 // timer lives on it, and a worker's log lines are shown through it.
 #pragma once
 #include <windows.h>
+#include <vector>
+#include <string>
 
 #include <functional>
 
@@ -16,3 +18,8 @@ void PumpMessagesFor(DWORD ms);
 // Runs `work` on a new thread while the calling (GUI) thread keeps
 // dispatching its messages; returns when `work` has returned.
 void RunOnWorker(const std::function<void()>& work);
+
+// Every text set on `window` (WM_SETTEXT) while it is watched, in order;
+// one window at a time.
+void WatchTexts(HWND window, std::vector<std::string>* texts);
+void StopWatchingTexts(HWND window);
