@@ -1,4 +1,4 @@
-// The line rules on the real LIST lines of /work/shared/listings, read through
+// The line rules on the real LIST lines of the shared listings folder, read through
 // ParseListingFile. Each line is run as a listing of its own, under the host
 // type of its family, and each file as one listing.
 #include <gtest/gtest.h>

@@ -15,7 +15,7 @@ struct RuleRun {
 // return at a line's end goes, as in a real listing): the link mark starts
 // clear, the rule is looked up per line.
 RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage = 1252);
-// The physical lines of a file of /work/shared/listings (line N is [N - 1]).
+// The physical lines of a file of the shared listings folder (line N is [N - 1]).
 std::vector<std::string> SharedListingLines(const char* name);
 
 // Names a line should give, written "d:name|f:name|..." (d directory, f file).
