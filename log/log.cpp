@@ -13,7 +13,6 @@
 #include <string.h>
 #include <stdlib.h>
 #include <string>
-#include <vector>
 
 #include "log/process.h"
 #include "resources/catalogue.h"
@@ -204,8 +203,10 @@ int LoadCatalogue(UINT id, char* buf, int size)
 bool IsPrintfEntry(UINT id)
 {
     switch (id) {
-    case 42: case 43: case 86: case 90: case 111:
-    case 128: case 132: case 152: case 153: case 154: case 155: case 156: case 157:
+    case MSG_SENT_LONG_FAILED: case MSG_SENT_LONG_SUCCEEDED:
+    case MSG_RECEIVED_LONG_FAILED: case MSG_RECEIVED_LONG_SUCCEEDED: case MSG_RECEIVED_LONG:
+    case MSG_RMDIR_FAILED: case MSG_DELETE_FAILED: case MSG_RENAME_FAILED: case MSG_CHDRIVE_FAILED:
+    case MSG_CHDIR_FAILED: case MSG_MKDIR_FAILED: case MSG_VIEWER_FAILED: case MSG_REASON:
         return true;
     default:
         return false;
@@ -215,7 +216,10 @@ bool IsPrintfEntry(UINT id)
 bool IsCountEntry(UINT id)
 {
     switch (id) {
-    case 42: case 43: case 44: case 45: case 48: case 49: case 86: case 90: case 111:
+    case MSG_SENT_LONG_FAILED: case MSG_SENT_LONG_SUCCEEDED:
+    case MSG_SENT_SHORT_FAILED: case MSG_SENT_SHORT_SUCCEEDED:
+    case MSG_RECEIVED_SHORT_FAILED: case MSG_RECEIVED_SHORT_SUCCEEDED:
+    case MSG_RECEIVED_LONG_FAILED: case MSG_RECEIVED_LONG_SUCCEEDED: case MSG_RECEIVED_LONG:
         return true;
     default:
         return false;
@@ -374,10 +378,10 @@ void LogMessage(UINT id, ...)
     } else {
         // Formatted with room for the longest insert (a whole reply line, a
         // long remote name), then cut to a log line of at most 254 bytes.
-        std::vector<char> room(kFormatRoom);
-        n = FormatCatalogueV(room.data(), kFormatRoom, id, args);
+        char room[kFormatRoom];
+        n = FormatCatalogueV(room, kFormatRoom, id, args);
         if (n >= 0)
-            CutText(line, room.data(), 255);
+            CutText(line, room, 255);
     }
     va_end(args);
     if (n >= 0)
