@@ -134,7 +134,7 @@ void ByteCountAbandon()
         KillTimer(g_hwndMain, BYTECOUNT_TIMER_ID);
     if (HWND w = FieldWindow(field))
         SetWindowTextA(w, "");
-    g_shownTotal = -1;
+    g_shownTotal = kNoneShown;
 }
 
 void OnByteCountMessage(HWND main, WPARAM final)

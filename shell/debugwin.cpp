@@ -56,7 +56,7 @@ int DebugScrollTop(int code, int position, int top, int count)
 
 bool DebugCommandPassesWhileBusy(int id)
 {
-    return id == IDM_DBG_DISCONNECT || id == IDM_DBG_EXIT || id == 2620 || id == 2650;
+    return id == IDM_DBG_DISCONNECT || id == IDM_DBG_EXIT || id == IDC_DISCONNECT || id == IDC_EXIT;
 }
 
 int CreateDebugWindow(HWND main, HINSTANCE instance)

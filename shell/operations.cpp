@@ -505,12 +505,20 @@ int ReadAbortReply(SOCKET control)
     return 0;
 }
 
+namespace {
+
+// Timers of the main window that bound the GUI thread's waits while stopping.
+constexpr UINT ABORT_WAIT_TIMER_ID = 21, QUIT_WAIT_TIMER_ID = 22;
+constexpr UINT kStopWaitMs = 15000;  // the longest wait for an answer while stopping
+
+}  // namespace
+
 // The wait for the aborted transfer's answer ends after 15 seconds: a server
 // that never answers would otherwise hold the GUI thread for the whole
 // reply time-out.
 void CALLBACK AbortWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 {
-    KillTimer(hwnd, 21);
+    KillTimer(hwnd, ABORT_WAIT_TIMER_ID);
     g_abortWaitExpired = 1;
     LogMessage(MSG_ABORT_TIMEOUT);
     if (BlockingInProgress())
@@ -527,9 +535,6 @@ struct StopGuard {
     StopGuard() { g_stopping = true; }
     ~StopGuard() { g_stopping = false; }
 };
-
-constexpr UINT QUIT_WAIT_TIMER_ID = 22;
-constexpr UINT kStopWaitMs = 15000;  // the longest wait for an answer while stopping
 
 void CALLBACK QuitWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 {
@@ -557,11 +562,11 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
         FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
         LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
         g_abortWaitExpired = 0;
-        SetTimer(main, 21, kStopWaitMs, AbortWaitTimerProc);
+        SetTimer(main, ABORT_WAIT_TIMER_ID, kStopWaitMs, AbortWaitTimerProc);
         ReadAbortReply(FtpSession.controlSocket);
         if (g_abortWaitExpired)
             LogMessage(MSG_ABORT_FAILED);
-        KillTimer(main, 21);
+        KillTimer(main, ABORT_WAIT_TIMER_ID);
         bool r, s;
         CloseTransferFiles(&r, &s);
         *receiveWasOpen = *receiveWasOpen || r;
