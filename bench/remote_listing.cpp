@@ -16,7 +16,7 @@
 #include <string.h>
 #include <string>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"
 #include "listing/hosttypes.h"

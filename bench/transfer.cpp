@@ -26,7 +26,7 @@
 #include <functional>
 #include <thread>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"

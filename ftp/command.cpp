@@ -5,7 +5,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/hooks.h"
 #include "ftp/hosttypeids.h"

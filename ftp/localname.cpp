@@ -4,7 +4,7 @@
 #include <string.h>
 #include <wctype.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
 

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/hooks.h"
 #include "ftp/hosttypeids.h"

@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
 #include "ftp/hooks.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "ftp/session.h"  // HostType, the host type of the current connection
-#include "listing/hosttypeids.h"
+#include "ftp/hosttypeids.h"
 
 // Name of a host type, or "" for a value outside the table.
 const char* HostTypeName(DWORD type);

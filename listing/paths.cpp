@@ -1,6 +1,6 @@
 #include "listing/paths.h"
 
-#include "listing/hosttypeids.h"
+#include "ftp/hosttypeids.h"
 #include "listing/textconv.h"
 
 std::wstring ShortenPathWide(const std::wstring& text, size_t n)

@@ -1,6 +1,6 @@
 #include "listing/rules.h"
 
-#include "listing/hosttypeids.h"
+#include "ftp/hosttypeids.h"
 #include "listing/textconv.h"
 
 static bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }

@@ -1,7 +1,7 @@
 #include "shell/configlink.h"
 
-#include "config/dialogs.h"
-#include "config/hostdlg.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/hostdlg.h"
 #include "ftp/session.h"
 #include "resources/resource.h"
 #include "shell/app.h"

@@ -1,8 +1,8 @@
 #include "shell/debugwin.h"
 
-#include "config/dialogs.h"
-#include "config/hostdlg.h"
-#include "config/options.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/hostdlg.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "config/dialogs.h"
+#include "dialogs/dialogs.h"
 #include "ftp/hooks.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"

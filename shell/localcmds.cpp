@@ -7,8 +7,8 @@
 #include <ctype.h>
 #include <vector>
 
-#include "config/dialogs.h"
-#include "config/options.h"
+#include "dialogs/dialogs.h"
+#include "store/options.h"
 #include "shell/lists.h"
 #include "log/log.h"
 #include "resources/resource.h"

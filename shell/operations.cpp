@@ -5,9 +5,9 @@
 #include <string.h>
 #include <vector>
 
-#include "config/dialogs.h"
-#include "config/hostdlg.h"
-#include "config/options.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/hostdlg.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"

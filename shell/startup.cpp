@@ -8,9 +8,9 @@
 #include <initializer_list>
 #include <shellapi.h>
 
-#include "config/dialogs.h"
-#include "config/options.h"
-#include "config/store.h"
+#include "dialogs/dialogs.h"
+#include "store/options.h"
+#include "store/store.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "shell/debugwin.h"

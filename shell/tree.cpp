@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "config/dialogs.h"
-#include "config/options.h"
+#include "dialogs/dialogs.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/localname.h"
 #include "ftp/session.h"

@@ -1,8 +1,8 @@
 // The main window procedure: where every user action arrives.
 #include <windows.h>
 
-#include "config/dialogs.h"
-#include "config/options.h"
+#include "dialogs/dialogs.h"
+#include "store/options.h"
 #include "ftp/session.h"
 #include "log/log.h"
 #include "resources/resource.h"

@@ -11,7 +11,7 @@
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"
-#include "config/options.h"
+#include "store/options.h"
 #include "tests/support/scriptserver.h"
 #include "tests/support/testlog.h"
 

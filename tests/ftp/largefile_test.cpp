@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "ftp/transfer.h"

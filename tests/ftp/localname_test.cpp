@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <string>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/localname.h"
 #include "tests/support/testlog.h"
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"

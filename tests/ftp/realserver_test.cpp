@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"

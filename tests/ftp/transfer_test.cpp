@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
 #include "ftp/session.h"

@@ -2,7 +2,7 @@
 // silent server, and the GUI thread itself blocked in a reply.
 #include <gtest/gtest.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
 #include "ftp/session.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "listing/hosttypeids.h"
+#include "ftp/hosttypeids.h"
 #include "listing/paths.h"
 #include "listing/remotelist.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "listing/hosttypeids.h"
+#include "ftp/hosttypeids.h"
 #include "listing/rules.h"
 #include "tests/support/rulerun.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "log/log.h"
 #include "tests/support/testlog.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "log/log.h"
 #include "shell/app.h"
 #include "shell/mainwin.h"

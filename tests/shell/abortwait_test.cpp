@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <string>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"
 #include "shell/app.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "listing/hosttypeids.h"
+#include "ftp/hosttypeids.h"
 #include "listing/hosttypes.h"
 #include "resources/resource.h"
 #include "tests/support/dialog_driver.h"

@@ -2,7 +2,7 @@
 
 #include <stdio.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/socket.h"
 #include "tests/support/servers.h"
 #include "tests/support/testlog.h"

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"

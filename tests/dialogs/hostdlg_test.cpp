@@ -9,15 +9,15 @@
 #include <thread>
 #include <vector>
 
-#include "config/dialogs.h"
-#include "config/hostdlg.h"
-#include "config/options.h"
-#include "config/store.h"
+#include "dialogs/dialogs.h"
+#include "dialogs/hostdlg.h"
+#include "store/options.h"
+#include "store/store.h"
 #include "ftp/session.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/configlink.h"
-#include "tests/config/config_test_support.h"
+#include "tests/dialogs/dialogs_test_support.h"
 #include "tests/support/dialog_driver.h"
 
 namespace {

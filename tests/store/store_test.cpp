@@ -7,9 +7,9 @@
 #include <thread>
 #include <vector>
 
-#include "config/dialogs.h"
-#include "config/options.h"
-#include "config/store.h"
+#include "dialogs/dialogs.h"  // ShowStoreFailures: how the caller shows them
+#include "store/options.h"
+#include "store/store.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/registry_guard.h"
 

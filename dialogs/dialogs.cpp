@@ -1,10 +1,10 @@
-#include "config/dialogs.h"
+#include "dialogs/dialogs.h"
 
 #include <winsock.h>
 #include <stdarg.h>
 #include <string.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "ftp/session.h"
 #include "log/log.h"
 #include "log/process.h"

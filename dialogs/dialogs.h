@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "config/store.h"
+#include "store/store.h"
 
 enum { INPUT_PROMPT_SIZE = 79, INPUT_TEXT_SIZE = 70 };
 

@@ -1,4 +1,4 @@
-#include "config_test_support.h"
+#include "tests/dialogs/dialogs_test_support.h"
 
 #include "shell/app.h"
 #include "shell/startup.h"

@@ -1,13 +1,13 @@
 // The registry store. Reads fail silently to their defaults; writes report
 // their failures to the caller and go on, so the registry never stops the
 // program.
-#include "config/store.h"
+#include "store/store.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "resources/catalogue.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "config/password.h"
+#include "store/password.h"
 
 #include <string.h>
 

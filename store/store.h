@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/password.h"
+#include "store/password.h"
 
 #define TARN_REGISTRY_KEY "Software\\Varnholt\\tarn"
 #define TARN_OPTIONS_FOLDER "_config_"

@@ -1,13 +1,13 @@
-#include "config/hostdlg.h"
+#include "dialogs/hostdlg.h"
 
 #include <string.h>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "config/dialogs.h"
-#include "config/options.h"
-#include "config/store.h"
+#include "dialogs/dialogs.h"
+#include "store/options.h"
+#include "store/store.h"
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
 #include "log/process.h"

@@ -1,4 +1,4 @@
-// Shared by the config tests: the real main window, saved globals, and the
+// Shared by the dialog tests: the real main window, saved globals, and the
 // dialog templates as the resource compiler wrote them.
 #pragma once
 #include <windows.h>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/options.h"
+#include "store/options.h"
 #include "tests/support/registry_guard.h"
 
 // Creates the program's main window on the calling thread (it becomes the GUI

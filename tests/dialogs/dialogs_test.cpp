@@ -8,12 +8,12 @@
 #include <string>
 #include <thread>
 
-#include "config/dialogs.h"
-#include "config/options.h"
+#include "dialogs/dialogs.h"
+#include "store/options.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
-#include "tests/config/config_test_support.h"
+#include "tests/dialogs/dialogs_test_support.h"
 #include "tests/support/dialog_driver.h"
 
 namespace {

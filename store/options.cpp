@@ -1,4 +1,4 @@
-#include "config/options.h"
+#include "store/options.h"
 
 #include "log/log.h"
 
