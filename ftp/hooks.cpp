@@ -6,6 +6,7 @@ void NoSeconds(DWORD) {}
 void Nothing() {}
 void NoDirection(bool) {}
 void NoTotal(ULONGLONG) {}
+void NoBegin(bool, unsigned long long) {}
 void NoAnswer(char* text, int size)
 {
     if (text && size > 0)
@@ -20,7 +21,7 @@ void NoQuit(WPARAM) {}
 FtpHooksRec FtpHooks = {
     NoSeconds, Nothing,
     Nothing,
-    NoDirection, NoTotal, Nothing,
+    NoBegin, NoTotal, Nothing,
     NoAnswer, NoAnswer,
     NoMessages, NoQuit,
     NoDirection,

@@ -16,8 +16,9 @@ struct FtpHooksRec {
     // every socket wait and every data block. Never returns on such a worker.
     void (*safePoint)();
     // The running byte count of a data transfer: it begins (received or
-    // sent), steps with the running total after each block, and ends.
-    void (*bytesBegin)(bool received);
+    // sent, with the size expected or SIZE_UNKNOWN of ftp/reply.h), steps
+    // with the running total after each block, and ends.
+    void (*bytesBegin)(bool received, unsigned long long size);
     void (*bytesStep)(ULONGLONG total);
     void (*bytesEnd)();
     // The password the server asks for, into password (size bytes), asked

@@ -78,3 +78,25 @@ const char* CommandEcho(const char* command)
         return "PASS xxxxxx";
     return command ? command : "";
 }
+
+unsigned long long AnnouncedSize(const char* line)
+{
+    unsigned long long found = SIZE_UNKNOWN;
+    for (const char* p = line ? strchr(line, '(') : nullptr; p; p = strchr(p + 1, '(')) {
+        const char* q = p + 1;
+        unsigned long long n = 0;
+        bool fits = *q >= '0' && *q <= '9';
+        for (; *q >= '0' && *q <= '9'; ++q) {
+            unsigned digit = static_cast<unsigned>(*q - '0');
+            if (n > (SIZE_UNKNOWN - 1 - digit) / 10)
+                fits = false;
+            else
+                n = n * 10 + digit;
+        }
+        while (*q == ' ')
+            ++q;
+        if (fits && _strnicmp(q, "bytes", 5) == 0 && q[5] == ')')
+            found = n;
+    }
+    return found;
+}

@@ -44,3 +44,11 @@ int TrimReplyLine(char* line);
 // The text that the status log shows for a command: "PASS xxxxxx" for a
 // command that begins with "PASS ", else the command itself.
 const char* CommandEcho(const char* command);
+
+// The size a preliminary reply to a transfer command announces, as in
+// "150 Opening BINARY mode data connection for f (52428800 bytes).": the
+// digits of the last "(N bytes)" of the line (any case, blanks allowed
+// before "bytes"). SIZE_UNKNOWN when the line names none or the number does
+// not fit.
+const unsigned long long SIZE_UNKNOWN = ~0ull;
+unsigned long long AnnouncedSize(const char* line);

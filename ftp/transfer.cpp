@@ -20,6 +20,7 @@
 #include "ftp/blocking.h"
 #include "ftp/command.h"
 #include "ftp/hooks.h"
+#include "ftp/reply.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
@@ -79,8 +80,10 @@ int CreateLocalFile(const char* name, const char* fallback)
 }
 
 // The receive loop. *complete tells the frame whether the file was written
-// whole: created, every block written, no receive failed, no abort.
-int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, bool* complete)
+// whole: created, every block written, no receive failed, no abort. size is
+// what the server announced, SIZE_UNKNOWN when it did not.
+int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, bool* complete,
+                unsigned long long size)
 {
     *complete = false;
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
@@ -99,7 +102,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     ULONGLONG total = 0;
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
-    FtpHooks.bytesBegin(true);
+    FtpHooks.bytesBegin(true, size);
     for (;;) {
         int n = BlockingRecv(data, block, RECEIVE_BLOCK, 0);
         if (n <= 0) {
@@ -155,9 +158,21 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     return 1;
 }
 
-// The send loop on the file recorded in FtpSession (open already). *complete
-// tells the frame whether the whole file went out.
-int SendLoop(SOCKET data, bool* complete)
+// The size of a local file, SIZE_UNKNOWN when it cannot be read.
+unsigned long long LocalFileSize(const char* name)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(Text(name), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return SIZE_UNKNOWN;
+    FindClose(h);
+    return (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}
+
+// The send loop on the file recorded in FtpSession (open already), `size`
+// bytes long as far as known. *complete tells the frame whether the whole
+// file went out.
+int SendLoop(SOCKET data, bool* complete, unsigned long long size)
 {
     *complete = false;
     CommandCountEnter();
@@ -165,7 +180,7 @@ int SendLoop(SOCKET data, bool* complete)
     char* block = g_sendBlock;
     ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
-    FtpHooks.bytesBegin(false);
+    FtpHooks.bytesBegin(false, size);
     for (;;) {
         int n = _read(FtpSession.sendFile, block, SEND_BLOCK);
         if (n <= 0) {
@@ -481,7 +496,7 @@ SOCKET OpenPassiveData(SOCKET control)
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback)
 {
     bool complete;
-    return ReceiveLoop(data, name, fallback, true, &complete);
+    return ReceiveLoop(data, name, fallback, true, &complete, SIZE_UNKNOWN);
 }
 
 int SendFromFile(SOCKET data, const char* name)
@@ -494,7 +509,7 @@ int SendFromFile(SOCKET data, const char* name)
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
     bool complete;
-    return SendLoop(data, &complete);
+    return SendLoop(data, &complete, LocalFileSize(name));
 }
 
 namespace {
@@ -510,8 +525,10 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
         FtpSession.lastReceiveOk = 0;
         return 0;
     }
+    // The preliminary reply, still the last line read, may name the size.
+    unsigned long long size = AnnouncedSize(FtpSession.replyLine);
     bool complete = false;
-    ReceiveLoop(data, local, fallback, bell, &complete);
+    ReceiveLoop(data, local, fallback, bell, &complete, size);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down
@@ -569,7 +586,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
     }
     bool complete = false;
     if (FtpSession.loggedOn) {
-        SendLoop(data, &complete);
+        SendLoop(data, &complete, LocalFileSize(local));
     } else {
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;

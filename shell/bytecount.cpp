@@ -1,6 +1,7 @@
 // The byte counters: the transfer thread stores, the GUI thread shows.
 #include "shell/bytecount.h"
 
+#include "ftp/reply.h"
 #include "ftp/session.h"
 #include "shell/app.h"
 #include "shell/mainwin.h"
@@ -18,6 +19,19 @@ ULONGLONG g_shownTotal = kNoneShown;  // GUI thread: the total the field shows
 CRITICAL_SECTION g_totalLock;
 bool g_totalLockReady = [] { InitializeCriticalSection(&g_totalLock); return true; }();
 ULONGLONG g_total;
+ULONGLONG g_size = SIZE_UNKNOWN;  // of the running transfer, under the same lock
+
+void AppendDecimal(std::string* text, ULONGLONG value)
+{
+    char digits[24];
+    char* p = digits + sizeof digits - 1;
+    *p = 0;
+    do {
+        *--p = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value);
+    text->append(p);
+}
 
 void StoreTotal(ULONGLONG total)
 {
@@ -26,10 +40,12 @@ void StoreTotal(ULONGLONG total)
     LeaveCriticalSection(&g_totalLock);
 }
 
-ULONGLONG LoadTotal()
+ULONGLONG LoadTotal(ULONGLONG* size = nullptr)
 {
     EnterCriticalSection(&g_totalLock);
     ULONGLONG total = g_total;
+    if (size)
+        *size = g_size;
     LeaveCriticalSection(&g_totalLock);
     return total;
 }
@@ -45,16 +61,9 @@ HWND FieldWindow(LONG field)
 
 void ShowTotal(HWND window)
 {
-    ULONGLONG total = LoadTotal();
-    char text[24];
-    char* p = text + sizeof text - 1;
-    *p = 0;
-    ULONGLONG rest = total;
-    do {
-        *--p = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    } while (rest);
-    SetWindowTextA(window, p);
+    ULONGLONG size;
+    ULONGLONG total = LoadTotal(&size);
+    SetWindowTextA(window, ByteCountText(total, size).c_str());
     g_shownTotal = total;
 }
 
@@ -80,9 +89,27 @@ void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 
 }  // namespace
 
-void ByteCountBegin(ByteField field)
+std::string ByteCountText(unsigned long long total, unsigned long long size)
 {
-    StoreTotal(0);
+    std::string text;
+    AppendDecimal(&text, total);
+    if (size == SIZE_UNKNOWN)
+        return text;
+    ULONGLONG percent = 100;
+    if (total < size)  // then size > 0; size / 100 keeps total * 100 from overflowing
+        percent = size <= SIZE_UNKNOWN / 100 ? total * 100 / size : total / (size / 100);
+    text += " (";
+    AppendDecimal(&text, percent);
+    text += "%)";
+    return text;
+}
+
+void ByteCountBegin(ByteField field, unsigned long long size)
+{
+    EnterCriticalSection(&g_totalLock);
+    g_total = 0;
+    g_size = size;
+    LeaveCriticalSection(&g_totalLock);
     InterlockedExchange(&g_stepped, 0);
     InterlockedExchange(&g_field, field);
     HWND main = g_hwndMain;

@@ -8,12 +8,15 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 enum ByteField { BYTES_SENT, BYTES_RECEIVED };
 enum { BYTECOUNT_TIMER_ID = 30, BYTECOUNT_INTERVAL_MS = 100 };
 
-// A transfer into or out of `field` begins; the field stays empty until the
+// A transfer into or out of `field` begins, of `size` bytes when known
+// (SIZE_UNKNOWN of ftp/reply.h otherwise); the field stays empty until the
 // first block.
-void ByteCountBegin(ByteField field);
+void ByteCountBegin(ByteField field, unsigned long long size);
 // The running total after a block. Cheap enough for every block.
 void ByteCountStep(ULONGLONG total);
 // The transfer has ended: the field shows the final total once more and is
@@ -22,6 +25,12 @@ void ByteCountEnd();
 // The transfer was stopped before it could end (its thread terminated): its
 // field is emptied at once. On the GUI thread.
 void ByteCountAbandon();
+
+// The text of the field: the count, and how far the transfer is when its
+// size is known, as in "31457280 (60%)". The percent is rounded down, so
+// 100% means every byte has come; a count beyond the size (a text file
+// whose lines grew on the way) shows 100%. Count only for an unknown size.
+std::string ByteCountText(unsigned long long total, unsigned long long size);
 
 // Message by which a transfer thread has the GUI thread start the display
 // timer (wParam 0) or show the final total and empty the field (wParam 1).

@@ -14,9 +14,9 @@
 
 namespace {
 
-void BytesBegin(bool received)
+void BytesBegin(bool received, unsigned long long size)
 {
-    ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT);
+    ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT, size);
 }
 
 // Asks again until a password is given.

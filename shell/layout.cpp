@@ -33,11 +33,11 @@ const MainControlSpec kMainControls[] = {
     {2210, CK_TEXT_LEFTNW, 0, "", 158, 18, 120, 8},
     {2510, CK_TEXT_LEFT, 0, "", 10, 167, 238, 8},
     {2510, CK_TEXT_LEFT, 0, "", 10, 175, 238, 8},
-    {2510, CK_TEXT_RIGHT, 0, "", 10, 155, 40, 8},
-    {2510, CK_TEXT_RIGHT, 0, "", 220, 155, 40, 8},
-    {2410, CK_RADIO, 0, "ASCII", 88, 155, 39, 10},
-    {2411, CK_RADIO, 64, nullptr, 133, 155, 39, 10},
-    {2412, CK_RADIO, 0, "L 8", 178, 155, 39, 10},
+    {2510, CK_TEXT_RIGHT, 0, "", 6, 155, 74, 8},
+    {2510, CK_TEXT_RIGHT, 0, "", 196, 155, 70, 8},
+    {2410, CK_RADIO, 0, "ASCII", 84, 155, 36, 10},
+    {2411, CK_RADIO, 64, nullptr, 122, 155, 42, 10},
+    {2412, CK_RADIO, 0, "L 8", 166, 155, 28, 10},
     {7531, CK_SCROLLBAR, 0, nullptr, 268, 167, 10, 16},
 };
 const int kMainControlCount = sizeof kMainControls / sizeof kMainControls[0];

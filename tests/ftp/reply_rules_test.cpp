@@ -128,3 +128,28 @@ TEST(CommandEcho, MasksOnlyAnUpperCasePass)
     EXPECT_STREQ(CommandEcho("PASSsecret"), "PASSsecret");
     EXPECT_STREQ(CommandEcho("USER anonymous"), "USER anonymous");
 }
+
+TEST(AnnouncedSize, TheLastBytesInParentheses)
+{
+    const struct { const char* line; unsigned long long size; } cases[] = {
+        {"150 Opening BINARY mode data connection for big.bin (52428800 bytes).", 52428800ull},
+        {"150 Opening ASCII mode data connection for a (b) (0 bytes)", 0ull},
+        {"150 Opening BINARY mode data connection for x (4294967297 Bytes)", 4294967297ull},
+        {"125 Data connection already open; transfer starting (12  bytes)", 12ull},
+        {"150 (1 bytes) and then (2 bytes)", 2ull},
+        {"150 (3 bytes) then (no size)", 3ull},
+        {"150 File status okay. About to open data connection.", SIZE_UNKNOWN},
+        {"150 Here comes the directory listing.", SIZE_UNKNOWN},
+        {"150 Opening data connection for f (1234 blocks)", SIZE_UNKNOWN},
+        {"150 Opening data connection for f (1234 bytes", SIZE_UNKNOWN},
+        {"150 Opening data connection for f ( 1234 bytes)", SIZE_UNKNOWN},
+        {"150 Opening data connection for f (-5 bytes)", SIZE_UNKNOWN},
+        {"150 ok (18446744073709551614 bytes)", 18446744073709551614ull},
+        {"150 too big (18446744073709551615 bytes)", SIZE_UNKNOWN},
+        {"150 too big (99999999999999999999999 bytes)", SIZE_UNKNOWN},
+        {"", SIZE_UNKNOWN},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AnnouncedSize(c.line), c.size) << '"' << c.line << '"';
+    EXPECT_EQ(AnnouncedSize(nullptr), SIZE_UNKNOWN);
+}

@@ -1,0 +1,233 @@
+// The byte counters of the real tarn.exe during a transfer: how far a file
+// has come when its size is known, the count alone when it is not.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/scriptserver.h"
+#include "tests/support/servers.h"
+#include "tests/support/tarnapp.h"
+#include "tests/support/transferfiles.h"
+
+namespace {
+
+// The sent-bytes and received-bytes fields: the third and fourth texts of ID
+// 2510 (after the two status lines).
+std::string Counter(const TarnApp& app, bool sent)
+{
+    int seen = 0;
+    for (HWND c = GetWindow(app.main, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (GetDlgCtrlID(c) != IDC_STATUS)
+            continue;
+        if (seen++ == (sent ? 2 : 3)) {
+            char text[64] = "";
+            GetWindowTextA(c, text, sizeof text);
+            return text;
+        }
+    }
+    return "?";
+}
+
+// Every different text the field shows until `done` holds, polled faster
+// than the field changes.
+std::vector<std::string> WatchCounter(const TarnApp& app, bool sent, const std::function<bool()>& done,
+                                      DWORD ms = 60000)
+{
+    std::vector<std::string> seen;
+    DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < ms) {
+        std::string text = Counter(app, sent);
+        if (!text.empty() && (seen.empty() || seen.back() != text))
+            seen.push_back(text);
+        Sleep(2);
+    }
+    return seen;
+}
+
+// A text "N (P%)": its count and percent; false for any other text.
+bool ParseCounter(const std::string& text, unsigned long long* count, unsigned* percent)
+{
+    char* end = nullptr;
+    *count = strtoull(text.c_str(), &end, 10);
+    if (end == text.c_str() || end[0] != ' ' || end[1] != '(')
+        return false;
+    char* p = nullptr;
+    *percent = static_cast<unsigned>(strtoul(end + 2, &p, 10));
+    return p != end + 2 && std::string(p) == "%)";
+}
+
+// Counts rising, each with its percent of size, the percents rising too.
+::testing::AssertionResult RisingPercents(const std::vector<std::string>& seen, unsigned long long size)
+{
+    unsigned long long last = 0;
+    unsigned lastPercent = 0;
+    for (const std::string& text : seen) {
+        unsigned long long count;
+        unsigned percent;
+        if (!ParseCounter(text, &count, &percent) || count < last || count > size ||
+            percent != count * 100 / size || percent < lastPercent)
+            return ::testing::AssertionFailure() << "\"" << text << "\" in " << Joined(seen);
+        last = count;
+        lastPercent = percent;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+bool Digits(const std::string& text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+bool MakeSparseFile(const std::string& path, DWORD size)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = SetFilePointer(h, static_cast<LONG>(size), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+              SetEndOfFile(h);
+    CloseHandle(h);
+    return ok;
+}
+
+DWORD SizeOf(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return data.nFileSizeLow;
+}
+
+void Connect(TarnApp& app, const std::string& folder)
+{
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith(folder, kServerPassword));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    app.Settle();
+}
+
+const DWORD kLarge = 256u << 20;
+
+// vsftpd names the size of the file it sends ("(N bytes)" in its 150
+// reply), and a sent file's size is known: both counters show the percent.
+TEST(Progress, RisesWithVsftpdBothWays)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    const RealServer& vsftpd = kRealServers[0];
+    WriteHostProfile("e2e-progress", ServerPort(vsftpd), false);
+    const std::string root = ServerRoot(vsftpd, false);
+    ASSERT_TRUE(MakeSparseFile(root + "\\e2e-progress.bin", kLarge));
+
+    TarnApp app;
+    app.dir = TempDirectory("progress-vsftpd");
+    ASSERT_TRUE(MakeSparseFile(app.dir + "\\e2e-progress-up.bin", kLarge));
+    ASSERT_TRUE(app.Start("progress-vsftpd"));
+    Connect(app, "e2e-progress");
+
+    ASSERT_TRUE(app.Select(IDC_REMOTE_FILES, {"e2e-progress.bin"})) << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Click(IDC_RECEIVE);
+    const std::string received = app.dir + "\\e2e-progress.bin";
+    std::vector<std::string> seen =
+        WatchCounter(app, false, [&] { return SizeOf(received) == kLarge && Counter(app, false).empty(); });
+    EXPECT_EQ(SizeOf(received), kLarge);
+    EXPECT_GE(seen.size(), 2u) << Joined(seen);
+    EXPECT_TRUE(RisingPercents(seen, kLarge));
+    app.Settle();
+    DeleteFileA(received.c_str());
+
+    ASSERT_TRUE(app.Select(IDC_LOCAL_FILES, {"e2e-progress-up.bin"})) << Joined(app.Items(IDC_LOCAL_FILES));
+    app.Click(IDC_SEND);
+    const std::string sent = root + "\\e2e-progress-up.bin";
+    seen = WatchCounter(app, true, [&] { return SizeOf(sent) == kLarge && Counter(app, true).empty(); });
+    EXPECT_EQ(SizeOf(sent), kLarge);
+    EXPECT_GE(seen.size(), 2u) << Joined(seen);
+    EXPECT_TRUE(RisingPercents(seen, kLarge));
+    app.Settle();
+
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-progress.bin").c_str());
+    DeleteFileA(sent.c_str());
+}
+
+// pyftpdlib's 150 reply names no size: the received count stands alone.
+TEST(Progress, UnknownSizeShowsTheCountOnly)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    const RealServer& pyftpd = kRealServers[1];
+    WriteHostProfile("e2e-progress-py", ServerPort(pyftpd), false);
+    const std::string root = ServerRoot(pyftpd, false);
+    ASSERT_TRUE(MakeSparseFile(root + "\\e2e-progress.bin", kLarge));
+
+    TarnApp app;
+    app.dir = TempDirectory("progress-pyftpd");
+    ASSERT_TRUE(app.Start("progress-pyftpd"));
+    Connect(app, "e2e-progress-py");
+    ASSERT_TRUE(app.Select(IDC_REMOTE_FILES, {"e2e-progress.bin"})) << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Click(IDC_RECEIVE);
+    const std::string received = app.dir + "\\e2e-progress.bin";
+    std::vector<std::string> seen =
+        WatchCounter(app, false, [&] { return SizeOf(received) == kLarge && Counter(app, false).empty(); });
+    EXPECT_EQ(SizeOf(received), kLarge);
+    ASSERT_FALSE(seen.empty());
+    for (const std::string& text : seen)
+        EXPECT_TRUE(Digits(text)) << Joined(seen);
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-progress.bin").c_str());
+}
+
+// A server that stops after each third of an announced file: the counter
+// stands at 33%, 66% and, with every byte there but the transfer not yet
+// ended, 100%; afterwards it is empty again.
+TEST(Progress, StandsAtEachThirdAndReaches100)
+{
+    const unsigned long long third = 100000;
+    const std::string listing = "-rw-r--r--   1 ftp      ftp        300000 Jan  1 12:00 thirds.bin\r\n";
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
+                         Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
+                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                         Say("150 listing\r\n"), DataConnect(), DataSay(listing), DataClose(), Say("226 done\r\n"),
+                         Hear(), Say("200 Type set to I\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                         Say("150 Opening BINARY mode data connection for thirds.bin (300000 bytes).\r\n"),
+                         DataConnect(), DataZeros(third), Pause(700), DataZeros(third), Pause(700),
+                         DataZeros(third), Pause(1000), DataClose(), Say("226 Transfer complete.\r\n"), Hear(),
+                         Say("221 Goodbye.\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-progress-thirds", server.Port(), false);
+
+    TarnApp app;
+    ASSERT_TRUE(app.Start("progress-thirds"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-progress-thirds", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), "thirds.bin"); }))
+        << Joined(server.Heard());
+    app.Settle();
+    app.Select(IDC_REMOTE_FILES, {"thirds.bin"});
+    app.Click(IDC_RECEIVE);
+    const std::string received = app.dir + "\\thirds.bin";
+    std::vector<std::string> seen = WatchCounter(app, false, [&] {
+        return SizeOf(received) == 3 * third && Counter(app, false).empty() && !app.Enabled(IDC_ABORT);
+    });
+    EXPECT_TRUE(Contains(seen, "100000 (33%)")) << Joined(seen);
+    EXPECT_TRUE(Contains(seen, "200000 (66%)")) << Joined(seen);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), "300000 (100%)") << Joined(seen);
+    EXPECT_TRUE(RisingPercents(seen, 3 * third));
+    EXPECT_EQ(ReadBytes(received), std::string(3 * third, '\0'));
+    EXPECT_EQ(Counter(app, false), "");
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+}  // namespace
