@@ -50,13 +50,27 @@ int RegisterMainClass()
     return RegisterClassA(&wc) ? 0 : -1;
 }
 
+// The screen's pixels per logical inch; 96 unless the screen says otherwise.
+// The program declares itself DPI aware, so this is the real value.
+static int ScreenDpi()
+{
+    int dpi = 96;
+    if (HDC screen = GetDC(nullptr)) {
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? dpi : 96;
+}
+
 LCID InitLanguageFont()
 {
     LCID lcid = GetUserDefaultLCID();
     BYTE language = static_cast<BYTE>(lcid & 0xFF);
     LOGFONTA font = {};
-    font.lfHeight = 13;
-    font.lfWidth = 6;
+    // 13 by 6 pixels at 96 DPI, as much larger as the screen's DPI is.
+    int dpi = ScreenDpi();
+    font.lfHeight = 13 * dpi / 96;
+    font.lfWidth = 6 * dpi / 96;
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = language == LANG_JAPANESE ? SHIFTJIS_CHARSET
                      : language == LANG_KOREAN ? HANGEUL_CHARSET
@@ -214,8 +228,25 @@ int RunMessageLoop()
     return static_cast<int>(msg.wParam);
 }
 
+// Common controls: the manifest asks for version 6 (themed buttons, lists
+// and edits) on Windows XP and later, which wants comctl32 loaded and
+// initialised before the first window. Loaded at run time, so that the
+// program still starts where the library is missing or old; its
+// InitCommonControls is there since Windows 95 and NT 4.0.
+static void InitCommonControlsAtRunTime()
+{
+    HMODULE comctl = LoadLibraryA("comctl32.dll");
+    if (!comctl)
+        return;  // the standard controls work without it
+    using InitFn = void(WINAPI*)();
+    if (auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(comctl, "InitCommonControls"))))
+        init();
+    // Stays loaded: the controls' classes live in it.
+}
+
 int TarnMain(HINSTANCE instance, HINSTANCE previous, const char* commandLine, int show)
 {
+    InitCommonControlsAtRunTime();
     BusyLockInit();
     InstallWorkerStops();
     wchar_t wide[1025] = L"";
