@@ -158,4 +158,7 @@ enum CatalogueId : unsigned {
     MSG_PASSIVE_PORT_ZERO = 182,
     MSG_PASSIVE_ADDRESS_REPLACED = 183,
     MSG_DATA_CONNECTED = 184,
+    HELP_TITLE = 280,
+    HELP_FIRST_SECTION = 281,   // each section: its heading, a line feed, its text
+    HELP_LAST_SECTION = 292,
 };

@@ -94,3 +94,6 @@
 // About box.
 #define IDC_ABOUT_WINSOCK     4050
 #define IDC_ABOUT_HOST        4060
+
+// The help window.
+#define IDC_HELP_TEXT         6200

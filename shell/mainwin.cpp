@@ -36,6 +36,11 @@ void SetLanguageFont(const LOGFONTA& font)
     g_languageLogFont = font;
 }
 
+const LOGFONTA& LanguageLogFont()
+{
+    return g_languageLogFont;
+}
+
 void DeleteLanguageFont()
 {
     if (g_languageFont)

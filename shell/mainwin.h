@@ -38,6 +38,7 @@ void ShowFileLists();
 HBRUSH MainControlColour(UINT message, HDC dc);
 // The logical font of static texts and buttons for the user's language.
 void SetLanguageFont(const LOGFONTA& font);
+const LOGFONTA& LanguageLogFont();
 void DeleteLanguageFont();
 // A child control of the main window by ID.
 HWND MainControl(int id);

@@ -21,6 +21,7 @@
 #include "shell/busy.h"
 #include "shell/configlink.h"
 #include "shell/ftphooks.h"
+#include "shell/helpwin.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include "shell/statuslines.h"
@@ -90,6 +91,7 @@ void UnregisterClasses()
     g_classBrush = nullptr;
     UnregisterClassA(g_className, g_hInstance);
     UnregisterClassA("WSDBUGWNDCLASS", g_hInstance);
+    UnregisterHelpClass();
 }
 
 static void FailureBox(UINT id)

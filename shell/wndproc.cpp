@@ -6,6 +6,7 @@
 #include "ftp/session.h"
 #include "log/log.h"
 #include "resources/resource.h"
+#include "shell/helpwin.h"
 #include "shell/app.h"
 #include "shell/bytecount.h"
 #include "shell/mainwin.h"
@@ -64,7 +65,7 @@ static void OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         break;
     case IDC_HELPBUTTON:
     case IDM_DBG_HELPFILE:
-        WinHelpA(hwnd, "tarn.hlp", HELP_CONTENTS, 0);
+        ShowHelp(hwnd);
         break;
     case IDC_MODE_ASCII:
     case IDC_MODE_BINARY:
