@@ -96,8 +96,11 @@ std::string ByteCountText(unsigned long long total, unsigned long long size)
     if (size == SIZE_UNKNOWN)
         return text;
     ULONGLONG percent = 100;
-    if (total < size)  // then size > 0; size / 100 keeps total * 100 from overflowing
+    if (total < size) {  // then size > 0; size / 100 keeps total * 100 from overflowing
         percent = size <= SIZE_UNKNOWN / 100 ? total * 100 / size : total / (size / 100);
+        if (percent > 99)  // the rounding of size / 100
+            percent = 99;
+    }
     text += " (";
     AppendDecimal(&text, percent);
     text += "%)";

@@ -25,6 +25,8 @@ TEST(ByteCountText, CountAndPercentRoundedDown)
         {4294967297ull, 4294967297ull, "4294967297 (100%)"},
         {2147483648ull, 4294967296ull, "2147483648 (50%)"},
         {big / 2, big, "9223372036854775807 (50%)"},  // no overflow of total * 100
+        {big - 1, big, "18446744073709551613 (99%)"},
+        {big, big, "18446744073709551614 (100%)"},
         {31457280, SIZE_UNKNOWN, "31457280"},
         {0, SIZE_UNKNOWN, "0"},
     };
