@@ -59,12 +59,27 @@ HWND FieldWindow(LONG field)
     return nullptr;
 }
 
+// While the main window is minimised its title (all the taskbar shows)
+// carries the percent; otherwise, and once the transfer is over, not.
+void ShowPercentInTitle(int percent)
+{
+    HWND main = g_hwndMain;
+    if (!main)
+        return;
+    char title[256] = "";
+    GetWindowTextA(main, title, sizeof title);
+    std::string wanted = TitleWithPercent(title, IsIconic(main) ? percent : -1);
+    if (wanted != title)
+        SetWindowTextA(main, wanted.c_str());
+}
+
 void ShowTotal(HWND window)
 {
     ULONGLONG size;
     ULONGLONG total = LoadTotal(&size);
     SetWindowTextA(window, ByteCountText(total, size).c_str());
     g_shownTotal = total;
+    ShowPercentInTitle(TransferPercent(total, size));
 }
 
 void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
@@ -81,30 +96,58 @@ void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
         KillTimer(hwnd, BYTECOUNT_TIMER_ID);
         SetWindowTextA(w, "");
         g_shownTotal = kNoneShown;
+        ShowPercentInTitle(-1);
         return;
     }
-    if (g_stepped && LoadTotal() != g_shownTotal)
+    if (!g_stepped)
+        return;
+    ULONGLONG size;
+    ULONGLONG total = LoadTotal(&size);
+    if (total != g_shownTotal)
         ShowTotal(w);
+    else  // stalled: the title still follows the window being minimised or restored
+        ShowPercentInTitle(TransferPercent(total, size));
 }
 
 }  // namespace
 
-std::string ByteCountText(unsigned long long total, unsigned long long size)
+int TransferPercent(unsigned long long total, unsigned long long size)
 {
-    std::string text;
-    AppendDecimal(&text, total);
     if (size == SIZE_UNKNOWN)
-        return text;
+        return -1;
     ULONGLONG percent = 100;
     if (total < size) {  // then size > 0; size / 100 keeps total * 100 from overflowing
         percent = size <= SIZE_UNKNOWN / 100 ? total * 100 / size : total / (size / 100);
         if (percent > 99)  // the rounding of size / 100
             percent = 99;
     }
+    return static_cast<int>(percent);
+}
+
+std::string ByteCountText(unsigned long long total, unsigned long long size)
+{
+    std::string text;
+    AppendDecimal(&text, total);
+    int percent = TransferPercent(total, size);
+    if (percent < 0)
+        return text;
     text += " (";
-    AppendDecimal(&text, percent);
+    AppendDecimal(&text, static_cast<ULONGLONG>(percent));
     text += "%)";
     return text;
+}
+
+std::string TitleWithPercent(const std::string& title, int percent)
+{
+    // A percent this module put there: one to three digits, "%" and a blank.
+    size_t digits = 0;
+    while (digits < title.size() && digits < 3 && title[digits] >= '0' && title[digits] <= '9')
+        ++digits;
+    bool marked = digits > 0 && title.compare(digits, 2, "% ") == 0;
+    std::string rest = marked ? title.substr(digits + 2) : title;
+    if (percent < 0)
+        return rest;
+    return std::to_string(percent) + "% " + rest;
 }
 
 void ByteCountBegin(ByteField field, unsigned long long size)
@@ -165,6 +208,7 @@ void ByteCountAbandon()
     if (HWND w = FieldWindow(field))
         SetWindowTextA(w, "");
     g_shownTotal = kNoneShown;
+    ShowPercentInTitle(-1);
 }
 
 void OnByteCountMessage(HWND main, WPARAM final)
@@ -181,4 +225,5 @@ void OnByteCountMessage(HWND main, WPARAM final)
     ShowTotal(w);
     SetWindowTextA(w, "");
     g_shownTotal = kNoneShown;
+    ShowPercentInTitle(-1);
 }

@@ -31,6 +31,11 @@ void ByteCountAbandon();
 // 100% means every byte has come; a count beyond the size (a text file
 // whose lines grew on the way) shows 100%. Count only for an unknown size.
 std::string ByteCountText(unsigned long long total, unsigned long long size);
+// That percent alone, -1 for an unknown size.
+int TransferPercent(unsigned long long total, unsigned long long size);
+// The main window's title with the percent in front ("60% TARN host"), or
+// without one when percent is -1; a percent in front of `title` is replaced.
+std::string TitleWithPercent(const std::string& title, int percent);
 
 // Message by which a transfer thread has the GUI thread start the display
 // timer (wParam 0) or show the final total and empty the field (wParam 1).

@@ -34,4 +34,22 @@ TEST(ByteCountText, CountAndPercentRoundedDown)
         EXPECT_EQ(ByteCountText(c.total, c.size), c.text) << c.total << " of " << c.size;
 }
 
+TEST(TitleWithPercent, PutsOneOnlyInFront)
+{
+    const struct { const char* title; int percent; const char* result; } cases[] = {
+        {"TARN ftp.example.com", 60, "60% TARN ftp.example.com"},
+        {"60% TARN ftp.example.com", 61, "61% TARN ftp.example.com"},
+        {"99% TARN", 100, "100% TARN"},
+        {"100% TARN", -1, "TARN"},
+        {"7% TARN", -1, "TARN"},
+        {"TARN", -1, "TARN"},
+        {"TARN", 0, "0% TARN"},
+        {"1000% TARN", -1, "1000% TARN"},  // not one of ours
+        {"60%TARN", -1, "60%TARN"},
+        {"", 5, "5% "},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TitleWithPercent(c.title, c.percent), c.result) << c.title << " " << c.percent;
+}
+
 }  // namespace

@@ -184,29 +184,29 @@ TEST(Progress, UnknownSizeShowsTheCountOnly)
     DeleteFileA((root + "\\e2e-progress.bin").c_str());
 }
 
-// A server that stops after each third of an announced file: the counter
-// stands at 33%, 66% and, with every byte there but the transfer not yet
-// ended, 100%; afterwards it is empty again.
-TEST(Progress, StandsAtEachThirdAndReaches100)
+// The script of a server that sends "thirds.bin" (300000 bytes, size
+// announced) in thirds, pausing `ms` after each.
+std::vector<ScriptStep> ThirdsScript(int ms)
 {
     const unsigned long long third = 100000;
     const std::string listing = "-rw-r--r--   1 ftp      ftp        300000 Jan  1 12:00 thirds.bin\r\n";
-    RegistryGuard registry;
-    WriteTestOptions();
-    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
-                         Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
-                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
-                         Say("150 listing\r\n"), DataConnect(), DataSay(listing), DataClose(), Say("226 done\r\n"),
-                         Hear(), Say("200 Type set to I\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
-                         Say("150 Opening BINARY mode data connection for thirds.bin (300000 bytes).\r\n"),
-                         DataConnect(), DataZeros(third), Pause(700), DataZeros(third), Pause(700),
-                         DataZeros(third), Pause(1000), DataClose(), Say("226 Transfer complete.\r\n"), Hear(),
-                         Say("221 Goodbye.\r\n"), Silent()});
+    return {Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"),
+            Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
+            Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+            Say("150 listing\r\n"), DataConnect(), DataSay(listing), DataClose(), Say("226 done\r\n"),
+            Hear(), Say("200 Type set to I\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+            Say("150 Opening BINARY mode data connection for thirds.bin (300000 bytes).\r\n"),
+            DataConnect(), DataZeros(third), Pause(ms), DataZeros(third), Pause(ms),
+            DataZeros(third), Pause(ms), DataClose(), Say("226 Transfer complete.\r\n"), Hear(),
+            Say("221 Goodbye.\r\n"), Silent()};
+}
+
+// Connects to the scripted server and starts receiving thirds.bin.
+void StartThirds(TarnApp& app, ScriptServer& server, const std::string& name)
+{
     ASSERT_TRUE(server.Listening());
     WriteHostProfile("e2e-progress-thirds", server.Port(), false);
-
-    TarnApp app;
-    ASSERT_TRUE(app.Start("progress-thirds"));
+    ASSERT_TRUE(app.Start(name));
     app.Click(IDC_CONNECT);
     ASSERT_TRUE(app.ConnectWith("e2e-progress-thirds", "secret"));
     ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), "thirds.bin"); }))
@@ -214,6 +214,19 @@ TEST(Progress, StandsAtEachThirdAndReaches100)
     app.Settle();
     app.Select(IDC_REMOTE_FILES, {"thirds.bin"});
     app.Click(IDC_RECEIVE);
+}
+
+// A server that stops after each third of an announced file: the counter
+// stands at 33%, 66% and, with every byte there but the transfer not yet
+// ended, 100%; afterwards it is empty again.
+TEST(Progress, StandsAtEachThirdAndReaches100)
+{
+    const unsigned long long third = 100000;
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server(ThirdsScript(700));
+    TarnApp app;
+    StartThirds(app, server, "progress-thirds");
     const std::string received = app.dir + "\\thirds.bin";
     std::vector<std::string> seen = WatchCounter(app, false, [&] {
         return SizeOf(received) == 3 * third && Counter(app, false).empty() && !app.Enabled(IDC_ABORT);
@@ -225,6 +238,34 @@ TEST(Progress, StandsAtEachThirdAndReaches100)
     EXPECT_TRUE(RisingPercents(seen, 3 * third));
     EXPECT_EQ(ReadBytes(received), std::string(3 * third, '\0'));
     EXPECT_EQ(Counter(app, false), "");
+    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");  // not minimised: no percent in the title
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// Minimised, the window's title (what the taskbar shows) carries the
+// percent; restored, and after the transfer, it is the title of before.
+TEST(Progress, TheMinimisedTitleCarriesThePercent)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server(ThirdsScript(1500));
+    TarnApp app;
+    StartThirds(app, server, "progress-title");
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Counter(app, false) == "100000 (33%)"; }, 10000));
+    ShowWindow(app.main, SW_MINIMIZE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "33% TARN 127.0.0.1"; }, 1000)) << app.Title();
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Counter(app, false) == "200000 (66%)"; }, 10000));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "66% TARN 127.0.0.1"; }, 1000)) << app.Title();
+    ShowWindow(app.main, SW_RESTORE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; }, 1000)) << app.Title();
+    ShowWindow(app.main, SW_MINIMIZE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "100% TARN 127.0.0.1"; }, 5000)) << app.Title();
+    // The transfer ends while minimised: the percent goes.
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return Counter(app, false).empty() && !app.Enabled(IDC_ABORT); }, 10000));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; }, 1000)) << app.Title();
+    ShowWindow(app.main, SW_RESTORE);
     app.Settle();
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
