@@ -44,3 +44,7 @@ int TrimReplyLine(char* line);
 // The text that the status log shows for a command: "PASS xxxxxx" for a
 // command that begins with "PASS ", else the command itself.
 const char* CommandEcho(const char* command);
+
+// Whether a line of a FEAT reply names the UTF8 feature: a blank, "UTF8"
+// in any case, then the end or a blank.
+bool FeatureLineIsUtf8(const char* line);

@@ -1,0 +1,186 @@
+// Remote names through the real tarn.exe: the profile's name encoding chosen
+// in the host dialog and stored, the FEAT and OPTS of the logon, and UTF-8
+// names listed, received and sent against the real servers.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "resources/resource.h"
+#include "store/options.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/scriptserver.h"
+#include "tests/support/servers.h"
+#include "tests/support/tarnapp.h"
+#include "tests/support/testlog.h"
+
+namespace {
+
+// Opens the host dialog, types the folder's name as a user does and returns
+// the dialog once the profile is loaded (0 when it did not come).
+HWND OpenHostDialog(const TarnApp& app, const std::string& folder)
+{
+    app.Click(IDC_CONNECT);
+    HWND dialog = app.WaitDialog(IDC_HOST_FOLDER);
+    if (!dialog)
+        return nullptr;
+    HWND edit = FindWindowExA(GetDlgItem(dialog, IDC_HOST_FOLDER), nullptr, "Edit", nullptr);
+    if (!edit)
+        return nullptr;
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : folder)
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    return dialog;
+}
+
+LRESULT EncodingShown(HWND dialog)
+{
+    return SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);
+}
+
+// Chooses the encoding as a user does: the selection, then the list's
+// notification to the dialog.
+void ChooseEncoding(HWND dialog, int encoding)
+{
+    SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, encoding, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_HOST_ENCODING, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_HOST_ENCODING)));
+}
+
+bool PressAndWaitClosed(HWND dialog, int button)
+{
+    PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+    return TarnApp::WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
+}
+
+void Disconnect(TarnApp& app)
+{
+    app.Click(IDC_DISCONNECT);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT) && app.Title() == "TARN"; }));
+    app.Settle(300);
+}
+
+// A logon, then `feat` (the steps that answer FEAT, if any), then PWD, HELP
+// and SYST of the host type's detection, the first listing with these data, and QUIT.
+std::vector<ScriptStep> Script(const std::vector<ScriptStep>& feat, const std::string& data)
+{
+    std::vector<ScriptStep> steps{Say("220 Scripted server ready\r\n"), Hear(), Say("331 Password please\r\n"),
+                                  Hear(), Say("230 Logged on\r\n")};
+    steps.insert(steps.end(), feat.begin(), feat.end());
+    steps.insert(steps.end(), {Hear(), Say("257 \"/\" is current\r\n"), Hear(), Say("214 No help here\r\n"),
+                               Hear(), Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Listing\r\n"), DataConnect(),
+                               DataSay(data), DataClose(), Say("226 Done\r\n"), Hear(), Say("221 Bye\r\n"),
+                               Silent()});
+    return steps;
+}
+
+// The heard commands with PORT's argument cut off, up to LIST.
+std::vector<std::string> Wire(const std::vector<std::string>& heard)
+{
+    std::vector<std::string> wire;
+    for (const std::string& h : heard) {
+        wire.push_back(h.compare(0, 5, "PORT ") == 0 ? "PORT" : h);
+        if (h == "LIST")
+            break;
+    }
+    return wire;
+}
+
+const char kListing[] = "-rw-r--r--   1 ftp ftp 5 Jan  1 12:00 plain.txt\r\n";
+
+}  // namespace
+
+// A new profile starts at Auto, a stored one without the value at Code page;
+// the choice is stored as UTF8 and read back.
+TEST(EndToEndNames, TheDialogStoresTheEncoding)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteHostProfile("e2e-names-old", 21, false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("names-dialog"));
+
+    HWND dialog = OpenHostDialog(app, "e2e-names-brand-new");
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return EncodingShown(dialog) == NAMES_AUTO; }, 5000));
+    // Typing over it with a stored profile shows that profile's encoding.
+    HWND edit = FindWindowExA(GetDlgItem(dialog, IDC_HOST_FOLDER), nullptr, "Edit", nullptr);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : std::string("e2e-names-old"))
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return EncodingShown(dialog) == NAMES_CODE_PAGE; }, 5000));
+    ChooseEncoding(dialog, NAMES_UTF8);
+    PostMessageA(GetDlgItem(dialog, IDC_HOST_SAVE), BM_CLICK, 0, 0);
+    EXPECT_TRUE(TarnApp::WaitFor([] { return RegText("e2e-names-old", "UTF8") == "2"; }, 5000));
+    ASSERT_TRUE(PressAndWaitClosed(dialog, IDCANCEL));
+    app.Settle(300);
+
+    dialog = OpenHostDialog(app, "e2e-names-old");
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return EncodingShown(dialog) == NAMES_UTF8; }, 5000));
+    char text[64] = "";
+    SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, "UTF-8");
+    ASSERT_TRUE(PressAndWaitClosed(dialog, IDCANCEL));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// Auto asks with FEAT: a server that refuses it gets no further command and
+// the names stay in the code page; one that lists UTF8 gets OPTS UTF8 ON. A
+// stored profile without the value sends neither.
+TEST(EndToEndNames, TheLogonAgreesTheEncoding)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    TarnApp app;
+    ASSERT_TRUE(app.Start("names-logon"));
+    struct Case {
+        const char* what;
+        int choose;  // -1: the stored profile as it is
+        std::vector<ScriptStep> feat;
+        std::vector<std::string> wire;
+        UINT logged;
+    } cases[] = {
+        {"Auto, FEAT refused", NAMES_AUTO, {Hear(), Say("500 FEAT not understood\r\n")},
+         {"USER tarnftp", "PASS secret", "FEAT", "PWD", "HELP", "SYST", "PORT", "LIST"}, 264},
+        {"Auto, UTF8 listed", NAMES_AUTO,
+         {Hear(), Say("211-Features:\r\n MDTM\r\n UTF8\r\n SIZE\r\n211 End\r\n"), Hear(),
+          Say("200 Always in UTF8 mode.\r\n")},
+         {"USER tarnftp", "PASS secret", "FEAT", "OPTS UTF8 ON", "PWD", "HELP", "SYST", "PORT", "LIST"}, 263},
+        {"Auto, UTF8 not listed", NAMES_AUTO, {Hear(), Say("211-Features:\r\n MDTM\r\n211 End\r\n")},
+         {"USER tarnftp", "PASS secret", "FEAT", "PWD", "HELP", "SYST", "PORT", "LIST"}, 264},
+        {"UTF-8 chosen", NAMES_UTF8, {Hear(), Say("200 OK\r\n")},
+         {"USER tarnftp", "PASS secret", "OPTS UTF8 ON", "PWD", "HELP", "SYST", "PORT", "LIST"}, 263},
+        {"stored without the value", -1, {}, {"USER tarnftp", "PASS secret", "PWD", "HELP", "SYST", "PORT", "LIST"}, 0},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptServer server(Script(c.feat, kListing));
+        ASSERT_TRUE(server.Listening());
+        const std::string folder = "e2e-names-logon-" + std::to_string(n++);
+        WriteHostProfile(folder, server.Port(), false);
+        app.Mark();
+        HWND dialog = OpenHostDialog(app, folder);
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return EncodingShown(dialog) == NAMES_CODE_PAGE; }, 5000));
+        SendMessageA(GetDlgItem(dialog, IDC_HOST_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("secret"));
+        if (c.choose >= 0)
+            ChooseEncoding(dialog, c.choose);
+        ASSERT_TRUE(PressAndWaitClosed(dialog, IDOK));
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Items(IDC_REMOTE_FILES) == std::vector<std::string>{"plain.txt"}; }));
+        app.Settle(300);
+        EXPECT_EQ(Wire(server.Heard()), c.wire);
+        std::vector<std::string> lines = app.NewLines();
+        for (UINT id : {263u, 264u}) {
+            bool logged = std::find(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(id))) != lines.end();
+            EXPECT_EQ(logged, id == c.logged) << id << "\n" << Joined(lines);
+        }
+        Disconnect(app);
+    }
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
