@@ -38,7 +38,7 @@ static bool ServerListsUtf8(SOCKET s)
     for (;;) {
         const char* line = FtpSession.replyLine;
         if (line[0])
-            LogLine(line);
+            LogWireLine(line);
         if (code == -1 || code == 421 || (code == 0 && !line[0]) || FtpSession.aborting)
             return false;
         utf8 = utf8 || FeatureLineIsUtf8(line);

@@ -7,6 +7,9 @@
 namespace {
 
 constexpr unsigned long kMaxCodePoint = 0x10FFFF;
+// Where Utf8ToWideKept puts a byte that is not UTF-8: 0xDC80-0xDCFF, lone
+// low surrogates, which no well-formed UTF-8 decodes to.
+constexpr wchar_t kKeptByte = 0xDC00;
 
 // Length of the sequence that byte `lead` begins, 0 when it begins none.
 int SequenceLength(unsigned char lead)
@@ -41,9 +44,9 @@ void PutCodePoint(unsigned long c, std::string& out)
     }
 }
 
-}  // namespace
-
-std::wstring Utf8ToWide(const std::string& bytes, bool* valid)
+// Decodes UTF-8; a byte that begins no well-formed sequence becomes the
+// replacement mark, or with `keep` the lone surrogate 0xDC00 + byte.
+std::wstring DecodeUtf8(const std::string& bytes, bool* valid, bool keep)
 {
     std::wstring out;
     out.reserve(bytes.size());
@@ -66,7 +69,7 @@ std::wstring Utf8ToWide(const std::string& bytes, bool* valid)
             good = good && c >= kLeast[length] && c <= kMaxCodePoint && !(c >= 0xD800 && c <= 0xDFFF);
         }
         if (!good) {
-            out += NAME_REPLACEMENT_MARK;
+            out += keep ? static_cast<wchar_t>(kKeptByte + lead) : NAME_REPLACEMENT_MARK;
             ok = false;
             ++i;
             continue;
@@ -81,6 +84,36 @@ std::wstring Utf8ToWide(const std::string& bytes, bool* valid)
     }
     if (valid)
         *valid = ok;
+    return out;
+}
+
+}  // namespace
+
+std::wstring Utf8ToWide(const std::string& bytes, bool* valid)
+{
+    return DecodeUtf8(bytes, valid, false);
+}
+
+std::wstring Utf8ToWideKept(const std::string& bytes)
+{
+    return DecodeUtf8(bytes, nullptr, true);
+}
+
+std::string WideKeptToUtf8(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size() * 3);
+    for (size_t i = 0; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pair) {
+            out += WideToUtf8(text.substr(i, 2));
+            ++i;
+        } else if (c >= kKeptByte + 0x80 && c <= kKeptByte + 0xFF)
+            out += static_cast<char>(c - kKeptByte);
+        else
+            out += WideToUtf8(std::wstring(1, c));
+    }
     return out;
 }
 

@@ -16,6 +16,12 @@ constexpr char NAME_SHOWN_MARK = '?';
 // U+10FFFF, a sequence cut short) becomes one NAME_REPLACEMENT_MARK; *valid
 // (when given) is false when there was any.
 std::wstring Utf8ToWide(const std::string& bytes, bool* valid = nullptr);
+// The same for a listing line, losing nothing: a byte that is not UTF-8
+// becomes a lone low surrogate (0xDC80-0xDCFF) that WideKeptToUtf8 turns back
+// into the byte, so the line rules run on wide text and every name they give
+// comes back as the server's exact bytes.
+std::wstring Utf8ToWideKept(const std::string& bytes);
+std::string WideKeptToUtf8(const std::wstring& text);
 // UTF-16 to UTF-8; a lone surrogate becomes the replacement mark.
 std::string WideToUtf8(const std::wstring& text);
 // True when every character of text survives the trip to codePage and back

@@ -38,3 +38,15 @@ void AddRemoteFile(const char* name);
 // Works out the host type and the commands the server offers (DetectHostType)
 // and enables the remote Create, Remove, Rename and Delete buttons by them.
 void DetectRemoteCommands(SOCKET control);
+
+#include <string>
+// A name in the code page (typed by the user, or a local name) as this
+// session sends it: converted to UTF-8 when the names are UTF-8.
+std::string NameOnWire(const char* name);
+// A remote list's item: its text as shown into shown (shownSize bytes; false
+// when it does not fit, see ListItemText) and the server's bytes into wire.
+bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* wire);
+// Whether a listed file or directory can be received under the name shown:
+// one that is not UTF-8, or has characters that the code page lacks, is
+// refused (logged) rather than written under marks or another name.
+bool ReceivableName(const std::string& wire, const char* shown);

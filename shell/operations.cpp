@@ -15,6 +15,8 @@
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
+#include "listing/names.h"
+#include "listing/textconv.h"
 #include "shell/lists.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
@@ -39,6 +41,7 @@ static volatile BYTE g_abortWaitExpired;
 namespace {
 
 void EnableAbort(bool on) { EnableControl(IDC_ABORT, on); }
+
 
 // The end of every operation: Abort off, then the busy flag, as the last act.
 DWORD EndOperation()
@@ -67,7 +70,8 @@ void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsign
 int SendOneFile(const char* local, const char* remote)
 {
     char command[512];
-    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", remote);
+    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s",
+              NameOnWire(remote).c_str());
     command[sizeof command - 1] = 0;
     return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
 }
@@ -209,21 +213,24 @@ void ReceiveSelectedFiles()
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
+        std::string wire;
         if (sel.empty()) {
             // A typed path names a remote file; the local copy goes into the
             // current local directory under the path's last component.
             lstrcpynA(remote, typed, sizeof remote);
+            wire = NameOnWire(remote);
             bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
             if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
                 continue;
         } else {
-            if (!ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote)) {
+            if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
                 continue;
             }
-            if (!MakeSafeLocalName(remote, local, fallback))
+            // The local file gets the name shown, never one with marks in it.
+            if (!ReceivableName(wire, remote) || !MakeSafeLocalName(remote, local, fallback))
                 continue;
         }
         if (ProgramOptions.prompt)
@@ -232,7 +239,7 @@ void ReceiveSelectedFiles()
             continue;
         LogMessage(MSG_RECEIVING_FILE, remote, local, i, n);
         char command[512];
-        _snprintf(command, sizeof command - 1, "RETR %s", remote);
+        _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
         if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK)
             break;
@@ -253,12 +260,15 @@ DWORD WINAPI RemoteViewThread(LPVOID)
     if (!ListSelection(IDC_REMOTE_FILES, &sel) || sel.size() > 1)
         return EndOperation();
     char name[256] = "";
+    std::string wire;
     if (sel.size() == 1)
-        ListItemText(IDC_REMOTE_FILES, sel[0], name, sizeof name);
+        RemoteItem(IDC_REMOTE_FILES, sel[0], name, sizeof name, &wire);
     else if (!AskText(name, CAPTION_VIEW, PROMPT_REMOTE_FILE) || !name[0])
         return EndOperation();
+    else
+        wire = NameOnWire(name);
     char command[512];
-    _snprintf(command, sizeof command - 1, "RETR %s", name);
+    _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
     command[sizeof command - 1] = 0;
     EnableAbort(true);
     if (RetrieveFile(FtpSession.controlSocket, command, ViewTempFile, ViewTempFile, 'A') == REPLY_OK &&
@@ -276,15 +286,17 @@ DWORD WINAPI RemoteChdirThread(LPVOID)
         return EndOperation();
     }
     char name[256] = "";
+    std::string wire;
     if (sel.size() == 1) {
-        ListItemText(IDC_REMOTE_DIRS, sel[0], name, sizeof name);
+        RemoteItem(IDC_REMOTE_DIRS, sel[0], name, sizeof name, &wire);
     } else {
         if (!AskText(nullptr, CAPTION_GOTO_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) || !InputText[0])
             return EndOperation();
         lstrcpynA(name, InputText, sizeof name);
+        wire = NameOnWire(name);
     }
     EnableAbort(true);
-    if (FtpCwd(FtpSession.controlSocket, name) == REPLY_OK)
+    if (FtpCwd(FtpSession.controlSocket, wire.c_str()) == REPLY_OK)
         RefreshRemote();
     return EndOperation();
 }
@@ -294,7 +306,7 @@ DWORD WINAPI RemoteMkdirThread(LPVOID)
     if (AskText(nullptr, CAPTION_CREATE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (FtpMkd(FtpSession.controlSocket, name) == REPLY_OK)
+        if (FtpMkd(FtpSession.controlSocket, NameOnWire(name).c_str()) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -307,8 +319,9 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
         bool any = false;
         for (int index : sel) {
             char name[256];
-            ListItemText(IDC_REMOTE_DIRS, index, name, sizeof name);
-            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
+            std::string wire;
+            RemoteItem(IDC_REMOTE_DIRS, index, name, sizeof name, &wire);
+            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, wire.c_str()) == REPLY_OK)
                 any = true;
         }
         if (any)
@@ -316,7 +329,7 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
     } else if (AskText(nullptr, CAPTION_DELETE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
+        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, NameOnWire(name).c_str()) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -328,30 +341,32 @@ DWORD WINAPI RemoteDeleteThread(LPVOID)
     if (ListSelection(IDC_REMOTE_FILES, &sel) && !sel.empty()) {
         for (int index : sel) {
             char name[256];
-            ListItemText(IDC_REMOTE_FILES, index, name, sizeof name);
+            std::string wire;
+            RemoteItem(IDC_REMOTE_FILES, index, name, sizeof name, &wire);
             if (ConfirmDelete(name))
-                SendCommand(FtpSession.controlSocket, "DELE %s", name);
+                SendCommand(FtpSession.controlSocket, "DELE %s", wire.c_str());
         }
         RefreshRemote();
     } else if (AskText(nullptr, CAPTION_DELETE, PROMPT_REMOTE_FILE) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", name) == REPLY_OK)
+        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", NameOnWire(name).c_str()) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
 }
 
-// RNFR, and RNTO only after a class-3 answer; returns the class of the last command.
-static int RenameRemote(const char* oldName, int result)
+// RNFR, and RNTO only after a class-3 answer; returns the class of the last
+// command. The old name is asked about as shown and sent as oldWire.
+static int RenameRemote(const char* oldName, const std::string& oldWire, int result)
 {
     if (!AskText(nullptr, CAPTION_RENAME_REMOTE_FILE, PROMPT_NEW_NAME, oldName) || !InputText[0])
         return result;
     char newName[70];
     lstrcpynA(newName, InputText, sizeof newName);
-    result = SendCommand(FtpSession.controlSocket, "RNFR %s", oldName);
+    result = SendCommand(FtpSession.controlSocket, "RNFR %s", oldWire.c_str());
     if (result == REPLY_MORE)
-        result = SendCommand(FtpSession.controlSocket, "RNTO %s", newName);
+        result = SendCommand(FtpSession.controlSocket, "RNTO %s", NameOnWire(newName).c_str());
     return result;
 }
 
@@ -362,13 +377,14 @@ DWORD WINAPI RemoteRenameThread(LPVOID)
     if (ListSelection(IDC_REMOTE_FILES, &sel) && !sel.empty()) {
         for (int index : sel) {
             char name[256];
-            ListItemText(IDC_REMOTE_FILES, index, name, sizeof name);
-            result = RenameRemote(name, result);
+            std::string wire;
+            RemoteItem(IDC_REMOTE_FILES, index, name, sizeof name, &wire);
+            result = RenameRemote(name, wire, result);
         }
     } else {
         char oldName[256] = "";
         if (AskText(oldName, CAPTION_RENAME_REMOTE_FILE, PROMPT_REMOTE_FILE) && oldName[0])
-            result = RenameRemote(oldName, result);
+            result = RenameRemote(oldName, NameOnWire(oldName), result);
     }
     if (result == REPLY_OK)
         RefreshRemote();

@@ -41,8 +41,9 @@ TEST(Names, Utf8ToWide)
         bool valid = !c.valid;
         EXPECT_EQ(Utf8ToWide(c.bytes, &valid), c.wide) << c.bytes;
         EXPECT_EQ(valid, c.valid) << c.bytes;
-        if (c.valid)
+        if (c.valid) {
             EXPECT_EQ(WideToUtf8(c.wide), c.bytes);
+        }
     }
     EXPECT_EQ(WideToUtf8(L"a\xD800z"), "a\xEF\xBF\xBDz");  // a lone surrogate
 }
@@ -104,4 +105,22 @@ TEST(Names, ShownAndTyped)
     };
     for (const Typed& t : typed)
         EXPECT_EQ(TypedNameToWire(t.typed, t.utf8, t.codePage), t.wire) << t.typed;
+}
+
+// Listing lines decode without loss: every name comes back as the exact
+// bytes, well-formed or not, and invalid bytes never equal a real character.
+TEST(Names, KeptBytesComeBack)
+{
+    const std::string lines[] = {
+        "plain.txt", "caf\xC3\xA9.txt", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt", "\xF0\x9F\x98\x80 smile",
+        "bad\xFF\xFE", "cut\xE6\x97", "\xC0\xAF overlong", "\xED\xA0\x80 surrogate", "\xF0\x9F\x98\x80\xA9 pair",
+        "ends in a space ",
+    };
+    for (const std::string& line : lines) {
+        std::wstring wide = Utf8ToWideKept(line);
+        EXPECT_EQ(WideKeptToUtf8(wide), line) << line;
+        EXPECT_EQ(wide.find(L'\xFFFD'), std::wstring::npos) << line;
+    }
+    EXPECT_EQ(Utf8ToWideKept("caf\xE9"), std::wstring(L"caf") + wchar_t(0xDCE9));
+    EXPECT_NE(Utf8ToWideKept("caf\xE9"), Utf8ToWideKept("caf\xC3\xA9"));
 }

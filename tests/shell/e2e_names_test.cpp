@@ -184,3 +184,85 @@ TEST(EndToEndNames, TheLogonAgreesTheEncoding)
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
 }
+
+// A UTF-8 listing through the windows: names shown in the code page (what it
+// lacks, and bytes that are not UTF-8, as "?"), every command naming a listed
+// file sends the server's exact bytes, two names shown alike stay two, and a
+// name that is not UTF-8 is not received.
+TEST(EndToEndNames, ListedBytesGoBackExactly)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    TarnApp app;
+    ASSERT_TRUE(app.Start("names-bytes"));
+    const bool japanese = GetACP() == 932;
+    const std::string cafe = "caf\xC3\xA9.txt", nihongo = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt";
+    const std::string listing = "-rw-r--r--   1 ftp ftp 5 Jan  1 12:00 " + cafe + "\r\n" +
+                                "-rw-r--r--   1 ftp ftp 5 Jan  1 12:00 " + nihongo + "\r\n" +
+                                "-rw-r--r--   1 ftp ftp 5 Jan  1 12:00 x\xE9.txt\r\n" +
+                                "-rw-r--r--   1 ftp ftp 5 Jan  1 12:00 x\xFF.txt\r\n" + kListing;
+    std::vector<ScriptStep> steps = Script({Hear(), Say("211-Features:\r\n UTF8\r\n211 End\r\n"), Hear(),
+                                            Say("200 Always in UTF8 mode.\r\n")},
+                                           listing);
+    steps.resize(steps.size() - 3);  // no QUIT yet: the deletions come first
+    steps.insert(steps.end(), {Hear(), Say("250 Deleted\r\n"), Hear(), Say("250 Deleted\r\n"), Hear(),
+                               Say("250 Deleted\r\n"), Silent()});
+    ScriptServer server(steps);
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-names-bytes", server.Port(), false);
+    HWND dialog = OpenHostDialog(app, "e2e-names-bytes");
+    ASSERT_TRUE(dialog);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return EncodingShown(dialog) == NAMES_CODE_PAGE; }, 5000));
+    SendMessageA(GetDlgItem(dialog, IDC_HOST_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("secret"));
+    ChooseEncoding(dialog, NAMES_AUTO);
+    ASSERT_TRUE(PressAndWaitClosed(dialog, IDOK));
+
+    const std::string cafeShown = japanese ? "caf?.txt" : "caf\xE9.txt";
+    const std::string nihongoShown = japanese ? "\x93\xFA\x96\x7B\x8C\xEA.txt" : "???.txt";
+    std::vector<std::string> shown{cafeShown, nihongoShown, "x?.txt", "x?.txt", "plain.txt"};
+    std::sort(shown.begin(), shown.end());
+    ASSERT_TRUE(TarnApp::WaitFor([&] {
+        std::vector<std::string> items = app.Items(IDC_REMOTE_FILES);
+        std::sort(items.begin(), items.end());
+        return items == shown;
+    })) << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Settle(300);
+
+    // Receiving the names that are not UTF-8: refused, nothing asked.
+    std::vector<std::string> items = app.Items(IDC_REMOTE_FILES);
+    auto selectShown = [&](const std::string& text) {
+        app.SelectNone(IDC_REMOTE_FILES);
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i] == text)
+                SendMessageA(app.Control(IDC_REMOTE_FILES), LB_SETSEL, TRUE, static_cast<LPARAM>(i));
+    };
+    app.Mark();
+    selectShown("x?.txt");
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(app.WaitLogged(TarnApp::Line(CatalogueText(265, "x?.txt"))));
+    app.Settle(300);
+    EXPECT_FALSE(DirExists(app.dir + "\\x?.txt"));
+    EXPECT_EQ(GetFileAttributesA((app.dir + "\\x?.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Deleting both, and the accented name: each its own bytes.
+    selectShown("x?.txt");
+    SendMessageA(app.Control(IDC_REMOTE_FILES), LB_SETSEL, TRUE,
+                 std::find(items.begin(), items.end(), cafeShown) - items.begin());
+    app.Click(IDC_REMOTE_DELETE);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(app.AnswerBox(IDYES), "");
+    app.Settle(300);
+    std::vector<std::string> heard = server.Heard();
+    std::vector<std::string> deleted;
+    for (const std::string& h : heard)
+        if (h.compare(0, 5, "DELE ") == 0)
+            deleted.push_back(h.substr(5));
+    std::sort(deleted.begin(), deleted.end());
+    std::vector<std::string> expected{cafe, "x\xE9.txt", "x\xFF.txt"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(deleted, expected) << Joined(heard);
+    EXPECT_EQ(std::count_if(heard.begin(), heard.end(), [](const std::string& h) { return h.compare(0, 5, "RETR ") == 0; }),
+              0);
+    app.Click(IDC_EXIT);
+    app.WaitExit();
+}
