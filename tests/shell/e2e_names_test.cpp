@@ -266,3 +266,161 @@ TEST(EndToEndNames, ListedBytesGoBackExactly)
     app.Click(IDC_EXIT);
     app.WaitExit();
 }
+
+namespace {
+
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? n : 0);
+    return wide;
+}
+
+bool WriteWide(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return written == bytes.size();
+}
+
+// The file's bytes, or "(none)" when it is missing.
+std::string ReadWide(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "(none)";
+    char buffer[256];
+    DWORD got = 0;
+    ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(file);
+    return std::string(buffer, got);
+}
+
+// The names of the real-server table, each in wide form, its code-page
+// bytes under the UI's code page ("" when that code page lacks it).
+struct NameCase {
+    const wchar_t* wide;
+    const char* in1252;
+    const char* in932;
+};
+constexpr NameCase kServedNames[] = {
+    {L"n-plain.txt", "n-plain.txt", "n-plain.txt"},
+    {L"n-caf\x00E9.txt", "n-caf\xE9.txt", ""},
+    {L"n-\x65E5\x672C\x8A9E.txt", "", "n-\x93\xFA\x96\x7B\x8C\xEA.txt"},
+    {L"n-\x8868.txt", "", "n-\x95\x5C.txt"},  // "表": its second byte in code page 932 is "\"
+};
+
+// The name as shown where the code page lacks its characters: each of them
+// a mark (the table's other characters are ASCII).
+std::string MarkedName(const NameCase& c)
+{
+    std::string marked;
+    for (const wchar_t* w = c.wide; *w; ++w)
+        marked += *w < 0x80 ? static_cast<char>(*w) : '?';
+    return marked;
+}
+
+}  // namespace
+
+// Against both real servers, through the windows with Auto: the names listed
+// as the user reads them, received under those names (those the code page
+// lacks refused, said so), a file sent, renamed and deleted under UTF-8.
+TEST(EndToEndNames, RealServersUnderAuto)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    const bool japanese = GetACP() == 932;
+    auto shownOf = [&](const NameCase& c) { return std::string(japanese ? c.in932 : c.in1252); };
+    for (const RealServer& real : kRealServers) {
+        SCOPED_TRACE(real.name);
+        // The user's root (the server writes only there); other tests' files
+        // may be in it as well.
+        const std::wstring root = Widen(ServerRoot(real, false));
+        for (const wchar_t* left : {L"n-\x9001\x4FE1.txt", L"n-na\x00EFve.txt", L"n-\x65B0\x540D.txt", L"n-ren\x00E9.txt"})
+            DeleteFileW((root + L"\\" + left).c_str());
+        for (const NameCase& c : kServedNames)
+            ASSERT_TRUE(WriteWide(root + L"\\" + c.wide, std::string("data of ") + real.name));
+        const std::string folder = std::string("e2e-names-") + real.name;
+        WriteHostProfile(folder, ServerPort(real), false);
+        TarnApp app;
+        ASSERT_TRUE(app.Start(std::string("names-real-") + real.name));
+        app.Mark();
+        HWND dialog = OpenHostDialog(app, folder);
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return EncodingShown(dialog) == NAMES_CODE_PAGE; }, 5000));
+        SendMessageA(GetDlgItem(dialog, IDC_HOST_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kServerPassword));
+        ChooseEncoding(dialog, NAMES_AUTO);
+        ASSERT_TRUE(PressAndWaitClosed(dialog, IDOK));
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+        EXPECT_TRUE(app.WaitLogged(TarnApp::Line(CatalogueText(263))));
+
+        // Listed: what the code page has as itself, the rest as "?".
+        std::vector<std::string> shown;
+        for (const NameCase& c : kServedNames) {
+            std::string s = shownOf(c);
+            shown.push_back(!s.empty() ? s : MarkedName(c));
+        }
+        ASSERT_TRUE(TarnApp::WaitFor([&] {
+            std::vector<std::string> items = app.Items(IDC_REMOTE_FILES);
+            return std::all_of(shown.begin(), shown.end(), [&](const std::string& name) {
+                return std::count(items.begin(), items.end(), name) == 1;
+            });
+        })) << Joined(app.Items(IDC_REMOTE_FILES));
+        app.Settle();
+
+        // Received: all selected; each that the code page has arrives under its
+        // true name, each other is refused by name. (The local list, read
+        // again after it, shows the file to send below.)
+        const std::wstring sent = japanese ? L"n-\x9001\x4FE1.txt" : L"n-na\x00EFve.txt";
+        ASSERT_TRUE(WriteWide(Widen(app.dir) + L"\\" + sent, "sent"));
+        app.Mark();
+        ASSERT_TRUE(app.Select(IDC_REMOTE_FILES, shown));
+        app.Click(IDC_RECEIVE);
+        app.Settle(1000);
+        std::vector<std::string> lines = app.NewLines();
+        for (const NameCase& c : kServedNames) {
+            std::wstring local = Widen(app.dir) + L"\\" + c.wide;
+            if (!shownOf(c).empty()) {
+                EXPECT_EQ(ReadWide(local), std::string("data of ") + real.name) << shownOf(c);
+            } else {
+                EXPECT_EQ(ReadWide(local), "(none)");
+                std::string mark = MarkedName(c);
+                EXPECT_NE(std::find(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(266, mark.c_str()))),
+                          lines.end())
+                    << Joined(lines);
+            }
+        }
+
+        // Sent, renamed, deleted: a name of the code page goes as UTF-8.
+        const std::wstring renamed = japanese ? L"n-\x65B0\x540D.txt" : L"n-ren\x00E9.txt";
+        const std::string sentShown = japanese ? "n-\x91\x97\x90\x4D.txt" : "n-na\xEFve.txt";
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Select(IDC_LOCAL_FILES, {sentShown}); }))
+            << Joined(app.Items(IDC_LOCAL_FILES));
+        app.Click(IDC_SEND);
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return ReadWide(root + L"\\" + sent) == "sent"; }));
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Select(IDC_REMOTE_FILES, {sentShown}); }))
+            << Joined(app.Items(IDC_REMOTE_FILES));
+        app.Settle();
+        app.Click(IDC_REMOTE_RENAME);
+        app.Answer(japanese ? "n-\x90\x56\x96\xBC.txt" : "n-ren\xE9.txt");
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadWide(root + L"\\" + renamed) == "sent"; }));
+        EXPECT_EQ(ReadWide(root + L"\\" + sent), "(none)");
+        const std::string renamedShown = japanese ? "n-\x90\x56\x96\xBC.txt" : "n-ren\xE9.txt";
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Select(IDC_REMOTE_FILES, {renamedShown}); }))
+            << Joined(app.Items(IDC_REMOTE_FILES));
+        app.Settle();
+        app.Click(IDC_REMOTE_DELETE);
+        EXPECT_NE(app.AnswerBox(IDYES), "");
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadWide(root + L"\\" + renamed) == "(none)"; }));
+        app.Settle();
+        Disconnect(app);
+        app.Click(IDC_EXIT);
+        EXPECT_EQ(app.WaitExit(), 0);
+    }
+}
