@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ftp/command.h"
+#include "ftp/localname.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"
 #include "listing/locallist.h"
@@ -204,19 +205,22 @@ bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* 
     return ListItemText(listId, index, shown, shownSize) && ListItemWire(listId, index, wire);
 }
 
-bool ReceivableName(const std::string& wire, const char* shown)
+ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide)
 {
     if (!FtpSession.namesUtf8)
-        return true;
+        return RECEIVE_AS_SHOWN;
     bool valid = true;
-    std::wstring wide = Utf8ToWide(wire, &valid);
+    std::wstring name = Utf8ToWide(wire, &valid);
     if (!valid) {
         LogMessage(MSG_NAME_NOT_UTF8, shown);
-        return false;
+        return RECEIVE_REFUSED;
     }
-    if (!RepresentableInCodePage(wide, TextCodePage)) {
-        LogMessage(MSG_NAME_NOT_WRITABLE, shown);
-        return false;
+    if (RepresentableInCodePage(name, TextCodePage))
+        return RECEIVE_AS_SHOWN;
+    if (wide && WideFileCallsPresent()) {
+        *wide = name;
+        return RECEIVE_WIDE;
     }
-    return true;
+    LogMessage(MSG_NAME_NOT_WRITABLE, shown);
+    return RECEIVE_REFUSED;
 }

@@ -46,7 +46,11 @@ std::string NameOnWire(const char* name);
 // A remote list's item: its text as shown into shown (shownSize bytes; false
 // when it does not fit, see ListItemText) and the server's bytes into wire.
 bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* wire);
-// Whether a listed file or directory can be received under the name shown:
-// one that is not UTF-8, or has characters that the code page lacks, is
-// refused (logged) rather than written under marks or another name.
-bool ReceivableName(const std::string& wire, const char* shown);
+// How a listed file or directory is received: under the name shown (and
+// every name of a session in the code page); under its true name through the
+// wide-character file calls (a file whose name has characters that the code
+// page lacks, when `wide` is given and this Windows has them: *wide is then
+// that name); or not at all, logged: a name that is not UTF-8, or one the
+// code page cannot write otherwise; never under marks or another name.
+enum ReceiveNameKind { RECEIVE_REFUSED, RECEIVE_AS_SHOWN, RECEIVE_WIDE };
+ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide = nullptr);

@@ -214,6 +214,7 @@ void ReceiveSelectedFiles()
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
         std::string wire;
+        std::wstring wideLocal;  // the true name, when the code page cannot write it
         if (sel.empty()) {
             // A typed path names a remote file; the local copy goes into the
             // current local directory under the path's last component.
@@ -230,19 +231,47 @@ void ReceiveSelectedFiles()
                 continue;
             }
             // The local file gets the name shown, never one with marks in it.
-            if (!ReceivableName(wire, remote) || !MakeSafeLocalName(remote, local, fallback))
+            std::wstring wide;
+            ReceiveNameKind kind = ReceivableName(wire, remote, &wide);
+            if (kind == RECEIVE_REFUSED)
+                continue;
+            if (kind == RECEIVE_WIDE) {
+                // Received under a temporary name of the code page, then renamed.
+                if (!MakeWideLocalName(wide, remote, &wideLocal))
+                    continue;
+                char temp[MAX_PATH];
+                UINT made = GetTempFileNameA(".", "trn", 0, temp);
+                if (!made || lstrlenA(temp) >= static_cast<int>(sizeof local)) {
+                    if (made)
+                        DeleteFileA(temp);
+                    LogMessage(MSG_NAME_NOT_WRITABLE, remote);
+                    continue;
+                }
+                lstrcpyA(local, temp);
+                lstrcpyA(fallback, local);
+            } else if (!MakeSafeLocalName(remote, local, fallback))
                 continue;
         }
-        if (ProgramOptions.prompt)
+        if (ProgramOptions.prompt && wideLocal.empty())
             AskText(local, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_LOCAL_NAME_FOR, remote);
         if (!local[0])
             continue;
-        LogMessage(MSG_RECEIVING_FILE, remote, local, i, n);
+        LogMessage(MSG_RECEIVING_FILE, remote, wideLocal.empty() ? local : remote, i, n);
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK)
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK) {
+            if (!wideLocal.empty())
+                DeleteFileA(local);
             break;
+        }
+        if (!wideLocal.empty()) {
+            if (!GiveWideName(local, wideLocal)) {
+                LogMessage(MSG_NAME_NOT_WRITABLE, remote);
+                DeleteFileA(local);
+            }
+            continue;  // the local list, read again below, shows it
+        }
         SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
     RefreshLocal();

@@ -142,7 +142,7 @@ void TreeLevel(bool send)
         const char* wire = entry.second.c_str();
         if (!IsWalkable(name))
             continue;
-        if (!send && !ReceivableName(entry.second, name))
+        if (!send && ReceivableName(entry.second, name) != RECEIVE_AS_SHOWN)
             continue;
         if (send) {
             int r = FtpMkd(FtpSession.controlSocket, wire);
