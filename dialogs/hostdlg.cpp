@@ -10,6 +10,7 @@
 #include "store/store.h"
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
+#include "log/log.h"
 #include "log/process.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"
@@ -53,7 +54,9 @@ int LoadProfile(HWND dialog, const char* folderName)
     lstrcpynA(folder, folderName ? folderName : "", HOST_TEXT_MAX + 1);
     HostProfileRec& p = HostProfile;
 
-    ProfileReadText(folder, "HOST", folder, p.host, HOST_TEXT_MAX + 1);
+    // A folder never saved is a new profile: its names start at Auto. A saved
+    // one without the value keeps the code page it always had.
+    bool saved = ProfileReadText(folder, "HOST", folder, p.host, HOST_TEXT_MAX + 1) == 1;
     SetDlgItemTextA(dialog, IDC_HOST_NAME, p.host);
     ProfileReadText(folder, "UID", "", p.user, USER_TEXT_MAX + 1);
     SetDlgItemTextA(dialog, IDC_HOST_USER, p.user);
@@ -91,6 +94,9 @@ int LoadProfile(HWND dialog, const char* folderName)
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     p.passive = ProfileReadNumber(folder, "PASV", 0) == 1 ? 1 : 0;
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
+    DWORD encoding = ProfileReadNumber(folder, "UTF8", static_cast<DWORD>(saved ? NAMES_CODE_PAGE : NAMES_AUTO));
+    p.nameEncoding = encoding <= NAMES_UTF8 ? static_cast<BYTE>(encoding) : static_cast<BYTE>(NAMES_CODE_PAGE);
+    SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -130,6 +136,12 @@ static void InitHostDialog(HWND dialog)
     HostProfileRec& p = HostProfile;
     for (DWORD type = HOST_AUTO; type <= HOST_VARNVMS; ++type)
         SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(HostTypeName(type)));
+    // In the order of the stored values: the item's index is the value.
+    for (UINT text : {TEXT_NAMES_CODE_PAGE, TEXT_NAMES_AUTO, TEXT_NAMES_UTF8}) {
+        char name[64] = "";
+        LoadCatalogue(text, name, sizeof name);
+        SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
     std::vector<std::string> folders;
     StoreFailures failures;
     EnumProfiles(&folders, &failures);
@@ -152,6 +164,7 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
+    SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
     SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
 
     if (!p.folder[0])
@@ -184,6 +197,8 @@ static void TakeHostFields(HWND dialog)
         p.timeout = TIMEOUT_MAX;
     p.savePassword = IsChecked(dialog, IDC_HOST_SAVEPWD) ? 1 : 0;
     p.passive = IsChecked(dialog, IDC_HOST_PASSIVE) ? 1 : 0;
+    LRESULT encoding = SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);
+    p.nameEncoding = encoding == CB_ERR ? static_cast<BYTE>(NAMES_CODE_PAGE) : static_cast<BYTE>(encoding);
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

@@ -113,6 +113,24 @@ int ReadLine(SOCKET s, bool* ended)
     return code;
 }
 
+}  // namespace
+
+void LogWireLine(const char* line)
+{
+    bool plain = true;
+    for (const char* c = line; c && *c && plain; ++c)
+        plain = static_cast<unsigned char>(*c) < 0x80;
+    if (plain || !FtpSession.namesUtf8) {
+        LogLine(line);
+        return;
+    }
+    char shown[sizeof FtpSession.replyLine + 64];
+    FtpHooks.shownLine(line, shown, sizeof shown);
+    LogLine(shown);
+}
+
+namespace {
+
 int SendCommandV(SOCKET s, const char* format, va_list args)
 {
     char command[COMMAND_MAX + 1];
@@ -121,7 +139,7 @@ int SendCommandV(SOCKET s, const char* format, va_list args)
         command[0] = 0;
     command[COMMAND_MAX] = 0;
     FtpSession.lastReplyCode = 0;
-    LogLine(CommandEcho(command));
+    LogWireLine(CommandEcho(command));
     if (s == INVALID_SOCKET) {
         LogLine(MSG_NOT_CONNECTED);
         return 0;
@@ -202,7 +220,7 @@ int GetReply(SOCKET s)
         const char* line = FtpSession.replyLine;
         bool more = ReplyLineContinues(c, line);
         if (line[0])
-            LogLine(line);
+            LogWireLine(line);
         if (FtpSession.aborting) {
             // Cancelled (abort or time-out): the reply ends here, whatever
             // line it was in, and counts as 421.

@@ -12,6 +12,9 @@
 // Formats a command (printf rules, at most 511 characters), echoes it to the
 // status log ("PASS xxxxxx" for a password), sends it and reads the reply.
 int SendCommand(SOCKET s, const char* format, ...);
+// Logs a command or reply line: the wire's bytes, shown converted when the
+// session's names are UTF-8 (FtpHooks.shownLine).
+void LogWireLine(const char* line);
 // As SendCommand, but returns the full reply code afterwards.
 int SendCommandCode(SOCKET s, const char* format, ...);
 // Sends one command line with CR LF: the result of SendAll, or -1 when the

@@ -15,6 +15,11 @@ void NoAnswer(char* text, int size)
 void NoHost(const char*) {}
 bool NoMessages(WPARAM*) { return false; }
 void NoQuit(WPARAM) {}
+void SameLine(const char* line, char* out, int size)
+{
+    if (out && size > 0)
+        lstrcpynA(out, line ? line : "", size);
+}
 
 }  // namespace
 
@@ -26,4 +31,5 @@ FtpHooksRec FtpHooks = {
     NoMessages, NoQuit,
     NoDirection,
     NoHost,
+    SameLine,
 };

@@ -37,6 +37,10 @@ struct FtpHooksRec {
     void (*connectedState)(bool connected);
     // Logged on to host: the program's title names it.
     void (*loggedOnTo)(const char* host);
+    // A command or reply line of a session whose names are UTF-8, as the
+    // status log shows it: its names in the user's code page, into out (size
+    // bytes). Until installed the line as it is.
+    void (*shownLine)(const char* line, char* out, int size);
 };
 
 extern FtpHooksRec FtpHooks;

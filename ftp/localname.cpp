@@ -94,6 +94,82 @@ static bool Exists(const std::wstring& name)
     return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+// The wide-character file calls, loaded once from kernel32.
+struct WideFileCallsRec {
+    DWORD(WINAPI* getAttributes)(LPCWSTR);
+    BOOL(WINAPI* moveEx)(LPCWSTR, LPCWSTR, DWORD);
+};
+
+const WideFileCallsRec& WideFileCalls()
+{
+    static const WideFileCallsRec calls = [] {
+        WideFileCallsRec c = {nullptr, nullptr};
+        if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) {
+            c.getAttributes = reinterpret_cast<DWORD(WINAPI*)(LPCWSTR)>(
+                reinterpret_cast<void*>(GetProcAddress(kernel, "GetFileAttributesW")));
+            c.moveEx = reinterpret_cast<BOOL(WINAPI*)(LPCWSTR, LPCWSTR, DWORD)>(
+                reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExW")));
+        }
+        return c;
+    }();
+    return calls;
+}
+
+bool ExistsWide(const std::wstring& name)
+{
+    return WideFileCalls().getAttributes(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The name, or under Receive Unique when it exists the first free one of
+// base.000 ... base.099 (ext after it); the name itself when none is free.
+std::wstring UniqueName(const char* remote, const std::wstring& base, const std::wstring& ext,
+                        bool (*exists)(const std::wstring&))
+{
+    std::wstring name = base + ext;
+    if (!ProgramOptions.receiveUnique || !exists(name))
+        return name;
+    for (unsigned n = 0; n < 100; ++n) {
+        wchar_t suffix[8];
+        wsprintfW(suffix, L".%03u", n);
+        std::wstring candidate = base + suffix + ext;
+        if (!exists(candidate))
+            return candidate;
+    }
+    LogMessage(MSG_NO_UNIQUE_NAME, remote);
+    return name;
+}
+
+}  // namespace
+
+bool WideFileCallsPresent()
+{
+    return WideFileCalls().getAttributes && WideFileCalls().moveEx;
+}
+
+int MakeWideLocalName(const std::wstring& remote, const char* shown, std::wstring* local)
+{
+    std::wstring base, ext;
+    SplitLocalName(remote.substr(0, 1023), &base, &ext);
+    std::wstring whole = base + ext;
+    if (SafeLocalName(&whole) < 0 || whole.empty() || !WideFileCallsPresent()) {
+        LogMessage(MSG_REMOTE_NAME_REFUSED, shown);
+        return 0;
+    }
+    base = whole.substr(0, whole.size() - ext.size());
+    *local = UniqueName(shown, base, ext, ExistsWide);
+    return 1;
+}
+
+bool GiveWideName(const char* received, const std::wstring& local)
+{
+    if (!WideFileCallsPresent())
+        return false;
+    std::wstring from = Widen(received);
+    return WideFileCalls().moveEx(from.c_str(), local.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
 static int MakeName(const char* remote, const std::wstring& base, const std::wstring& ext, char* local, char* fallback)
 {
     std::wstring name = base + ext;

@@ -26,3 +26,18 @@ void SplitLocalName(const std::wstring& remote, std::wstring* base, std::wstring
 // What makes a server's name safe as a local name in the current directory:
 // 0 unchanged, 1 changed (name rewritten), -1 refused.
 int SafeLocalName(std::wstring* name);
+
+// Names that the code page cannot write: the file is received under a name
+// of the code page and then given its true name by the wide-character file
+// calls, which are loaded at run time (none of them is imported). False when
+// this Windows has none of them.
+bool WideFileCallsPresent();
+// The true local name for a remote name in wide form: every rule of
+// MakeSafeLocalName (version suffix, length, separators, devices, the unique
+// suffixes under Receive Unique). shown names the file in messages. Returns
+// 1 with *local set, or 0 when refused (logged).
+int MakeWideLocalName(const std::wstring& remote, const char* shown, std::wstring* local);
+// Gives the received file `received` (in the current directory) the name
+// local, replacing a file of that name. False when it could not (the file
+// stays under `received`).
+bool GiveWideName(const char* received, const std::wstring& local);

@@ -25,6 +25,48 @@ static void NoteExos()
 // off where it stands (by the watchdog); 0 while no logon runs.
 static volatile LONG g_logonFailEntry;
 
+// FEAT, read line by line (the features come as lines without a code):
+// true when the server completed it with 2xx and listed UTF8.
+static bool ServerListsUtf8(SOCKET s)
+{
+    LogLine(CommandEcho("FEAT"));
+    if (SendLine(s, "FEAT") < 1)
+        return false;
+    bool utf8 = false;
+    int first = ReadReplyLine(s);
+    int code = first;
+    for (;;) {
+        const char* line = FtpSession.replyLine;
+        if (line[0])
+            LogWireLine(line);
+        if (code == -1 || code == 421 || (code == 0 && !line[0]) || FtpSession.aborting)
+            return false;
+        utf8 = utf8 || FeatureLineIsUtf8(line);
+        bool last = code == first && !ReplyLineContinues(code, line);
+        if (last)
+            return first / 100 == REPLY_OK && utf8;
+        code = ReadReplyLine(s);
+    }
+}
+
+// After the logon: how this session's names go on the wire.
+static void AgreeNameEncoding(SOCKET s)
+{
+    FtpSession.namesUtf8 = 0;
+    BYTE encoding = HostProfile.nameEncoding;
+    if (encoding == NAMES_CODE_PAGE)
+        return;
+    if (encoding == NAMES_AUTO && !ServerListsUtf8(s)) {
+        LogLine(MSG_NAMES_CODE_PAGE);
+        return;
+    }
+    // Servers that list UTF8 use it; some (IIS) switch only when asked, so
+    // the answer to OPTS changes nothing.
+    SendCommand(s, "OPTS UTF8 ON");
+    FtpSession.namesUtf8 = 1;
+    LogLine(MSG_NAMES_UTF8);
+}
+
 static SOCKET FailLogon(SOCKET s, UINT entry, bool buttons)
 {
     InterlockedExchange(&g_logonFailEntry, 0);
@@ -45,6 +87,7 @@ SOCKET FtpLogon(const char* host)
     }
     InterlockedExchange(&g_logonFailEntry, 0);  // one left by a logon that was aborted
     FtpSession.hostTypeDetected = 0;
+    FtpSession.namesUtf8 = 0;
     CommandCountEnter();
     char target[64];
     lstrcpynA(target, HostProfile.useGateway ? HostProfile.gateHost : host, sizeof target);
@@ -119,6 +162,7 @@ SOCKET FtpLogon(const char* host)
         return FailLogon(s, MSG_LOGON_FAILURE, true);
     InterlockedExchange(&g_logonFailEntry, 0);
     FtpSession.loggedOn = 1;
+    AgreeNameEncoding(s);
     FtpHooks.connectedState(true);
     FtpHooks.loggedOnTo(host);
     return s;

@@ -100,3 +100,15 @@ unsigned long long AnnouncedSize(const char* line)
     }
     return found;
 }
+
+bool FeatureLineIsUtf8(const char* line)
+{
+    if (!line || line[0] != ' ')
+        return false;
+    static constexpr char kFeature[] = "UTF8";
+    for (int i = 0; kFeature[i]; ++i)
+        if ((line[1 + i] & ~0x20) != kFeature[i] && line[1 + i] != kFeature[i])
+            return false;
+    char after = line[sizeof kFeature];
+    return after == 0 || after == ' ' || after == '\r' || after == '\n';
+}

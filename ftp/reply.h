@@ -52,3 +52,7 @@ const char* CommandEcho(const char* command);
 // not fit.
 const unsigned long long SIZE_UNKNOWN = ~0ull;
 unsigned long long AnnouncedSize(const char* line);
+
+// Whether a line of a FEAT reply names the UTF8 feature: a blank, "UTF8"
+// in any case, then the end or a blank.
+bool FeatureLineIsUtf8(const char* line);

@@ -31,6 +31,7 @@ struct FtpSessionRec {
     ULONGLONG totalBytes;
     DWORD totalSeconds;
     DWORD totalFiles;
+    LONG namesUtf8;              // remote names are UTF-8 on the wire (set at the logon)
 };
 
 extern FtpSessionRec FtpSession;

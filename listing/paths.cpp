@@ -1,6 +1,9 @@
 #include "listing/paths.h"
 
+#include <windows.h>
+
 #include "ftp/hosttypeids.h"
+#include "listing/names.h"
 #include "listing/textconv.h"
 
 std::wstring ShortenPathWide(const std::wstring& text, size_t n)
@@ -65,7 +68,10 @@ std::string ShortenLocalPath(const char* text, size_t n, unsigned codePage)
 
 bool PwdDirectory(const char* replyLine, unsigned codePage, std::string* directory)
 {
-    std::wstring line = MultiToWide(replyLine, codePage);
+    // A UTF-8 reply is decoded keeping every byte: the directory comes back
+    // as the server's exact bytes, for the commands that go back to it.
+    bool utf8 = codePage == CP_UTF8;
+    std::wstring line = utf8 ? Utf8ToWideKept(replyLine ? replyLine : "") : MultiToWide(replyLine, codePage);
     size_t open = line.find(L'"');
     if (open == std::wstring::npos)
         return false;
@@ -73,7 +79,15 @@ bool PwdDirectory(const char* replyLine, unsigned codePage, std::string* directo
     size_t close = line.find_first_of(L"\"\r\n", open + 1);
     if (close == std::wstring::npos)
         close = line.size();
-    *directory = WideToMulti(line.substr(open + 1, close - open - 1), 180, codePage);
+    std::wstring named = line.substr(open + 1, close - open - 1);
+    if (utf8) {
+        // Cut after the last whole character that fits, as WideToMulti does.
+        std::string bytes = WideKeptToUtf8(named);
+        while (bytes.size() > 180)
+            bytes = WideKeptToUtf8(named.erase(named.size() - 1));
+        *directory = bytes;
+    } else
+        *directory = WideToMulti(named, 180, codePage);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "listing/names.h"
 #include "listing/textconv.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
@@ -20,7 +21,10 @@ void ListCommand(const char* mask, char out[128])
 
 static void HandlePiece(const char* piece, size_t length, RuleState& state, const RuleSink& sink)
 {
-    std::wstring line = MultiToWide(piece, length, state.codePage);
+    // A UTF-8 listing is decoded keeping every byte: the names that the rules
+    // give come back as the server's exact bytes.
+    std::wstring line = state.codePage == CP_UTF8 ? Utf8ToWideKept(std::string(piece, strnlen(piece, length)))
+                                                   : MultiToWide(piece, length, state.codePage);
     size_t feed = line.find(L'\n');
     if (feed != std::wstring::npos)
         line.resize(feed);

@@ -161,4 +161,11 @@ enum CatalogueId : unsigned {
     HELP_TITLE = 280,
     HELP_FIRST_SECTION = 281,   // each section: its heading, a line feed, its text
     HELP_LAST_SECTION = 292,
+    TEXT_NAMES_CODE_PAGE = 260,
+    TEXT_NAMES_AUTO = 261,
+    TEXT_NAMES_UTF8 = 262,
+    MSG_NAMES_UTF8 = 263,
+    MSG_NAMES_CODE_PAGE = 264,
+    MSG_NAME_NOT_UTF8 = 265,
+    MSG_NAME_NOT_WRITABLE = 266,
 };

@@ -75,6 +75,7 @@
 #define IDC_HOST_PORT         116
 #define IDC_HOST_PASSIVE      117
 #define IDC_HOST_TIMEOUT      4040
+#define IDC_HOST_ENCODING     6100
 
 // Options dialog.
 #define IDC_OPT_GROUP         116

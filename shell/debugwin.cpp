@@ -1,5 +1,7 @@
 #include "shell/debugwin.h"
 
+#include <stdio.h>
+
 #include "dialogs/dialogs.h"
 #include "dialogs/hostdlg.h"
 #include "store/options.h"
@@ -11,6 +13,7 @@
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/configlink.h"
+#include "shell/lists.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
@@ -188,7 +191,7 @@ void DebugCommand(HWND hwnd, int id)
         break;
     case IDM_DBG_CWD:
         if (AskText(nullptr, CAPTION_GOTO_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY))
-            FtpCwd(control, InputText);
+            FtpCwd(control, NameOnWire(InputText).c_str());
         break;
     case IDM_DBG_HELP:
         SendCommand(control, "HELP");
@@ -200,26 +203,27 @@ void DebugCommand(HWND hwnd, int id)
         break;
     case IDM_DBG_MKD:
         if (AskText(nullptr, CAPTION_CREATE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY))
-            FtpMkd(control, InputText);
+            FtpMkd(control, NameOnWire(InputText).c_str());
         break;
     case IDM_DBG_PWD:
         FtpPwd(control);
         break;
     case IDM_DBG_QUOTE:
         if (AskText(nullptr, CAPTION_SEND_COMMAND, PROMPT_REMOTE_COMMAND))
-            FtpQuote(control, InputText);
+            FtpQuote(control, NameOnWire(InputText).c_str());
         break;
     case IDM_DBG_RETR:
         if (AskText(nullptr, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_REMOTE_FILE)) {
             char name[INPUT_TEXT_SIZE], command[512];
             lstrcpynA(name, InputText, sizeof name);
-            wsprintfA(command, "RETR %s", name);
+            _snprintf(command, sizeof command - 1, "RETR %s", NameOnWire(name).c_str());
+            command[sizeof command - 1] = 0;
             RetrieveFile(control, command, name, name, ProgramOptions.transferType);
         }
         break;
     case IDM_DBG_RMD:
         if (AskText(nullptr, CAPTION_DELETE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY))
-            FtpRmd(control, InputText);
+            FtpRmd(control, NameOnWire(InputText).c_str());
         break;
     case IDM_DBG_OPTIONS:
         DialogBoxParamA(g_hInstance, "DLG_STATUS", hwnd, WS_StatMsgProc, 0);
@@ -228,7 +232,8 @@ void DebugCommand(HWND hwnd, int id)
         if (AskText(nullptr, CAPTION_SEND_LOCAL_FILE, PROMPT_LOCAL_FILE)) {
             char name[INPUT_TEXT_SIZE], command[512];
             lstrcpynA(name, InputText, sizeof name);
-            wsprintfA(command, "STOR %s", name);
+            _snprintf(command, sizeof command - 1, "STOR %s", NameOnWire(name).c_str());
+            command[sizeof command - 1] = 0;
             StoreFile(control, command, name, ProgramOptions.transferType);
         }
         break;

@@ -4,6 +4,8 @@
 
 #include "dialogs/dialogs.h"
 #include "ftp/hooks.h"
+#include "listing/names.h"
+#include "listing/textconv.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -72,6 +74,11 @@ void ShowHostInTitle(const char* host)
     SetWindowTextA(g_hwndMain, title);
 }
 
+void ShowLineConverted(const char* line, char* out, int size)
+{
+    lstrcpynA(out, WireNameShown(line ? line : "", true, TextCodePage).c_str(), size);
+}
+
 }  // namespace
 
 void InstallFtpHooks()
@@ -88,4 +95,5 @@ void InstallFtpHooks()
     FtpHooks.repostQuit = RepostQuit;
     FtpHooks.connectedState = ShowConnected;
     FtpHooks.loggedOnTo = ShowHostInTitle;
+    FtpHooks.shownLine = ShowLineConverted;
 }

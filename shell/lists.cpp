@@ -4,9 +4,11 @@
 #include <vector>
 
 #include "ftp/command.h"
+#include "ftp/localname.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"
 #include "listing/locallist.h"
+#include "listing/names.h"
 #include "listing/paths.h"
 #include "listing/remotelist.h"
 #include "listing/rules.h"
@@ -37,6 +39,7 @@ static void ResetList(int id, int startExtent)
 {
     HWND list = MainControl(id);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    ForgetItemWires(list);
     SendMessageA(list, LB_SETHORIZONTALEXTENT, startExtent, 0);
 }
 
@@ -97,14 +100,27 @@ struct RemoteFillRec {
     NameBatchRec dirs, files;
 };
 
+// A name that a rule gave: in the code page as it is; from a UTF-8 listing
+// (decoded keeping every byte) shown converted, with its bytes kept.
+static void SinkName(NameBatchRec* batch, const std::wstring& name)
+{
+    if (!FtpSession.namesUtf8) {
+        BatchAdd(batch, WideToMulti(name, 511, TextCodePage).c_str());
+        return;
+    }
+    std::string wire = WideKeptToUtf8(name);
+    std::string shown = WireNameShown(wire, true, TextCodePage);
+    BatchAddKept(batch, shown.c_str(), wire.c_str());
+}
+
 static void SinkDir(void* context, const std::wstring& name)
 {
-    BatchAdd(&static_cast<RemoteFillRec*>(context)->dirs, WideToMulti(name, 511, TextCodePage).c_str());
+    SinkName(&static_cast<RemoteFillRec*>(context)->dirs, name);
 }
 
 static void SinkFile(void* context, const std::wstring& name)
 {
-    BatchAdd(&static_cast<RemoteFillRec*>(context)->files, WideToMulti(name, 511, TextCodePage).c_str());
+    SinkName(&static_cast<RemoteFillRec*>(context)->files, name);
 }
 
 static void SinkLog(void*, unsigned id) { LogLine(id); }
@@ -114,7 +130,7 @@ int ReadListingIntoLists(const char* path)
     RemoteFillRec fill;
     BatchStart(&fill.dirs, MainControl(IDC_REMOTE_DIRS), &g_remoteDirWidest);
     BatchStart(&fill.files, MainControl(IDC_REMOTE_FILES), &g_remoteFileWidest);
-    RuleState state = {&HostType, false, TextCodePage};
+    RuleState state = {&HostType, false, FtpSession.namesUtf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage};
     const RuleSink sink = {&fill, SinkDir, SinkFile, SinkLog};
     int result = ParseListingFile(path, state, sink);
     if (result == 0) {
@@ -129,10 +145,15 @@ static void ShowRemoteDir()
     char directory[181] = "";
     LoadCatalogue(MSG_UNDECIPHERABLE, directory, sizeof directory);
     std::string named;
-    if (FtpPwd(FtpSession.controlSocket) == REPLY_OK && PwdDirectory(FtpSession.replyLine, TextCodePage, &named))
+    bool utf8 = FtpSession.namesUtf8 != 0;
+    // The directory is kept as the server's bytes (the tree transfers go back
+    // to it) and shown converted.
+    if (FtpPwd(FtpSession.controlSocket) == REPLY_OK &&
+        PwdDirectory(FtpSession.replyLine, utf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage, &named))
         lstrcpynA(directory, named.c_str(), sizeof directory);
     lstrcpyA(RemoteCurrentDir, directory);
-    std::string label = RemoteDirLabel(RemoteCurrentDir, HostType, TextCodePage);
+    std::string shown = WireNameShown(RemoteCurrentDir, utf8, TextCodePage);
+    std::string label = RemoteDirLabel(shown.c_str(), HostType, TextCodePage);
     SetDlgItemTextA(g_hwndMain, IDC_REMOTE_DIR_TEXT, label.c_str());
 }
 
@@ -172,4 +193,34 @@ int DoDirList(HWND)
     // modified mark set; the mask just used is not new.
     SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_MASK, EM_SETMODIFY, FALSE, 0);
     return 0;
+}
+
+std::string NameOnWire(const char* name)
+{
+    return TypedNameToWire(name ? name : "", FtpSession.namesUtf8 != 0, TextCodePage);
+}
+
+bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* wire)
+{
+    return ListItemText(listId, index, shown, shownSize) && ListItemWire(listId, index, wire);
+}
+
+ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide)
+{
+    if (!FtpSession.namesUtf8)
+        return RECEIVE_AS_SHOWN;
+    bool valid = true;
+    std::wstring name = Utf8ToWide(wire, &valid);
+    if (!valid) {
+        LogMessage(MSG_NAME_NOT_UTF8, shown);
+        return RECEIVE_REFUSED;
+    }
+    if (RepresentableInCodePage(name, TextCodePage))
+        return RECEIVE_AS_SHOWN;
+    if (wide && WideFileCallsPresent()) {
+        *wide = name;
+        return RECEIVE_WIDE;
+    }
+    LogMessage(MSG_NAME_NOT_WRITABLE, shown);
+    return RECEIVE_REFUSED;
 }

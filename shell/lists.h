@@ -38,3 +38,19 @@ void AddRemoteFile(const char* name);
 // Works out the host type and the commands the server offers (DetectHostType)
 // and enables the remote Create, Remove, Rename and Delete buttons by them.
 void DetectRemoteCommands(SOCKET control);
+
+#include <string>
+// A name in the code page (typed by the user, or a local name) as this
+// session sends it: converted to UTF-8 when the names are UTF-8.
+std::string NameOnWire(const char* name);
+// A remote list's item: its text as shown into shown (shownSize bytes; false
+// when it does not fit, see ListItemText) and the server's bytes into wire.
+bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* wire);
+// How a listed file or directory is received: under the name shown (and
+// every name of a session in the code page); under its true name through the
+// wide-character file calls (a file whose name has characters that the code
+// page lacks, when `wide` is given and this Windows has them: *wide is then
+// that name); or not at all, logged: a name that is not UTF-8, or one the
+// code page cannot write otherwise; never under marks or another name.
+enum ReceiveNameKind { RECEIVE_REFUSED, RECEIVE_AS_SHOWN, RECEIVE_WIDE };
+ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide = nullptr);

@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "ftp/session.h"
+#include "listing/names.h"
+#include "listing/textconv.h"
 #include "log/log.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -195,7 +197,26 @@ void SetListExtent(HWND list, const char* text, int* widest)
 // while names are added. Once it shows, redraw goes off: it then stays (the
 // list only grows) and one client width and one device context serve every
 // further name, without a repaint of the scroll bars per name.
-void AddListNames(ListFillRec* fill, const char* names, int count, int bytes)
+// The server's bytes of the remote lists' items, on the GUI thread: an item's
+// data is its place here plus one (0: none kept).
+static std::vector<std::string> g_itemWires[2];
+
+static std::vector<std::string>* ItemWires(HWND list)
+{
+    if (list && list == MainControl(IDC_REMOTE_DIRS))
+        return &g_itemWires[0];
+    if (list && list == MainControl(IDC_REMOTE_FILES))
+        return &g_itemWires[1];
+    return nullptr;
+}
+
+void ForgetItemWires(HWND list)
+{
+    if (std::vector<std::string>* wires = ItemWires(list))
+        wires->clear();
+}
+
+void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, const char* wires)
 {
     HWND list = fill->list;
     if (count <= 0)
@@ -213,7 +234,15 @@ void AddListNames(ListFillRec* fill, const char* names, int count, int bytes)
     const char* name = names;
     for (int i = 0; i < count; ++i) {
         int length = lstrlenA(name);
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        if (wires) {
+            std::vector<std::string>* kept = ItemWires(list);
+            if (kept && index >= 0) {
+                kept->emplace_back(wires);
+                SendMessageA(list, LB_SETITEMDATA, index, static_cast<LPARAM>(kept->size()));
+            }
+            wires += lstrlenA(wires) + 1;
+        }
         if (!fill->quiet || !haveClient) {
             GetClientRect(list, &client);
             haveClient = true;
@@ -357,6 +386,37 @@ bool ListItemText(int listId, int index, char* out, int size, bool shortened)
     else
         SendMessageA(g_hwndMain, WM_TARN_LIST_TEXT, 0, reinterpret_cast<LPARAM>(&r));
     return r.whole;
+}
+
+struct ListWireRequest { int listId, index; std::string* wire; bool found; };
+
+static LRESULT ListItemWireHere(void* argument)
+{
+    ListWireRequest& r = *static_cast<ListWireRequest*>(argument);
+    HWND list = MainControl(r.listId);
+    LRESULT len = SendMessageA(list, LB_GETTEXTLEN, r.index, 0);
+    if (len == LB_ERR)
+        return 0;
+    LRESULT data = SendMessageA(list, LB_GETITEMDATA, r.index, 0);
+    std::vector<std::string>* kept = ItemWires(list);
+    if (kept && data > 0 && static_cast<size_t>(data) <= kept->size()) {
+        *r.wire = (*kept)[static_cast<size_t>(data) - 1];
+    } else {
+        std::vector<char> text(static_cast<size_t>(len) + 1);
+        if (SendMessageA(list, LB_GETTEXT, r.index, reinterpret_cast<LPARAM>(text.data())) == LB_ERR)
+            return 0;
+        *r.wire = TypedNameToWire(text.data(), FtpSession.namesUtf8 != 0, TextCodePage);
+    }
+    r.found = true;
+    return 0;
+}
+
+bool ListItemWire(int listId, int index, std::string* wire)
+{
+    ListWireRequest r{listId, index, wire, false};
+    wire->clear();
+    CallOnGuiThread(ListItemWireHere, &r);
+    return r.found;
 }
 
 LRESULT OnListTextRequest(LPARAM lParam)

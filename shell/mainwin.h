@@ -22,7 +22,9 @@ struct ListFillRec {
 // in order, each followed by the extent rule of SetListExtent: the list and its
 // extent end exactly as after adding the names one at a time. Runs on the GUI
 // thread.
-void AddListNames(ListFillRec* fill, const char* names, int count, int bytes);
+// With `wires` (as many texts as names), each name's item keeps its text
+// there: the server's bytes of a name shown converted (ListItemWire).
+void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, const char* wires = nullptr);
 // Ends a fill: redraw on again and the list repainted.
 void EndListFill(ListFillRec* fill);
 // Runs function(argument) on the GUI thread, directly when called there, and
@@ -43,6 +45,7 @@ void DeleteLanguageFont();
 // A child control of the main window by ID.
 HWND MainControl(int id);
 
+#include <string>
 #include <vector>
 // At most this many selected items are taken from a list.
 enum { MAX_SELECTED = 256 };
@@ -53,6 +56,13 @@ bool ListSelection(int listId, std::vector<int>* items);
 // does not fit gives false and an empty text, or with `shortened` its start
 // followed by "..." (for messages only: it names no file).
 bool ListItemText(int listId, int index, char* out, int size, bool shortened = false);
+// The server's bytes of an item of a remote list, as every command naming it
+// sends them: those kept when the listing added it, else its text (a name
+// typed or sent from here, in the code page) as the session sends names.
+// False when the list has no such item.
+bool ListItemWire(int listId, int index, std::string* wire);
+// Forgets the bytes kept for a list's items; its contents are being reset.
+void ForgetItemWires(HWND list);
 // The main window's handler of the request ListItemText sends from a worker.
 #define WM_TARN_LIST_TEXT (WM_APP + 3)
 LRESULT OnListTextRequest(LPARAM lParam);

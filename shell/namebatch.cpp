@@ -11,6 +11,7 @@ void BatchStart(NameBatchRec* batch, HWND list, int* widest)
     batch->fill = ListFillRec{list, widest, false};
     batch->names.clear();
     batch->names.reserve(BATCH_BYTES + 512);
+    batch->wires.clear();
     batch->count = 0;
 }
 
@@ -21,10 +22,17 @@ void BatchAdd(NameBatchRec* batch, const char* name)
         BatchFlush(batch);
 }
 
+void BatchAddKept(NameBatchRec* batch, const char* shown, const char* wire)
+{
+    batch->wires.insert(batch->wires.end(), wire, wire + strlen(wire) + 1);
+    BatchAdd(batch, shown);
+}
+
 static LRESULT AddOnGuiThread(void* argument)
 {
     NameBatchRec* batch = static_cast<NameBatchRec*>(argument);
-    AddListNames(&batch->fill, batch->names.data(), batch->count, static_cast<int>(batch->names.size()));
+    AddListNames(&batch->fill, batch->names.data(), batch->count, static_cast<int>(batch->names.size()),
+                 batch->wires.empty() ? nullptr : batch->wires.data());
     return 0;
 }
 
@@ -33,6 +41,7 @@ void BatchFlush(NameBatchRec* batch)
     if (batch->count > 0)
         CallOnGuiThread(AddOnGuiThread, batch);
     batch->names.clear();
+    batch->wires.clear();
     batch->count = 0;
 }
 

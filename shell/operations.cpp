@@ -15,6 +15,8 @@
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
+#include "listing/names.h"
+#include "listing/textconv.h"
 #include "shell/lists.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
@@ -39,6 +41,7 @@ static volatile BYTE g_abortWaitExpired;
 namespace {
 
 void EnableAbort(bool on) { EnableControl(IDC_ABORT, on); }
+
 
 // The end of every operation: Abort off, then the busy flag, as the last act.
 DWORD EndOperation()
@@ -67,7 +70,8 @@ void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsign
 int SendOneFile(const char* local, const char* remote)
 {
     char command[512];
-    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", remote);
+    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s",
+              NameOnWire(remote).c_str());
     command[sizeof command - 1] = 0;
     return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
 }
@@ -209,33 +213,65 @@ void ReceiveSelectedFiles()
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
+        std::string wire;
+        std::wstring wideLocal;  // the true name, when the code page cannot write it
         if (sel.empty()) {
             // A typed path names a remote file; the local copy goes into the
             // current local directory under the path's last component.
             lstrcpynA(remote, typed, sizeof remote);
+            wire = NameOnWire(remote);
             bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
             if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
                 continue;
         } else {
-            if (!ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote)) {
+            if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
                 continue;
             }
-            if (!MakeSafeLocalName(remote, local, fallback))
+            // The local file gets the name shown, never one with marks in it.
+            std::wstring wide;
+            ReceiveNameKind kind = ReceivableName(wire, remote, &wide);
+            if (kind == RECEIVE_REFUSED)
+                continue;
+            if (kind == RECEIVE_WIDE) {
+                // Received under a temporary name of the code page, then renamed.
+                if (!MakeWideLocalName(wide, remote, &wideLocal))
+                    continue;
+                char temp[MAX_PATH];
+                UINT made = GetTempFileNameA(".", "trn", 0, temp);
+                if (!made || lstrlenA(temp) >= static_cast<int>(sizeof local)) {
+                    if (made)
+                        DeleteFileA(temp);
+                    LogMessage(MSG_NAME_NOT_WRITABLE, remote);
+                    continue;
+                }
+                lstrcpyA(local, temp);
+                lstrcpyA(fallback, local);
+            } else if (!MakeSafeLocalName(remote, local, fallback))
                 continue;
         }
-        if (ProgramOptions.prompt)
+        if (ProgramOptions.prompt && wideLocal.empty())
             AskText(local, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_LOCAL_NAME_FOR, remote);
         if (!local[0])
             continue;
-        LogMessage(MSG_RECEIVING_FILE, remote, local, i, n);
+        LogMessage(MSG_RECEIVING_FILE, remote, wideLocal.empty() ? local : remote, i, n);
         char command[512];
-        _snprintf(command, sizeof command - 1, "RETR %s", remote);
+        _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK)
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK) {
+            if (!wideLocal.empty())
+                DeleteFileA(local);
             break;
+        }
+        if (!wideLocal.empty()) {
+            if (!GiveWideName(local, wideLocal)) {
+                LogMessage(MSG_NAME_NOT_WRITABLE, remote);
+                DeleteFileA(local);
+            }
+            continue;  // the local list, read again below, shows it
+        }
         SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
     RefreshLocal();
@@ -253,12 +289,15 @@ DWORD WINAPI RemoteViewThread(LPVOID)
     if (!ListSelection(IDC_REMOTE_FILES, &sel) || sel.size() > 1)
         return EndOperation();
     char name[256] = "";
+    std::string wire;
     if (sel.size() == 1)
-        ListItemText(IDC_REMOTE_FILES, sel[0], name, sizeof name);
+        RemoteItem(IDC_REMOTE_FILES, sel[0], name, sizeof name, &wire);
     else if (!AskText(name, CAPTION_VIEW, PROMPT_REMOTE_FILE) || !name[0])
         return EndOperation();
+    else
+        wire = NameOnWire(name);
     char command[512];
-    _snprintf(command, sizeof command - 1, "RETR %s", name);
+    _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
     command[sizeof command - 1] = 0;
     EnableAbort(true);
     if (RetrieveFile(FtpSession.controlSocket, command, ViewTempFile, ViewTempFile, 'A') == REPLY_OK &&
@@ -276,15 +315,17 @@ DWORD WINAPI RemoteChdirThread(LPVOID)
         return EndOperation();
     }
     char name[256] = "";
+    std::string wire;
     if (sel.size() == 1) {
-        ListItemText(IDC_REMOTE_DIRS, sel[0], name, sizeof name);
+        RemoteItem(IDC_REMOTE_DIRS, sel[0], name, sizeof name, &wire);
     } else {
         if (!AskText(nullptr, CAPTION_GOTO_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) || !InputText[0])
             return EndOperation();
         lstrcpynA(name, InputText, sizeof name);
+        wire = NameOnWire(name);
     }
     EnableAbort(true);
-    if (FtpCwd(FtpSession.controlSocket, name) == REPLY_OK)
+    if (FtpCwd(FtpSession.controlSocket, wire.c_str()) == REPLY_OK)
         RefreshRemote();
     return EndOperation();
 }
@@ -294,7 +335,7 @@ DWORD WINAPI RemoteMkdirThread(LPVOID)
     if (AskText(nullptr, CAPTION_CREATE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (FtpMkd(FtpSession.controlSocket, name) == REPLY_OK)
+        if (FtpMkd(FtpSession.controlSocket, NameOnWire(name).c_str()) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -307,8 +348,9 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
         bool any = false;
         for (int index : sel) {
             char name[256];
-            ListItemText(IDC_REMOTE_DIRS, index, name, sizeof name);
-            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
+            std::string wire;
+            RemoteItem(IDC_REMOTE_DIRS, index, name, sizeof name, &wire);
+            if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, wire.c_str()) == REPLY_OK)
                 any = true;
         }
         if (any)
@@ -316,7 +358,7 @@ DWORD WINAPI RemoteRmdirThread(LPVOID)
     } else if (AskText(nullptr, CAPTION_DELETE_REMOTE_DIRECTORY, PROMPT_REMOTE_DIRECTORY) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, name) == REPLY_OK)
+        if (ConfirmDelete(name) && FtpRmd(FtpSession.controlSocket, NameOnWire(name).c_str()) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
@@ -328,30 +370,32 @@ DWORD WINAPI RemoteDeleteThread(LPVOID)
     if (ListSelection(IDC_REMOTE_FILES, &sel) && !sel.empty()) {
         for (int index : sel) {
             char name[256];
-            ListItemText(IDC_REMOTE_FILES, index, name, sizeof name);
+            std::string wire;
+            RemoteItem(IDC_REMOTE_FILES, index, name, sizeof name, &wire);
             if (ConfirmDelete(name))
-                SendCommand(FtpSession.controlSocket, "DELE %s", name);
+                SendCommand(FtpSession.controlSocket, "DELE %s", wire.c_str());
         }
         RefreshRemote();
     } else if (AskText(nullptr, CAPTION_DELETE, PROMPT_REMOTE_FILE) && InputText[0]) {
         char name[70];
         lstrcpynA(name, InputText, sizeof name);
-        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", name) == REPLY_OK)
+        if (ConfirmDelete(name) && SendCommand(FtpSession.controlSocket, "DELE %s", NameOnWire(name).c_str()) == REPLY_OK)
             RefreshRemote();
     }
     return EndOperation();
 }
 
-// RNFR, and RNTO only after a class-3 answer; returns the class of the last command.
-static int RenameRemote(const char* oldName, int result)
+// RNFR, and RNTO only after a class-3 answer; returns the class of the last
+// command. The old name is asked about as shown and sent as oldWire.
+static int RenameRemote(const char* oldName, const std::string& oldWire, int result)
 {
     if (!AskText(nullptr, CAPTION_RENAME_REMOTE_FILE, PROMPT_NEW_NAME, oldName) || !InputText[0])
         return result;
     char newName[70];
     lstrcpynA(newName, InputText, sizeof newName);
-    result = SendCommand(FtpSession.controlSocket, "RNFR %s", oldName);
+    result = SendCommand(FtpSession.controlSocket, "RNFR %s", oldWire.c_str());
     if (result == REPLY_MORE)
-        result = SendCommand(FtpSession.controlSocket, "RNTO %s", newName);
+        result = SendCommand(FtpSession.controlSocket, "RNTO %s", NameOnWire(newName).c_str());
     return result;
 }
 
@@ -362,13 +406,14 @@ DWORD WINAPI RemoteRenameThread(LPVOID)
     if (ListSelection(IDC_REMOTE_FILES, &sel) && !sel.empty()) {
         for (int index : sel) {
             char name[256];
-            ListItemText(IDC_REMOTE_FILES, index, name, sizeof name);
-            result = RenameRemote(name, result);
+            std::string wire;
+            RemoteItem(IDC_REMOTE_FILES, index, name, sizeof name, &wire);
+            result = RenameRemote(name, wire, result);
         }
     } else {
         char oldName[256] = "";
         if (AskText(oldName, CAPTION_RENAME_REMOTE_FILE, PROMPT_REMOTE_FILE) && oldName[0])
-            result = RenameRemote(oldName, result);
+            result = RenameRemote(oldName, NameOnWire(oldName), result);
     }
     if (result == REPLY_OK)
         RefreshRemote();
@@ -432,6 +477,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     LogMessage(MSG_REMOTE_HOST_NAME, g_fetchHost);
     HostProfile.useGateway = 0;
     HostProfile.passive = 0;  // no profile: the data connection is active
+    HostProfile.nameEncoding = NAMES_CODE_PAGE;  // ... and names are bytes of the code page
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     SetBusy(0);

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialogs/dialogs.h"
@@ -118,24 +119,33 @@ void TreeLevel(bool send)
     EnableAbort(true);
     HideFileLists();
     // The selection is read now: the lists change as the level walks.
-    std::vector<std::string> names;
+    // Each as shown (the local side) and as the server's bytes (the wire).
+    std::vector<std::pair<std::string, std::string>> names;
     for (int index : sel) {
         char name[256];
-        if (!ListItemText(dirList, index, name, sizeof name)) {
+        std::string wire;
+        bool whole = send ? ListItemText(dirList, index, name, sizeof name)
+                          : RemoteItem(dirList, index, name, sizeof name, &wire);
+        if (!whole) {
             // Too long to be made or entered here: skipped, and said so.
             ListItemText(dirList, index, name, sizeof name, true);
             LogMessage(MSG_REMOTE_NAME_REFUSED, name);
             continue;
         }
-        names.emplace_back(name);
+        if (send)
+            wire = NameOnWire(name);
+        names.emplace_back(name, wire);
     }
     bool ok = true;
-    for (const std::string& entry : names) {
-        const char* name = entry.c_str();
+    for (const auto& entry : names) {
+        const char* name = entry.first.c_str();
+        const char* wire = entry.second.c_str();
         if (!IsWalkable(name))
             continue;
+        if (!send && ReceivableName(entry.second, name) != RECEIVE_AS_SHOWN)
+            continue;
         if (send) {
-            int r = FtpMkd(FtpSession.controlSocket, name);
+            int r = FtpMkd(FtpSession.controlSocket, wire);
             if (r == 550) {
                 LogMessage(MSG_REMOTE_MKDIR_WARNING, name);
             } else if (r == REPLY_FAILED) {
@@ -163,7 +173,7 @@ void TreeLevel(bool send)
             }
             FillLocalLists(g_hwndMain);
         }
-        if (FtpCwd(FtpSession.controlSocket, name) != REPLY_OK) {
+        if (FtpCwd(FtpSession.controlSocket, wire) != REPLY_OK) {
             LogMessage(MSG_REMOTE_CWD_ABORT);
             ok = false;
             break;

@@ -19,6 +19,14 @@ struct HostProfileRec {
     char gateUser[80];
     char gatePassword[80];
     BYTE passive;                // data connections by PASV; stored as PASV, absent means 0
+    BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
+};
+
+// How a profile's remote names are exchanged (the profile value UTF8).
+enum NameEncoding : BYTE {
+    NAMES_CODE_PAGE = 0,  // bytes as they are in the system's ANSI code page
+    NAMES_AUTO = 1,       // UTF-8 when the server's FEAT lists UTF8, else the code page
+    NAMES_UTF8 = 2,       // always UTF-8
 };
 
 struct ProgramOptionsRec {

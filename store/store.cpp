@@ -170,6 +170,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "RETRIES", p.retries, failures);
     WriteNumber(folder, "FTPPORT", p.ftpPort, failures);
     WriteNumber(folder, "PASV", p.passive ? 1 : 0, failures);
+    WriteNumber(folder, "UTF8", p.nameEncoding, failures);
 }
 
 enum : DWORD {
@@ -188,6 +189,7 @@ void LoadOptions()
     p.ftpPort = 21;
     p.hostType = 6000;
     p.passive = 0;
+    p.nameEncoding = NAMES_CODE_PAGE;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);

@@ -153,3 +153,17 @@ TEST(AnnouncedSize, TheLastBytesInParentheses)
         EXPECT_EQ(AnnouncedSize(c.line), c.size) << '"' << c.line << '"';
     EXPECT_EQ(AnnouncedSize(nullptr), SIZE_UNKNOWN);
 }
+
+TEST(FeatureLine, NamesUtf8)
+{
+    struct Case {
+        const char* line;
+        bool utf8;
+    } cases[] = {
+        {" UTF8", true},   {" utf8", true},      {" UTF8 ", true},      {" UTF8\r\n", true},
+        {"UTF8", false},   {" UTF8X", false},    {" UTF-8", false},     {" MDTM", false},
+        {"211 UTF8", false}, {" UTF", false},    {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FeatureLineIsUtf8(c.line), c.utf8) << c.line;
+}

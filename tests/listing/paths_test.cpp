@@ -1,6 +1,7 @@
 // How directories are shown: the three shortenings, the PWD reply and the
 // remote label per host type.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <string>
 
 #include "ftp/hosttypeids.h"
@@ -117,4 +118,18 @@ TEST(Paths, ListCommandOfAMask)
     EXPECT_STREQ(command, "LIST -la");
     ListCommand(std::string(119, 'm').c_str(), command);
     EXPECT_EQ(std::string(command), "LIST " + std::string(119, 'm'));
+}
+
+// A UTF-8 session's PWD keeps the server's bytes, those that are not UTF-8
+// among them, cut only between whole characters.
+TEST(PwdDirectory, Utf8KeepsTheBytes)
+{
+    std::string directory;
+    ASSERT_TRUE(PwdDirectory("257 \"/caf\xC3\xA9/x\xFF\" is current", CP_UTF8, &directory));
+    EXPECT_EQ(directory, "/caf\xC3\xA9/x\xFF");
+    std::string japanese;
+    for (int i = 0; i < 70; ++i)
+        japanese += "\xE6\x97\xA5";
+    ASSERT_TRUE(PwdDirectory(("257 \"" + japanese + "\"").c_str(), CP_UTF8, &directory));
+    EXPECT_EQ(directory, japanese.substr(0, 180));
 }

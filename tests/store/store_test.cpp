@@ -130,11 +130,13 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.ftpPort = 2121;
     p.savePassword = 1;
     p.passive = 1;
+    p.nameEncoding = NAMES_AUTO;
     SaveProfile("work");
 
     EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWD", "RETRIES",
-                                                               "TIMEOUT", "TYPE", "UID"}));
+                                                               "TIMEOUT", "TYPE", "UID", "UTF8"}));
     EXPECT_EQ(RegText("work", "PASV"), "1");
+    EXPECT_EQ(RegText("work", "UTF8"), "1");
     EXPECT_EQ(RegText("work", "PWD"), "616365");
     EXPECT_EQ(RegText("work", "TYPE"), "6010");
     EXPECT_EQ(RegText("work", "FTPPORT"), "2121");
