@@ -78,3 +78,20 @@ const char* CommandEcho(const char* command)
         return "PASS xxxxxx";
     return command ? command : "";
 }
+
+long long AnnouncedSize(const char* reply)
+{
+    constexpr long long kLargest = 0x7FFFFFFFFFFFFFFFLL / 10 - 9;
+    for (const char* p = reply ? strchr(reply, '(') : nullptr; p; p = strchr(p + 1, '(')) {
+        const char* q = p + 1;
+        long long size = 0;
+        bool digits = false;
+        while (*q >= '0' && *q <= '9' && size < kLargest) {
+            size = size * 10 + (*q++ - '0');
+            digits = true;
+        }
+        if (digits && strncmp(q, " bytes", 6) == 0)
+            return size;
+    }
+    return -1;
+}

@@ -44,3 +44,8 @@ int TrimReplyLine(char* line);
 // The text that the status log shows for a command: "PASS xxxxxx" for a
 // command that begins with "PASS ", else the command itself.
 const char* CommandEcho(const char* command);
+
+// The size a preliminary reply announces for its transfer, as in
+// "150 Opening BINARY mode data connection for f (1048576 bytes)": the
+// number right after a "(" and followed by " bytes"; -1 when none is there.
+long long AnnouncedSize(const char* reply);

@@ -16,10 +16,13 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <string>
+
 #include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
 #include "ftp/hooks.h"
+#include "ftp/reply.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
@@ -78,11 +81,52 @@ int CreateLocalFile(const char* name, const char* fallback)
     return fd;
 }
 
-// The receive loop. *complete tells the frame whether the file was written
-// whole: created, every block written, no receive failed, no abort.
-int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, bool* complete)
+// What a data loop moved, for the report that follows the server's final
+// reply: a transfer succeeds only when that reply is 2xx.
+struct LoopOutcome {
+    bool reported = false;  // a statistics line is due
+    bool complete = false;  // our side moved the whole file
+    bool counted = false;   // goes into the session's totals
+    bool writeError = false;
+    ULONGLONG total = 0;
+    DWORD seconds = 1;
+};
+
+// The size the last preliminary reply announced, -1 when none.
+long long g_announcedSize = -1;
+
+// The statistics line, succeeded only when our side was complete and the
+// server confirmed; then the totals.
+void ReportLoop(bool received, const LoopOutcome& out, bool confirmed)
 {
-    *complete = false;
+    if (!out.reported)
+        return;
+    LogTransferReport(ReportFor(received, out.total, out.seconds, out.complete && confirmed, out.writeError));
+    if (out.counted) {
+        FtpSession.totalBytes += out.total;
+        FtpSession.totalSeconds += out.seconds;
+        FtpSession.totalFiles += 1;
+    }
+}
+
+// The failure line of a transfer that is not whole: the file, and the bytes
+// moved against the size expected (announced by the server for a receive,
+// the local file's size for a send) when that is known and larger.
+void ReportIncomplete(bool received, const char* name, ULONGLONG moved, long long expected)
+{
+    std::string movedText = std::to_string(moved);
+    if (expected >= 0 && static_cast<ULONGLONG>(expected) > moved)
+        LogMessage(received ? MSG_RECEIVE_INCOMPLETE : MSG_SEND_INCOMPLETE, Text(name), movedText.c_str(),
+                   std::to_string(expected).c_str());
+    else
+        LogMessage(received ? MSG_RECEIVE_UNCONFIRMED : MSG_SEND_UNCONFIRMED, Text(name), movedText.c_str());
+}
+
+// The receive loop. out->complete tells the frame whether the file was
+// written whole: created, every block written, no receive failed, no abort.
+int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, LoopOutcome* out)
+{
+    *out = LoopOutcome();
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
         return 0;
     CommandCountEnter();
@@ -140,26 +184,23 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
             return 0;
         }
     }
-    DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
-    bool ok = created && !FtpSession.aborting && !writeError && !receiveFailed;
-    LogTransferReport(ReportFor(true, total, seconds, ok, writeError));
-    if (created) {
-        FtpSession.totalBytes += total;
-        FtpSession.totalSeconds += seconds;
-        FtpSession.totalFiles += 1;
-    }
+    out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->total = total;
+    out->complete = created && !FtpSession.aborting && !writeError && !receiveFailed;
+    out->writeError = writeError;
+    out->counted = created;
+    out->reported = true;
     FtpSession.lastReceiveOk = created && !writeError && !receiveFailed ? 1 : 0;
-    *complete = ok;
     Beep(MB_ICONASTERISK, bell);
     CommandCountLeave();
     return 1;
 }
 
-// The send loop on the file recorded in FtpSession (open already). *complete
-// tells the frame whether the whole file went out.
-int SendLoop(SOCKET data, bool* complete)
+// The send loop on the file recorded in FtpSession (open already).
+// out->complete tells the frame whether the whole file went out.
+int SendLoop(SOCKET data, LoopOutcome* out)
 {
-    *complete = false;
+    *out = LoopOutcome();
     CommandCountEnter();
     time_t start = time(nullptr);
     char* block = g_sendBlock;
@@ -188,14 +229,12 @@ int SendLoop(SOCKET data, bool* complete)
     FtpSession.sendFileOpen = 0;
     FtpHooks.bytesEnd();
 
-    DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->total = total;
     // A file cut short by a read error is not a file sent.
-    bool ok = !sendFailed && !readError;
-    LogTransferReport(ReportFor(false, total, seconds, ok, false));
-    FtpSession.totalBytes += total;
-    FtpSession.totalSeconds += seconds;
-    FtpSession.totalFiles += 1;
-    *complete = ok;
+    out->complete = !sendFailed && !readError;
+    out->counted = true;
+    out->reported = true;
     Beep(MB_ICONASTERISK);
     CommandCountLeave();
     return 1;
@@ -216,7 +255,7 @@ int OpenForSending(const char* name)
 // connected socket of passive mode) and beeps when asked to.
 SOCKET GiveUpDataSocket(bool beep)
 {
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
     Beep(MB_ICONEXCLAMATION, beep);
     return INVALID_SOCKET;
 }
@@ -231,6 +270,7 @@ SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, boo
         return GiveUpDataSocket(bell && beepOnFailure);
     if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
+    g_announcedSize = AnnouncedSize(FtpSession.replyLine);
     FtpSession.dataSocket = FtpSession.listenSocket;
     FtpSession.listenSocket = INVALID_SOCKET;
     return FtpSession.dataSocket;
@@ -254,6 +294,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     // The server must answer with a preliminary reply before it connects.
     if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
+    g_announcedSize = AnnouncedSize(FtpSession.replyLine);
 
     sockaddr_in& peer = FtpSession.dataPeerAddr;
     int length = sizeof peer;
@@ -269,11 +310,10 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     if (setsockopt(FtpSession.dataSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) ==
         SOCKET_ERROR) {
         LogError("setsockopt", WSAGetLastError());
-        closesocket(FtpSession.dataSocket);
-        FtpSession.dataSocket = INVALID_SOCKET;
+        ReleaseHeldSocket(&FtpSession.dataSocket);
         return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
     LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
     return FtpSession.dataSocket;
 }
@@ -470,7 +510,7 @@ SOCKET OpenPassiveData(SOCKET control)
     FtpHooks.stopTimeout();
     if (connected == SOCKET_ERROR) {
         LogError("connect PASV", error);
-        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+        ReleaseHeldSocket(&FtpSession.listenSocket);
         return INVALID_SOCKET;
     }
     FtpSession.dataPeerAddr = server;
@@ -480,8 +520,10 @@ SOCKET OpenPassiveData(SOCKET control)
 
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback)
 {
-    bool complete;
-    return ReceiveLoop(data, name, fallback, true, &complete);
+    LoopOutcome out;
+    int r = ReceiveLoop(data, name, fallback, true, &out);
+    ReportLoop(true, out, true);
+    return r;
 }
 
 int SendFromFile(SOCKET data, const char* name)
@@ -493,15 +535,19 @@ int SendFromFile(SOCKET data, const char* name)
         return 0;
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
-    bool complete;
-    return SendLoop(data, &complete);
+    LoopOutcome out;
+    int r = SendLoop(data, &out);
+    ReportLoop(false, out, true);
+    return r;
 }
 
 namespace {
 
-int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell)
+int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell,
+             const char* shownName)
 {
     FtpSession.lastReplyCode = 0;
+    g_announcedSize = -1;
     FtpSession.replyDepth = 0;
     if (!CanStart(control))
         return 0;
@@ -510,17 +556,22 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
         FtpSession.lastReceiveOk = 0;
         return 0;
     }
-    bool complete = false;
-    ReceiveLoop(data, local, fallback, bell, &complete);
+    LoopOutcome out;
+    ReceiveLoop(data, local, fallback, bell, &out);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down
             LogError("shutdown", error);
     }
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
     int result = GetReply(control);
-    // The server's confirmation does not make up for a file we failed to write.
-    if (result == REPLY_OK && !complete)
+    // The server's confirmation does not make up for a file we failed to
+    // write, and a file is whole only when the server confirms it.
+    bool confirmed = result == REPLY_OK;
+    ReportLoop(true, out, confirmed);
+    if (out.reported && !(out.complete && confirmed))
+        ReportIncomplete(true, shownName, out.total, g_announcedSize);
+    if (result == REPLY_OK && !out.complete)
         result = 0;
     FtpSession.lastReceiveOk = result == REPLY_OK ? 1 : 0;
     return result;
@@ -530,12 +581,12 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
 
 int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
 {
-    return Retrieve(control, command, local, fallback, type, true);
+    return Retrieve(control, command, local, fallback, type, true, local);
 }
 
 int RetrieveListing(SOCKET control, const char* command)
 {
-    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false);
+    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command);
 }
 
 int FtpQuote(SOCKET s, const char* text)
@@ -560,6 +611,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         return 0;
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
+    long long size = _filelengthi64(fd);
 
     SOCKET data = OpenDataConnection(control, command, type, "accept", true, true);
     if (data == INVALID_SOCKET) {
@@ -567,17 +619,21 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         FtpSession.sendFileOpen = 0;
         return 0;
     }
-    bool complete = false;
+    LoopOutcome out;
     if (FtpSession.loggedOn) {
-        SendLoop(data, &complete);
+        SendLoop(data, &out);
     } else {
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;
     }
     // Closing the data connection tells the server that the file has ended.
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
     int result = GetReply(control);
-    if (result == REPLY_OK && !complete)
+    bool confirmed = result == REPLY_OK;
+    ReportLoop(false, out, confirmed);
+    if (out.reported && !(out.complete && confirmed))
+        ReportIncomplete(false, local, out.total, size);
+    if (result == REPLY_OK && !out.complete)
         result = 0;
     return result;
 }

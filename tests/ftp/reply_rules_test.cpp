@@ -128,3 +128,21 @@ TEST(CommandEcho, MasksOnlyAnUpperCasePass)
     EXPECT_STREQ(CommandEcho("PASSsecret"), "PASSsecret");
     EXPECT_STREQ(CommandEcho("USER anonymous"), "USER anonymous");
 }
+
+TEST(AnnouncedSize, TheNumberInParenthesesBeforeBytes)
+{
+    const struct { const char* reply; long long size; } cases[] = {
+        {"150 Opening BINARY mode data connection for big.bin (1048576 bytes).", 1048576},
+        {"150 Opening ASCII mode data connection for /bin/ls (0 bytes)", 0},
+        {"150 File status okay; about to open data connection (f (1) .txt) (12 bytes)", 12},
+        {"150 Here comes the directory listing.", -1},
+        {"150 Opening data connection (bytes)", -1},
+        {"150 (12 octets)", -1},
+        {"150 (-5 bytes)", -1},
+        {"150 (4294967296 bytes)", 4294967296LL},
+        {"", -1},
+        {nullptr, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(AnnouncedSize(c.reply), c.size) << (c.reply ? c.reply : "(null)");
+}
