@@ -25,4 +25,5 @@ FtpHooksRec FtpHooks = {
     NoMessages, NoQuit,
     NoDirection,
     NoHost,
+    Nothing,
 };

@@ -36,6 +36,10 @@ struct FtpHooksRec {
     void (*connectedState)(bool connected);
     // Logged on to host: the program's title names it.
     void (*loggedOnTo)(const char* host);
+    // The server ended the control connection of a logged-on session (a 421
+    // reply, or the connection closed or reset under a read). Called from
+    // the thread that read it; the session is ended by the shell.
+    void (*connectionLost)();
 };
 
 extern FtpHooksRec FtpHooks;

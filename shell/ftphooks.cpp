@@ -4,6 +4,7 @@
 
 #include "dialogs/dialogs.h"
 #include "ftp/hooks.h"
+#include "ftp/session.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -62,6 +63,10 @@ void ShowConnected(bool connected)
 {
     EnableControl(IDC_DISCONNECT, connected);
     EnableControl(IDC_CONNECT, !connected);
+    // A server that closes the connection while nothing is read from it is
+    // noticed all the same: the close alone is posted to the main window.
+    if (connected && g_hwndMain && FtpSession.controlSocket != INVALID_SOCKET)
+        WSAAsyncSelect(FtpSession.controlSocket, g_hwndMain, WM_TARN_CONTROL_CLOSED, FD_CLOSE);
 }
 
 void ShowHostInTitle(const char* host)
@@ -70,6 +75,13 @@ void ShowHostInTitle(const char* host)
     _snprintf(title, sizeof title - 1, "%s %s", "TARN", host);
     title[sizeof title - 1] = 0;
     SetWindowTextA(g_hwndMain, title);
+}
+
+// Any thread may find the connection gone; the GUI thread ends the session.
+void PostConnectionLost()
+{
+    if (g_hwndMain)
+        PostMessageA(g_hwndMain, WM_TARN_CONNECTION_LOST, 0, 0);
 }
 
 }  // namespace
@@ -88,4 +100,5 @@ void InstallFtpHooks()
     FtpHooks.repostQuit = RepostQuit;
     FtpHooks.connectedState = ShowConnected;
     FtpHooks.loggedOnTo = ShowHostInTitle;
+    FtpHooks.connectionLost = PostConnectionLost;
 }

@@ -463,8 +463,8 @@ static void WatchdogKillWorker()
     KillWorker();
     bool receiveWasOpen, sendWasOpen;
     CloseTransferFiles(&receiveWasOpen, &sendWasOpen);
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
     FtpSession.commandCount = 0;
     ShowFileLists();
     EnableControl(IDC_ABORT, false);
@@ -559,7 +559,7 @@ void SendQuit(HWND main)
 static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
 {
     if (FtpSession.dataSocket != INVALID_SOCKET) {
-        FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+        ReleaseHeldSocket(&FtpSession.dataSocket);
         LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
         g_abortWaitExpired = 0;
         SetTimer(main, ABORT_WAIT_TIMER_ID, kStopWaitMs, AbortWaitTimerProc);
@@ -574,7 +574,7 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
     }
     FtpSession.aborting = 1;
     FtpSession.commandCount = 0;
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
 }
 
 void AbortOperation(HWND main)
@@ -596,7 +596,7 @@ void AbortOperation(HWND main)
     if (g_connectInProgress) {
         if (FtpSession.controlSocket != INVALID_SOCKET) {
             SendQuit(main);
-            FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+            ReleaseHeldSocket(&FtpSession.controlSocket);
         }
         FtpSession.loggedOn = 0;
         LogMessage(MSG_CONNECT_ABORTED);
@@ -643,7 +643,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
     if (FtpSession.controlSocket != INVALID_SOCKET) {
         SendQuit(main);
-        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        ReleaseHeldSocket(&FtpSession.controlSocket);
         FtpSession.loggedOn = 0;
     }
     FtpSession.commandCount = 0;
@@ -661,5 +661,65 @@ void DisconnectSession(HWND main, bool exitAfter)
         SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
     SetBusy(0);
     if (receiveWasOpen && !exitAfter)
+        RefreshLocal();
+}
+
+namespace {
+
+// A worker that found the connection gone ends by itself within moments
+// (every further call on the connection fails at once) and reports what it
+// was doing; it is given that time before it is stopped.
+constexpr UINT LOST_WAIT_TIMER_ID = 23;
+constexpr UINT kLostWaitSliceMs = 100;
+constexpr int kLostWaitSlices = 30;
+int g_lostWaits;
+
+void CALLBACK LostWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(hwnd, LOST_WAIT_TIMER_ID);
+    EndLostSession(hwnd);
+}
+
+}  // namespace
+
+void EndLostSession(HWND main)
+{
+    // A stop under way (Disconnect, Exit) ends the session itself.
+    if (g_stopping || !FtpSession.loggedOn || FtpSession.controlSocket == INVALID_SOCKET) {
+        g_lostWaits = 0;
+        return;
+    }
+    if (IsBusy() && g_lostWaits < kLostWaitSlices) {
+        ++g_lostWaits;
+        SetTimer(main, LOST_WAIT_TIMER_ID, kLostWaitSliceMs, LostWaitTimerProc);
+        return;
+    }
+    g_lostWaits = 0;
+    StopGuard stopping;
+    LogMessage(MSG_CONNECTION_LOST);
+    FtpSession.aborting = 1;
+    bool receiveWasOpen = FtpSession.receiveFileOpen != 0;
+    if (IsBusy()) {
+        KillWorker();
+        ShowFileLists();
+    }
+    g_connectInProgress = 0;
+    SetBusy(1);
+    bool r, s;
+    CloseTransferFiles(&r, &s);
+    receiveWasOpen = receiveWasOpen || r;
+    ReleaseHeldSocket(&FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.controlSocket);
+    FtpSession.loggedOn = 0;
+    FtpSession.commandCount = 0;
+    SetWindowTextA(main, "TARN");
+    EnableControl(IDC_CONNECT, true);
+    EnableControl(IDC_ABORT, false);
+    EnableControl(IDC_DISCONNECT, false);
+    FtpSession.hostName[0] = 0;
+    SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    SetBusy(0);
+    if (receiveWasOpen)
         RefreshLocal();
 }

@@ -197,6 +197,15 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_WATCHDOG:
         WatchdogMessage(hwnd, wParam);
         return 0;
+    case WM_TARN_CONNECTION_LOST:
+        EndLostSession(hwnd);
+        return 0;
+    case WM_TARN_CONTROL_CLOSED:
+        // Only for the connection of this session: a close posted for an
+        // earlier one may come after it was released.
+        if (WSAGETSELECTEVENT(lParam) == FD_CLOSE && static_cast<SOCKET>(wParam) == FtpSession.controlSocket)
+            EndLostSession(hwnd);
+        return 0;
     case WM_TARN_CALL:
         return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
     case WM_TARN_BYTE_COUNT:
