@@ -122,6 +122,20 @@ void ReportIncomplete(bool received, const char* name, ULONGLONG moved, long lon
         LogMessage(received ? MSG_RECEIVE_UNCONFIRMED : MSG_SEND_UNCONFIRMED, Text(name), movedText.c_str());
 }
 
+// The size of a local file, -1 when it cannot be read.
+long long LocalFileSize(const char* name)
+{
+    HANDLE h = CreateFileA(Text(name), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    DWORD high = 0;
+    DWORD low = GetFileSize(h, &high);
+    bool known = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(h);
+    return known ? static_cast<long long>((static_cast<ULONGLONG>(high) << 32) | low) : -1;
+}
+
 // The receive loop. out->complete tells the frame whether the file was
 // written whole: created, every block written, no receive failed, no abort.
 int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, LoopOutcome* out)
@@ -611,7 +625,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         return 0;
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
-    long long size = _filelengthi64(fd);
+    long long size = LocalFileSize(local);
 
     SOCKET data = OpenDataConnection(control, command, type, "accept", true, true);
     if (data == INVALID_SOCKET) {
