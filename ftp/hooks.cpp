@@ -4,6 +4,7 @@ namespace {
 
 void NoSeconds(DWORD) {}
 void Nothing() {}
+bool NotStopped() { return false; }
 void NoDirection(bool) {}
 void NoTotal(ULONGLONG) {}
 void NoAnswer(char* text, int size)
@@ -19,7 +20,7 @@ void NoQuit(WPARAM) {}
 
 FtpHooksRec FtpHooks = {
     NoSeconds, Nothing,
-    Nothing,
+    NotStopped,
     NoDirection, NoTotal, Nothing,
     NoAnswer, NoAnswer,
     NoMessages, NoQuit,

@@ -12,9 +12,11 @@ struct FtpHooksRec {
     // connection (seconds, from any thread), stopped when the wait is over.
     void (*armTimeout)(DWORD seconds);
     void (*stopTimeout)();
-    // A point where a worker that is being stopped may be parked; called from
-    // every socket wait and every data block. Never returns on such a worker.
-    void (*safePoint)();
+    // True on a worker that is being stopped: its socket calls then fail at
+    // once (as cancelled) and its data loops end, so that it unwinds through
+    // its own code. Asked before every socket call, after every wait and
+    // after every data block.
+    bool (*safePoint)();
     // The running byte count of a data transfer: it begins (received or
     // sent), steps with the running total after each block, and ends.
     void (*bytesBegin)(bool received);

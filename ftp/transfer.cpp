@@ -179,8 +179,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
         }
         total += static_cast<ULONGLONG>(n);
         FtpHooks.bytesStep(total);
-        FtpHooks.safePoint();
-        if (FtpSession.aborting)
+        if (FtpHooks.safePoint() || FtpSession.aborting)
             break;
     }
     time_t end = time(nullptr);
@@ -236,7 +235,10 @@ int SendLoop(SOCKET data, LoopOutcome* out)
             break;
         }
         FtpHooks.bytesStep(total);
-        FtpHooks.safePoint();
+        if (FtpHooks.safePoint()) {
+            sendFailed = true;
+            break;
+        }
     }
     time_t end = time(nullptr);
     CloseTransferFile(&FtpSession.sendFile);

@@ -20,10 +20,23 @@ void BytesBegin(bool received)
     ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT);
 }
 
+// The count of a stopped transfer stays as its stopper leaves it.
+void BytesStep(ULONGLONG total)
+{
+    if (!WorkerStopping())
+        ByteCountStep(total);
+}
+
+void BytesEnd()
+{
+    if (!WorkerStopping())
+        ByteCountEnd();
+}
+
 // Asks again until a password is given.
 void AskPassword(char* password, int size)
 {
-    while (!password[0]) {
+    while (!password[0] && !WorkerStopping()) {
         char entered[INPUT_TEXT_SIZE];
         lstrcpynA(entered, password, sizeof entered);
         if (InputPassword(entered, PROMPT_PASSWORD))
@@ -92,8 +105,8 @@ void InstallFtpHooks()
     FtpHooks.stopTimeout = StopWatchdog;
     FtpHooks.safePoint = WorkerSafePoint;
     FtpHooks.bytesBegin = BytesBegin;
-    FtpHooks.bytesStep = ByteCountStep;
-    FtpHooks.bytesEnd = ByteCountEnd;
+    FtpHooks.bytesStep = BytesStep;
+    FtpHooks.bytesEnd = BytesEnd;
     FtpHooks.askPassword = AskPassword;
     FtpHooks.askAccount = AskAccount;
     FtpHooks.pumpMessages = PumpMessages;

@@ -38,11 +38,17 @@ static volatile BYTE g_abortWaitExpired;
 
 namespace {
 
+// The exit code of a worker that was stopped.
+constexpr DWORD kStoppedExit = 1;
+
 void EnableAbort(bool on) { EnableControl(IDC_ABORT, on); }
 
 // The end of every operation: Abort off, then the busy flag, as the last act.
 DWORD EndOperation()
 {
+    // A stopped operation is ended by its stopper.
+    if (WorkerStopping())
+        return kStoppedExit;
     EnableAbort(false);
     SetBusy(0);
     return 0;
@@ -394,6 +400,9 @@ DWORD WINAPI ConnectThread(LPVOID)
         if (RunHostDialog(OperationRequest.window) == 1) {
             EnableAbort(true);
             ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
+            // A stopped connect is ended by its stopper.
+            if (WorkerStopping())
+                return kStoppedExit;
             if (FtpSession.controlSocket == INVALID_SOCKET) {
                 EnableControl(IDC_CONNECT, true);
                 FtpSession.hostName[0] = 0;
@@ -403,6 +412,8 @@ DWORD WINAPI ConnectThread(LPVOID)
             RefreshRemote();
         }
     }
+    if (WorkerStopping())
+        return kStoppedExit;
     SetBusy(0);
     g_connectInProgress = 0;
     EnableAbort(false);
@@ -434,6 +445,8 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     HostProfile.passive = 0;  // no profile: the data connection is active
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
+    if (WorkerStopping())
+        return kStoppedExit;
     SetBusy(0);
     if (FtpSession.lastReceiveOk == 1) {
         PostMessageA(g_hwndMain, WM_CLOSE, 0, 0);
@@ -556,9 +569,11 @@ void SendQuit(HWND main)
 
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
 // transfer's answer, its files and the listening socket.
-static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
+// transferRunning: the data connection was open when the worker was stopped
+// (which closes it as it unwinds).
+static void EndDataTransfer(HWND main, bool transferRunning, bool* receiveWasOpen, bool* sendWasOpen)
 {
-    if (FtpSession.dataSocket != INVALID_SOCKET) {
+    if (transferRunning) {
         ReleaseHeldSocket(&FtpSession.dataSocket);
         LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
         g_abortWaitExpired = 0;
@@ -590,9 +605,10 @@ void AbortOperation(HWND main)
     LogMessage(MSG_ABORTING_THREAD);
     LogMessage(MSG_ABORT_WARNING);
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
+    bool transferRunning = FtpSession.dataSocket != INVALID_SOCKET;
     KillWorker();
     ShowFileLists();
-    EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
+    EndDataTransfer(main, transferRunning, &receiveWasOpen, &sendWasOpen);
     if (g_connectInProgress) {
         if (FtpSession.controlSocket != INVALID_SOCKET) {
             SendQuit(main);
@@ -631,6 +647,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     StopGuard stopping;
     FtpSession.aborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
+    bool transferRunning = FtpSession.dataSocket != INVALID_SOCKET;
     if (IsBusy()) {
         LogLine(MSG_ABORTING_BEFORE_CLOSE);
         KillWorker();
@@ -640,7 +657,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     // The busy flag stays set while QUIT is exchanged, so that no operation
     // starts on the connection being closed.
     SetBusy(1);
-    EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
+    EndDataTransfer(main, transferRunning, &receiveWasOpen, &sendWasOpen);
     if (FtpSession.controlSocket != INVALID_SOCKET) {
         SendQuit(main);
         ReleaseHeldSocket(&FtpSession.controlSocket);

@@ -131,6 +131,11 @@ void TreeLevel(bool send)
     }
     bool ok = true;
     for (const std::string& entry : names) {
+        // A stopped walk makes no directory more.
+        if (WorkerStopping()) {
+            ok = false;
+            break;
+        }
         const char* name = entry.c_str();
         if (!IsWalkable(name))
             continue;
@@ -209,12 +214,12 @@ DWORD WINAPI SendTreeThread(LPVOID)
 {
     g_depth = 0;
     TreeLevel(true);
-    return 0;
+    return WorkerStopping() ? 1 : 0;  // 1: stopped
 }
 
 DWORD WINAPI ReceiveTreeThread(LPVOID)
 {
     g_depth = 0;
     TreeLevel(false);
-    return 0;
+    return WorkerStopping() ? 1 : 0;  // 1: stopped
 }
