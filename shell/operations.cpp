@@ -740,3 +740,21 @@ void EndLostSession(HWND main)
     if (receiveWasOpen)
         RefreshLocal();
 }
+
+void OnControlClosed(HWND main, SOCKET s)
+{
+    // A close posted for an earlier connection may arrive after its socket
+    // was released and its number given to this one: only a connection that
+    // has ended now counts.
+    if (s != FtpSession.controlSocket)
+        return;
+    char byte;
+    int r = recv(s, &byte, 1, MSG_PEEK);
+    if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
+        return;
+    // Bytes still to read: a running operation reads them and finds the end
+    // itself; with none running they are the server's last words.
+    if (r > 0 && IsBusy())
+        return;
+    EndLostSession(main);
+}

@@ -201,10 +201,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         EndLostSession(hwnd);
         return 0;
     case WM_TARN_CONTROL_CLOSED:
-        // Only for the connection of this session: a close posted for an
-        // earlier one may come after it was released.
-        if (WSAGETSELECTEVENT(lParam) == FD_CLOSE && static_cast<SOCKET>(wParam) == FtpSession.controlSocket)
-            EndLostSession(hwnd);
+        if (WSAGETSELECTEVENT(lParam) == FD_CLOSE)
+            OnControlClosed(hwnd, static_cast<SOCKET>(wParam));
         return 0;
     case WM_TARN_CALL:
         return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
