@@ -10,7 +10,7 @@ FtpSessionRec FtpSession = {
     {}, {}, {},
     'A', 0,
     -1, 0, -1, 0, 0,
-    0, 0, 0,
+    0, 0, 0, 0,
 };
 
 DWORD HostType = HOST_AUTO;

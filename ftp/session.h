@@ -31,6 +31,7 @@ struct FtpSessionRec {
     ULONGLONG totalBytes;
     DWORD totalSeconds;
     DWORD totalFiles;
+    DWORD failedFiles;           // of a tree transfer: files the server did not confirm whole
 };
 
 extern FtpSessionRec FtpSession;

@@ -105,7 +105,11 @@ void ReportLoop(bool received, const LoopOutcome& out, bool confirmed)
     if (out.counted) {
         FtpSession.totalBytes += out.total;
         FtpSession.totalSeconds += out.seconds;
-        FtpSession.totalFiles += 1;
+        // A file counts as transferred only when it is whole.
+        if (out.complete && confirmed)
+            FtpSession.totalFiles += 1;
+        else
+            FtpSession.failedFiles += 1;
     }
 }
 

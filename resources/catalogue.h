@@ -164,4 +164,5 @@ enum CatalogueId : unsigned {
     MSG_SEND_UNCONFIRMED = 243,
     MSG_CONNECTION_LOST = 244,
     MSG_WORKER_TERMINATED = 245,
+    MSG_TREE_FAILED = 246,
 };

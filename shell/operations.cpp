@@ -123,6 +123,7 @@ void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConn
     if (tree) {
         proc = proc == SendFilesThread ? SendTreeThread : ReceiveTreeThread;
         FtpSession.totalBytes = FtpSession.totalSeconds = FtpSession.totalFiles = 0;
+        FtpSession.failedFiles = 0;
         g_dirsCreated = 0;
     }
     StartThread(proc);

@@ -66,11 +66,13 @@ bool PlainDirectoryName(const char* name)
 // Re-reads the remote side after a CWD; the listing's receive is no file.
 void RefreshRemoteAfterCwd()
 {
+    DWORD files = FtpSession.totalFiles, failed = FtpSession.failedFiles;
     DoDirList(g_hwndMain);
-    FtpSession.totalFiles--;
+    FtpSession.totalFiles = files;
+    FtpSession.failedFiles = failed;
 }
 
-void ReportLevelEnd(UINT bytesEntry, bool outermost)
+void ReportLevelEnd(UINT bytesEntry)
 {
     if (static_cast<LONG>(FtpSession.totalFiles) > 0)
         LogMessage(MSG_TREE_TOTALS, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
@@ -79,13 +81,15 @@ void ReportLevelEnd(UINT bytesEntry, bool outermost)
         LogMessage(bytesEntry, FtpSession.totalBytes, seconds,
                    static_cast<double>(FtpSession.totalBytes) / seconds / 1024.0);
     }
-    (void)outermost;
 }
 
 void LevelEnd(bool ok, UINT bytesEntry, bool outermost)
 {
     if (ok)
-        ReportLevelEnd(bytesEntry, outermost);
+        ReportLevelEnd(bytesEntry);
+    // The files that are not whole, once for the whole tree, however it ended.
+    if (outermost && FtpSession.failedFiles > 0)
+        LogMessage(MSG_TREE_FAILED, static_cast<long>(FtpSession.failedFiles));
     EnableAbort(false);
     ShowFileLists();
     if (outermost)
