@@ -107,13 +107,23 @@ int WaitReady(SOCKET s, WaitFor what)
         result = 0;
     if (quit)
         FtpHooks.repostQuit(quitCode);
-    // A worker being stopped goes no further than this: it holds no lock here.
-    FtpHooks.safePoint();
+    // A worker being stopped fails here, as cancelled, and unwinds.
+    if (FtpHooks.safePoint())
+        result = 0;
     if (result == 0)
         FailCancelled();
     else if (result < 0)
         WSASetLastError(error);
     return result;
+}
+
+// A worker being stopped makes no socket call more: each fails as cancelled.
+bool Stopped()
+{
+    if (!FtpHooks.safePoint())
+        return false;
+    FailCancelled();
+    return true;
 }
 
 bool WouldBlock()
@@ -172,7 +182,8 @@ void BlockingThreadGone(unsigned long threadId)
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 {
-    FtpHooks.safePoint();
+    if (Stopped())
+        return SOCKET_ERROR;
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return SOCKET_ERROR;
@@ -195,7 +206,8 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
 
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 {
-    FtpHooks.safePoint();
+    if (Stopped())
+        return INVALID_SOCKET;
     u_long on = 1;
     if (ioctlsocket(s, FIONBIO, &on) == SOCKET_ERROR)
         return INVALID_SOCKET;
@@ -214,7 +226,8 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 {
-    FtpHooks.safePoint();
+    if (Stopped())
+        return SOCKET_ERROR;
     for (;;) {
         int r = send(s, buffer, length, flags);
         if (r != SOCKET_ERROR)
@@ -226,7 +239,8 @@ int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 
 int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
 {
-    FtpHooks.safePoint();
+    if (Stopped())
+        return SOCKET_ERROR;
     for (;;) {
         int r = recv(s, buffer, length, flags);
         if (r != SOCKET_ERROR)

@@ -202,6 +202,14 @@ int SendLine(SOCKET s, const char* text)
     return r;
 }
 
+// A logged-on session whose server ended the control connection: the
+// shell ends it. A read cut by our own cancel (abort, time-out) is no loss.
+static void NoteConnectionLost()
+{
+    if (FtpSession.loggedOn && !FtpSession.aborting)
+        FtpHooks.connectionLost();
+}
+
 int GetReply(SOCKET s)
 {
     if (s == INVALID_SOCKET)
@@ -213,6 +221,7 @@ int GetReply(SOCKET s)
         bool ended;
         int c = ReadLine(s, &ended);
         if (c == -1) {
+            NoteConnectionLost();
             result = -1;
             break;
         }
@@ -227,6 +236,9 @@ int GetReply(SOCKET s)
             FtpSession.lastReplyCode = 421;
             break;
         }
+        // The server's own 421, or a connection that ended before a line came.
+        if ((c == 421 && !more) || (ended && !line[0]))
+            NoteConnectionLost();
         if ((first || FtpSession.lastReplyCode == 0) && c >= 100 && c <= 599)
             FtpSession.lastReplyCode = c;
         more = more || (!first && FtpSession.lastReplyCode > 0 && c != FtpSession.lastReplyCode);

@@ -4,6 +4,7 @@ namespace {
 
 void NoSeconds(DWORD) {}
 void Nothing() {}
+bool NotStopped() { return false; }
 void NoDirection(bool) {}
 void NoTotal(ULONGLONG) {}
 void NoBegin(bool, unsigned long long) {}
@@ -25,11 +26,12 @@ void SameLine(const char* line, char* out, int size)
 
 FtpHooksRec FtpHooks = {
     NoSeconds, Nothing,
-    Nothing,
+    NotStopped,
     NoBegin, NoTotal, Nothing,
     NoAnswer, NoAnswer,
     NoMessages, NoQuit,
     NoDirection,
     NoHost,
     SameLine,
+    Nothing,
 };

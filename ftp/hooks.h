@@ -12,9 +12,11 @@ struct FtpHooksRec {
     // connection (seconds, from any thread), stopped when the wait is over.
     void (*armTimeout)(DWORD seconds);
     void (*stopTimeout)();
-    // A point where a worker that is being stopped may be parked; called from
-    // every socket wait and every data block. Never returns on such a worker.
-    void (*safePoint)();
+    // True on a worker that is being stopped: its socket calls then fail at
+    // once (as cancelled) and its data loops end, so that it unwinds through
+    // its own code. Asked before every socket call, after every wait and
+    // after every data block.
+    bool (*safePoint)();
     // The running byte count of a data transfer: it begins (received or
     // sent, with the size expected or SIZE_UNKNOWN of ftp/reply.h), steps
     // with the running total after each block, and ends.
@@ -41,6 +43,10 @@ struct FtpHooksRec {
     // status log shows it: its names in the user's code page, into out (size
     // bytes). Until installed the line as it is.
     void (*shownLine)(const char* line, char* out, int size);
+    // The server ended the control connection of a logged-on session (a 421
+    // reply, or the connection closed or reset under a read). Called from
+    // the thread that read it; the session is ended by the shell.
+    void (*connectionLost)();
 };
 
 extern FtpHooksRec FtpHooks;

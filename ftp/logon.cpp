@@ -69,6 +69,10 @@ static void AgreeNameEncoding(SOCKET s)
 
 static SOCKET FailLogon(SOCKET s, UINT entry, bool buttons)
 {
+    // A worker being stopped leaves the connection, and the report of the
+    // logon it cut off, to its stopper.
+    if (FtpHooks.safePoint())
+        return INVALID_SOCKET;
     InterlockedExchange(&g_logonFailEntry, 0);
     if (entry)
         LogLine(entry);
@@ -186,7 +190,7 @@ SOCKET FtpConnect(const char* host)
     int retries = static_cast<int>(HostProfile.retries);
     int attempt = 0;
     SOCKET s = FtpLogon(host);
-    while (s == INVALID_SOCKET && attempt < retries) {
+    while (s == INVALID_SOCKET && attempt < retries && !FtpHooks.safePoint()) {
         ++attempt;
         LogMessage(MSG_CONNECT_RETRYING, attempt, retries);
         s = FtpLogon(host);
@@ -196,7 +200,7 @@ SOCKET FtpConnect(const char* host)
             MessageBeep(MB_ICONASTERISK);
         return s;
     }
-    if (retries > 0) {
+    if (retries > 0 && !FtpHooks.safePoint()) {
         LogMessage(MSG_CONNECT_RETRIES_FAILED, retries, host);
         if (ProgramOptions.bell)
             MessageBeep(MB_ICONEXCLAMATION);
@@ -210,6 +214,10 @@ SOCKET ConnectSession(const char* host, const char* user, const char* password)
     lstrcpynA(FtpSession.userName, user, sizeof FtpSession.userName);
     lstrcpynA(FtpSession.password, password, sizeof FtpSession.password);
     HostType = HostProfile.hostType;
-    FtpSession.controlSocket = FtpConnect(FtpSession.hostName);
-    return FtpSession.controlSocket;
+    SOCKET s = FtpConnect(FtpSession.hostName);
+    // The connection of a stopped logon stays where it is, for its stopper.
+    if (FtpHooks.safePoint())
+        return INVALID_SOCKET;
+    FtpSession.controlSocket = s;
+    return s;
 }

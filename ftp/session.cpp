@@ -12,6 +12,7 @@ FtpSessionRec FtpSession = {
     -1, 0, -1, 0, 0,
     0, 0, 0,
     0,
+    0,
 };
 
 DWORD HostType = HOST_AUTO;

@@ -32,6 +32,7 @@ struct FtpSessionRec {
     DWORD totalSeconds;
     DWORD totalFiles;
     LONG namesUtf8;              // remote names are UTF-8 on the wire (set at the logon)
+    DWORD failedFiles;           // of a tree transfer: files the server did not confirm whole
 };
 
 extern FtpSessionRec FtpSession;

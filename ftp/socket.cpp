@@ -105,8 +105,7 @@ int SendAll(SOCKET s, const char* buffer, int length)
         }
         if (r <= 0) {
             LogError("send", error);
-            LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining),
-                       static_cast<unsigned>(r));
+            LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining), r);
             return r;
         }
         remaining -= r;
@@ -153,4 +152,14 @@ SOCKET ReleaseSocket(SOCKET s)
     }
     LogMessage(MSG_SOCKET_CLOSED, static_cast<unsigned>(s));
     return INVALID_SOCKET;
+}
+
+void ReleaseHeldSocket(SOCKET* holder)
+{
+    // Taken out of its holder in one step: of two threads releasing the
+    // same holder, only one gets the socket to close.
+    static_assert(sizeof(SOCKET) == sizeof(PVOID), "SOCKET is pointer-sized");
+    SOCKET s = reinterpret_cast<SOCKET>(
+        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(holder), reinterpret_cast<PVOID>(INVALID_SOCKET)));
+    ReleaseSocket(s);
 }

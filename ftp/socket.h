@@ -13,5 +13,10 @@ int SendAll(SOCKET s, const char* buffer, int length);
 // Always returns INVALID_SOCKET: store it back where the socket was held.
 SOCKET ReleaseSocket(SOCKET s);
 
+// Releases the socket held in *holder, which owns it, and leaves
+// INVALID_SOCKET there. The socket is taken out before it is closed, so that
+// a holder released by two threads at once is closed exactly once.
+void ReleaseHeldSocket(SOCKET* holder);
+
 // Tests only: replaces closesocket inside ReleaseSocket (0 restores it).
 void SetCloseSocketForTesting(int (PASCAL* fn)(SOCKET));

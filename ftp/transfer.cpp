@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <time.h>
 
+#include <string>
+
 #include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
@@ -79,13 +81,72 @@ int CreateLocalFile(const char* name, const char* fallback)
     return fd;
 }
 
-// The receive loop. *complete tells the frame whether the file was written
-// whole: created, every block written, no receive failed, no abort. size is
-// what the server announced, SIZE_UNKNOWN when it did not.
-int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, bool* complete,
+// What a data loop moved, for the report that follows the server's final
+// reply: a transfer succeeds only when that reply is 2xx.
+struct LoopOutcome {
+    bool reported = false;  // a statistics line is due
+    bool complete = false;  // our side moved the whole file
+    bool counted = false;   // goes into the session's totals
+    bool writeError = false;
+    ULONGLONG total = 0;
+    DWORD seconds = 1;
+};
+
+// The size the last preliminary reply announced, SIZE_UNKNOWN when none.
+unsigned long long g_announcedSize = SIZE_UNKNOWN;
+
+// The statistics line, succeeded only when our side was complete and the
+// server confirmed; then the totals.
+void ReportLoop(bool received, const LoopOutcome& out, bool confirmed)
+{
+    if (!out.reported)
+        return;
+    LogTransferReport(ReportFor(received, out.total, out.seconds, out.complete && confirmed, out.writeError));
+    if (out.counted) {
+        FtpSession.totalBytes += out.total;
+        FtpSession.totalSeconds += out.seconds;
+        // A file counts as transferred only when it is whole.
+        if (out.complete && confirmed)
+            FtpSession.totalFiles += 1;
+        else
+            FtpSession.failedFiles += 1;
+    }
+}
+
+// The failure line of a transfer that is not whole: the file, and the bytes
+// moved against the size expected (announced by the server for a receive,
+// the local file's size for a send) when that is known and larger.
+void ReportIncomplete(bool received, const char* name, ULONGLONG moved, unsigned long long expected)
+{
+    std::string movedText = std::to_string(moved);
+    if (expected != SIZE_UNKNOWN && expected > moved)
+        LogMessage(received ? MSG_RECEIVE_INCOMPLETE : MSG_SEND_INCOMPLETE, Text(name), movedText.c_str(),
+                   std::to_string(expected).c_str());
+    else
+        LogMessage(received ? MSG_RECEIVE_UNCONFIRMED : MSG_SEND_UNCONFIRMED, Text(name), movedText.c_str());
+}
+
+// The size of a local file, SIZE_UNKNOWN when it cannot be read.
+unsigned long long LocalFileSize(const char* name)
+{
+    HANDLE h = CreateFileA(Text(name), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return SIZE_UNKNOWN;
+    DWORD high = 0;
+    DWORD low = GetFileSize(h, &high);
+    bool known = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(h);
+    return known ? (static_cast<unsigned long long>(high) << 32) | low : SIZE_UNKNOWN;
+}
+
+// The receive loop. out->complete tells the frame whether the file was
+// written whole: created, every block written, no receive failed, no abort.
+// size is what the server announced, SIZE_UNKNOWN when it did not.
+int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, LoopOutcome* out,
                 unsigned long long size)
 {
-    *complete = false;
+    *out = LoopOutcome();
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
         return 0;
     CommandCountEnter();
@@ -124,8 +185,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
         }
         total += static_cast<ULONGLONG>(n);
         FtpHooks.bytesStep(total);
-        FtpHooks.safePoint();
-        if (FtpSession.aborting)
+        if (FtpHooks.safePoint() || FtpSession.aborting)
             break;
     }
     time_t end = time(nullptr);
@@ -143,38 +203,24 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
             return 0;
         }
     }
-    DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
-    bool ok = created && !FtpSession.aborting && !writeError && !receiveFailed;
-    LogTransferReport(ReportFor(true, total, seconds, ok, writeError));
-    if (created) {
-        FtpSession.totalBytes += total;
-        FtpSession.totalSeconds += seconds;
-        FtpSession.totalFiles += 1;
-    }
+    out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->total = total;
+    out->complete = created && !FtpSession.aborting && !writeError && !receiveFailed;
+    out->writeError = writeError;
+    out->counted = created;
+    out->reported = true;
     FtpSession.lastReceiveOk = created && !writeError && !receiveFailed ? 1 : 0;
-    *complete = ok;
     Beep(MB_ICONASTERISK, bell);
     CommandCountLeave();
     return 1;
 }
 
-// The size of a local file, SIZE_UNKNOWN when it cannot be read.
-unsigned long long LocalFileSize(const char* name)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA(Text(name), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return SIZE_UNKNOWN;
-    FindClose(h);
-    return (static_cast<unsigned long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-}
-
 // The send loop on the file recorded in FtpSession (open already), `size`
-// bytes long as far as known. *complete tells the frame whether the whole
-// file went out.
-int SendLoop(SOCKET data, bool* complete, unsigned long long size)
+// bytes long as far as known. out->complete tells the frame whether the
+// whole file went out.
+int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size)
 {
-    *complete = false;
+    *out = LoopOutcome();
     CommandCountEnter();
     time_t start = time(nullptr);
     char* block = g_sendBlock;
@@ -196,21 +242,22 @@ int SendLoop(SOCKET data, bool* complete, unsigned long long size)
             break;
         }
         FtpHooks.bytesStep(total);
-        FtpHooks.safePoint();
+        if (FtpHooks.safePoint()) {
+            sendFailed = true;
+            break;
+        }
     }
     time_t end = time(nullptr);
     CloseTransferFile(&FtpSession.sendFile);
     FtpSession.sendFileOpen = 0;
     FtpHooks.bytesEnd();
 
-    DWORD seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->total = total;
     // A file cut short by a read error is not a file sent.
-    bool ok = !sendFailed && !readError;
-    LogTransferReport(ReportFor(false, total, seconds, ok, false));
-    FtpSession.totalBytes += total;
-    FtpSession.totalSeconds += seconds;
-    FtpSession.totalFiles += 1;
-    *complete = ok;
+    out->complete = !sendFailed && !readError;
+    out->counted = true;
+    out->reported = true;
     Beep(MB_ICONASTERISK);
     CommandCountLeave();
     return 1;
@@ -231,7 +278,7 @@ int OpenForSending(const char* name)
 // connected socket of passive mode) and beeps when asked to.
 SOCKET GiveUpDataSocket(bool beep)
 {
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
     Beep(MB_ICONEXCLAMATION, beep);
     return INVALID_SOCKET;
 }
@@ -246,6 +293,7 @@ SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, boo
         return GiveUpDataSocket(bell && beepOnFailure);
     if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
+    g_announcedSize = AnnouncedSize(FtpSession.replyLine);
     FtpSession.dataSocket = FtpSession.listenSocket;
     FtpSession.listenSocket = INVALID_SOCKET;
     return FtpSession.dataSocket;
@@ -269,6 +317,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     // The server must answer with a preliminary reply before it connects.
     if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
+    g_announcedSize = AnnouncedSize(FtpSession.replyLine);
 
     sockaddr_in& peer = FtpSession.dataPeerAddr;
     int length = sizeof peer;
@@ -284,11 +333,10 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     if (setsockopt(FtpSession.dataSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) ==
         SOCKET_ERROR) {
         LogError("setsockopt", WSAGetLastError());
-        closesocket(FtpSession.dataSocket);
-        FtpSession.dataSocket = INVALID_SOCKET;
+        ReleaseHeldSocket(&FtpSession.dataSocket);
         return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
     LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
     return FtpSession.dataSocket;
 }
@@ -485,7 +533,7 @@ SOCKET OpenPassiveData(SOCKET control)
     FtpHooks.stopTimeout();
     if (connected == SOCKET_ERROR) {
         LogError("connect PASV", error);
-        FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+        ReleaseHeldSocket(&FtpSession.listenSocket);
         return INVALID_SOCKET;
     }
     FtpSession.dataPeerAddr = server;
@@ -495,8 +543,10 @@ SOCKET OpenPassiveData(SOCKET control)
 
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback)
 {
-    bool complete;
-    return ReceiveLoop(data, name, fallback, true, &complete, SIZE_UNKNOWN);
+    LoopOutcome out;
+    int r = ReceiveLoop(data, name, fallback, true, &out, SIZE_UNKNOWN);
+    ReportLoop(true, out, true);
+    return r;
 }
 
 int SendFromFile(SOCKET data, const char* name)
@@ -508,15 +558,19 @@ int SendFromFile(SOCKET data, const char* name)
         return 0;
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
-    bool complete;
-    return SendLoop(data, &complete, LocalFileSize(name));
+    LoopOutcome out;
+    int r = SendLoop(data, &out, LocalFileSize(name));
+    ReportLoop(false, out, true);
+    return r;
 }
 
 namespace {
 
-int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell)
+int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell,
+             const char* shownName)
 {
     FtpSession.lastReplyCode = 0;
+    g_announcedSize = SIZE_UNKNOWN;
     FtpSession.replyDepth = 0;
     if (!CanStart(control))
         return 0;
@@ -525,19 +579,22 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
         FtpSession.lastReceiveOk = 0;
         return 0;
     }
-    // The preliminary reply, still the last line read, may name the size.
-    unsigned long long size = AnnouncedSize(FtpSession.replyLine);
-    bool complete = false;
-    ReceiveLoop(data, local, fallback, bell, &complete, size);
+    LoopOutcome out;
+    ReceiveLoop(data, local, fallback, bell, &out, g_announcedSize);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down
             LogError("shutdown", error);
     }
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
     int result = GetReply(control);
-    // The server's confirmation does not make up for a file we failed to write.
-    if (result == REPLY_OK && !complete)
+    // The server's confirmation does not make up for a file we failed to
+    // write, and a file is whole only when the server confirms it.
+    bool confirmed = result == REPLY_OK;
+    ReportLoop(true, out, confirmed);
+    if (out.reported && !(out.complete && confirmed))
+        ReportIncomplete(true, shownName, out.total, g_announcedSize);
+    if (result == REPLY_OK && !out.complete)
         result = 0;
     FtpSession.lastReceiveOk = result == REPLY_OK ? 1 : 0;
     return result;
@@ -547,12 +604,12 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
 
 int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
 {
-    return Retrieve(control, command, local, fallback, type, true);
+    return Retrieve(control, command, local, fallback, type, true, local);
 }
 
 int RetrieveListing(SOCKET control, const char* command)
 {
-    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false);
+    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command);
 }
 
 int FtpQuote(SOCKET s, const char* text)
@@ -577,6 +634,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         return 0;
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
+    unsigned long long size = LocalFileSize(local);
 
     SOCKET data = OpenDataConnection(control, command, type, "accept", true, true);
     if (data == INVALID_SOCKET) {
@@ -584,17 +642,21 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         FtpSession.sendFileOpen = 0;
         return 0;
     }
-    bool complete = false;
+    LoopOutcome out;
     if (FtpSession.loggedOn) {
-        SendLoop(data, &complete, LocalFileSize(local));
+        SendLoop(data, &out, size);
     } else {
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;
     }
     // Closing the data connection tells the server that the file has ended.
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
     int result = GetReply(control);
-    if (result == REPLY_OK && !complete)
+    bool confirmed = result == REPLY_OK;
+    ReportLoop(false, out, confirmed);
+    if (out.reported && !(out.complete && confirmed))
+        ReportIncomplete(false, local, out.total, size);
+    if (result == REPLY_OK && !out.complete)
         result = 0;
     return result;
 }

@@ -106,8 +106,8 @@ void StatusChanged()
 
 void LogAppend(const char* text)
 {
-    if (g_hooks.safePoint)
-        g_hooks.safePoint();
+    if (g_hooks.safePoint && g_hooks.safePoint())
+        return;
     bool statusChanged;
     {
         LockGuard g;

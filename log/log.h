@@ -75,7 +75,7 @@ void StatusShownLines(char* upper, bool* hasUpper, char* lower, bool* hasLower);
 // What the log asks of the layers above it, which own the screen. The shell
 // installs them at start-up; a member left 0 is not called.
 struct LogHooksRec {
-    void (*safePoint)();       // before every line: a worker being stopped writes nothing more
+    bool (*safePoint)();       // before every line: true drops it (a worker being stopped writes nothing more)
     void (*statusChanged)();   // the status lines' text changed; any thread, no lock held
     void (*lineStored)();      // after every line: DebugLog may hold a new one; any thread, no lock held
 };

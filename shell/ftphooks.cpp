@@ -4,6 +4,7 @@
 
 #include "dialogs/dialogs.h"
 #include "ftp/hooks.h"
+#include "ftp/session.h"
 #include "listing/names.h"
 #include "listing/textconv.h"
 #include "resources/catalogue.h"
@@ -21,10 +22,23 @@ void BytesBegin(bool received, unsigned long long size)
     ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT, size);
 }
 
+// The count of a stopped transfer stays as its stopper leaves it.
+void BytesStep(ULONGLONG total)
+{
+    if (!WorkerStopping())
+        ByteCountStep(total);
+}
+
+void BytesEnd()
+{
+    if (!WorkerStopping())
+        ByteCountEnd();
+}
+
 // Asks again until a password is given.
 void AskPassword(char* password, int size)
 {
-    while (!password[0]) {
+    while (!password[0] && !WorkerStopping()) {
         char entered[INPUT_TEXT_SIZE];
         lstrcpynA(entered, password, sizeof entered);
         if (InputPassword(entered, PROMPT_PASSWORD))
@@ -64,6 +78,10 @@ void ShowConnected(bool connected)
 {
     EnableControl(IDC_DISCONNECT, connected);
     EnableControl(IDC_CONNECT, !connected);
+    // A server that closes the connection while nothing is read from it is
+    // noticed all the same: the close alone is posted to the main window.
+    if (connected && g_hwndMain && FtpSession.controlSocket != INVALID_SOCKET)
+        WSAAsyncSelect(FtpSession.controlSocket, g_hwndMain, WM_TARN_CONTROL_CLOSED, FD_CLOSE);
 }
 
 void ShowHostInTitle(const char* host)
@@ -79,6 +97,13 @@ void ShowLineConverted(const char* line, char* out, int size)
     lstrcpynA(out, WireNameShown(line ? line : "", true, TextCodePage).c_str(), size);
 }
 
+// Any thread may find the connection gone; the GUI thread ends the session.
+void PostConnectionLost()
+{
+    if (g_hwndMain)
+        PostMessageA(g_hwndMain, WM_TARN_CONNECTION_LOST, 0, 0);
+}
+
 }  // namespace
 
 void InstallFtpHooks()
@@ -87,8 +112,8 @@ void InstallFtpHooks()
     FtpHooks.stopTimeout = StopWatchdog;
     FtpHooks.safePoint = WorkerSafePoint;
     FtpHooks.bytesBegin = BytesBegin;
-    FtpHooks.bytesStep = ByteCountStep;
-    FtpHooks.bytesEnd = ByteCountEnd;
+    FtpHooks.bytesStep = BytesStep;
+    FtpHooks.bytesEnd = BytesEnd;
     FtpHooks.askPassword = AskPassword;
     FtpHooks.askAccount = AskAccount;
     FtpHooks.pumpMessages = PumpMessages;
@@ -96,4 +121,5 @@ void InstallFtpHooks()
     FtpHooks.connectedState = ShowConnected;
     FtpHooks.loggedOnTo = ShowHostInTitle;
     FtpHooks.shownLine = ShowLineConverted;
+    FtpHooks.connectionLost = PostConnectionLost;
 }

@@ -17,6 +17,7 @@
 #include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "shell/busy.h"
 #include "shell/mainwin.h"
 #include "shell/namebatch.h"
 
@@ -78,6 +79,9 @@ static LRESULT FillLocalOnGuiThread(void*)
 
 int FillLocalLists(HWND)
 {
+    // The lists of a stopped operation stay as they are.
+    if (WorkerStopping())
+        return 0;
     CallOnGuiThread(FillLocalOnGuiThread, nullptr);
     return 0;
 }
@@ -168,6 +172,8 @@ void DetectRemoteCommands(SOCKET control)
 
 int DoDirList(HWND)
 {
+    if (WorkerStopping())
+        return 0;
     char mask[120];
     GetMaskText(IDC_REMOTE_MASK, mask);
     ResetList(IDC_REMOTE_DIRS, 0);

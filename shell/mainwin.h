@@ -31,6 +31,10 @@ void EndListFill(ListFillRec* fill);
 // returns its result: one synchronous call for a worker, however much it does.
 LRESULT CallOnGuiThread(LRESULT (*function)(void*), void* argument);
 #define WM_TARN_CALL (WM_APP + 20)
+// Posted when the server ended the control connection of the session.
+#define WM_TARN_CONNECTION_LOST (WM_APP + 21)
+// The close of the control connection by the server (WSAAsyncSelect, FD_CLOSE).
+#define WM_TARN_CONTROL_CLOSED (WM_APP + 22)
 void HideFileLists();
 // Turns redraw on again for the four lists, as a fill that was stopped
 // half-way (its worker terminated) could not.

@@ -40,12 +40,18 @@ static volatile BYTE g_abortWaitExpired;
 
 namespace {
 
+// The exit code of a worker that was stopped.
+constexpr DWORD kStoppedExit = 1;
+
 void EnableAbort(bool on) { EnableControl(IDC_ABORT, on); }
 
 
 // The end of every operation: Abort off, then the busy flag, as the last act.
 DWORD EndOperation()
 {
+    // A stopped operation is ended by its stopper.
+    if (WorkerStopping())
+        return kStoppedExit;
     EnableAbort(false);
     SetBusy(0);
     return 0;
@@ -121,6 +127,7 @@ void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConn
     if (tree) {
         proc = proc == SendFilesThread ? SendTreeThread : ReceiveTreeThread;
         FtpSession.totalBytes = FtpSession.totalSeconds = FtpSession.totalFiles = 0;
+        FtpSession.failedFiles = 0;
         g_dirsCreated = 0;
     }
     StartThread(proc);
@@ -439,6 +446,9 @@ DWORD WINAPI ConnectThread(LPVOID)
         if (RunHostDialog(OperationRequest.window) == 1) {
             EnableAbort(true);
             ConnectSession(HostProfile.host, HostProfile.user, HostProfile.password);
+            // A stopped connect is ended by its stopper.
+            if (WorkerStopping())
+                return kStoppedExit;
             if (FtpSession.controlSocket == INVALID_SOCKET) {
                 EnableControl(IDC_CONNECT, true);
                 FtpSession.hostName[0] = 0;
@@ -448,6 +458,8 @@ DWORD WINAPI ConnectThread(LPVOID)
             RefreshRemote();
         }
     }
+    if (WorkerStopping())
+        return kStoppedExit;
     SetBusy(0);
     g_connectInProgress = 0;
     EnableAbort(false);
@@ -480,6 +492,8 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     HostProfile.nameEncoding = NAMES_CODE_PAGE;  // ... and names are bytes of the code page
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
+    if (WorkerStopping())
+        return kStoppedExit;
     SetBusy(0);
     if (FtpSession.lastReceiveOk == 1) {
         PostMessageA(g_hwndMain, WM_CLOSE, 0, 0);
@@ -509,8 +523,8 @@ static void WatchdogKillWorker()
     KillWorker();
     bool receiveWasOpen, sendWasOpen;
     CloseTransferFiles(&receiveWasOpen, &sendWasOpen);
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
     FtpSession.commandCount = 0;
     ShowFileLists();
     EnableControl(IDC_ABORT, false);
@@ -602,10 +616,12 @@ void SendQuit(HWND main)
 
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
 // transfer's answer, its files and the listening socket.
-static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
+// transferRunning: the data connection was open when the worker was stopped
+// (which closes it as it unwinds).
+static void EndDataTransfer(HWND main, bool transferRunning, bool* receiveWasOpen, bool* sendWasOpen)
 {
-    if (FtpSession.dataSocket != INVALID_SOCKET) {
-        FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    if (transferRunning) {
+        ReleaseHeldSocket(&FtpSession.dataSocket);
         LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
         g_abortWaitExpired = 0;
         SetTimer(main, ABORT_WAIT_TIMER_ID, kStopWaitMs, AbortWaitTimerProc);
@@ -620,7 +636,7 @@ static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
     }
     FtpSession.aborting = 1;
     FtpSession.commandCount = 0;
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
 }
 
 void AbortOperation(HWND main)
@@ -636,13 +652,14 @@ void AbortOperation(HWND main)
     LogMessage(MSG_ABORTING_THREAD);
     LogMessage(MSG_ABORT_WARNING);
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
+    bool transferRunning = FtpSession.dataSocket != INVALID_SOCKET;
     KillWorker();
     ShowFileLists();
-    EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
+    EndDataTransfer(main, transferRunning, &receiveWasOpen, &sendWasOpen);
     if (g_connectInProgress) {
         if (FtpSession.controlSocket != INVALID_SOCKET) {
             SendQuit(main);
-            FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+            ReleaseHeldSocket(&FtpSession.controlSocket);
         }
         FtpSession.loggedOn = 0;
         LogMessage(MSG_CONNECT_ABORTED);
@@ -677,6 +694,7 @@ void DisconnectSession(HWND main, bool exitAfter)
     StopGuard stopping;
     FtpSession.aborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
+    bool transferRunning = FtpSession.dataSocket != INVALID_SOCKET;
     if (IsBusy()) {
         LogLine(MSG_ABORTING_BEFORE_CLOSE);
         KillWorker();
@@ -686,10 +704,10 @@ void DisconnectSession(HWND main, bool exitAfter)
     // The busy flag stays set while QUIT is exchanged, so that no operation
     // starts on the connection being closed.
     SetBusy(1);
-    EndDataTransfer(main, &receiveWasOpen, &sendWasOpen);
+    EndDataTransfer(main, transferRunning, &receiveWasOpen, &sendWasOpen);
     if (FtpSession.controlSocket != INVALID_SOCKET) {
         SendQuit(main);
-        FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+        ReleaseHeldSocket(&FtpSession.controlSocket);
         FtpSession.loggedOn = 0;
     }
     FtpSession.commandCount = 0;
@@ -708,4 +726,82 @@ void DisconnectSession(HWND main, bool exitAfter)
     SetBusy(0);
     if (receiveWasOpen && !exitAfter)
         RefreshLocal();
+}
+
+namespace {
+
+// A worker that found the connection gone ends by itself within moments
+// (every further call on the connection fails at once) and reports what it
+// was doing; it is given that time before it is stopped.
+constexpr UINT LOST_WAIT_TIMER_ID = 23;
+constexpr UINT kLostWaitSliceMs = 100;
+constexpr int kLostWaitSlices = 30;
+int g_lostWaits;
+
+void CALLBACK LostWaitTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(hwnd, LOST_WAIT_TIMER_ID);
+    EndLostSession(hwnd);
+}
+
+}  // namespace
+
+void EndLostSession(HWND main)
+{
+    // A stop under way (Disconnect, Exit) ends the session itself.
+    if (g_stopping || !FtpSession.loggedOn || FtpSession.controlSocket == INVALID_SOCKET) {
+        g_lostWaits = 0;
+        return;
+    }
+    if (IsBusy() && g_lostWaits < kLostWaitSlices) {
+        ++g_lostWaits;
+        SetTimer(main, LOST_WAIT_TIMER_ID, kLostWaitSliceMs, LostWaitTimerProc);
+        return;
+    }
+    g_lostWaits = 0;
+    StopGuard stopping;
+    LogMessage(MSG_CONNECTION_LOST);
+    FtpSession.aborting = 1;
+    bool receiveWasOpen = FtpSession.receiveFileOpen != 0;
+    if (IsBusy()) {
+        KillWorker();
+        ShowFileLists();
+    }
+    g_connectInProgress = 0;
+    SetBusy(1);
+    bool r, s;
+    CloseTransferFiles(&r, &s);
+    receiveWasOpen = receiveWasOpen || r;
+    ReleaseHeldSocket(&FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.controlSocket);
+    FtpSession.loggedOn = 0;
+    FtpSession.commandCount = 0;
+    SetWindowTextA(main, "TARN");
+    EnableControl(IDC_CONNECT, true);
+    EnableControl(IDC_ABORT, false);
+    EnableControl(IDC_DISCONNECT, false);
+    FtpSession.hostName[0] = 0;
+    SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    SetBusy(0);
+    if (receiveWasOpen)
+        RefreshLocal();
+}
+
+void OnControlClosed(HWND main, SOCKET s)
+{
+    // A close posted for an earlier connection may arrive after its socket
+    // was released and its number given to this one: only a connection that
+    // has ended now counts.
+    if (s != FtpSession.controlSocket)
+        return;
+    char byte;
+    int r = recv(s, &byte, 1, MSG_PEEK);
+    if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
+        return;
+    // Bytes still to read: a running operation reads them and finds the end
+    // itself; with none running they are the server's last words.
+    if (r > 0 && IsBusy())
+        return;
+    EndLostSession(main);
 }

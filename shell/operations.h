@@ -46,6 +46,12 @@ DWORD WINAPI ReceiveTreeThread(LPVOID);
 int FetchRemotePath(const char* path);
 void AbortOperation(HWND main);
 void DisconnectSession(HWND main, bool exitAfter);
+// The server ended the control connection: the session ends as by
+// Disconnect, without QUIT, and with the remote lists kept as they are.
+void EndLostSession(HWND main);
+// The close of socket s was posted (WSAAsyncSelect): the session ends when s
+// is its control connection and is really closed.
+void OnControlClosed(HWND main, SOCKET s);
 void CloseTransferFiles(bool* receiveWasOpen, bool* sendWasOpen);
 int ReadAbortReply(SOCKET control);
 void CALLBACK AbortWaitTimerProc(HWND, UINT, UINT_PTR, DWORD);

@@ -163,9 +163,9 @@ void OnMainClose(HWND main)
     bool workerRan = IsBusy();
     if (workerRan)
         KillWorker();
-    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
-    FtpSession.listenSocket = ReleaseSocket(FtpSession.listenSocket);
-    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    ReleaseHeldSocket(&FtpSession.dataSocket);
+    ReleaseHeldSocket(&FtpSession.listenSocket);
+    ReleaseHeldSocket(&FtpSession.controlSocket);
     AttachStatusLines(nullptr, nullptr);
     DestroyWindow(main);
     g_hwndMain = nullptr;

@@ -67,11 +67,13 @@ bool PlainDirectoryName(const char* name)
 // Re-reads the remote side after a CWD; the listing's receive is no file.
 void RefreshRemoteAfterCwd()
 {
+    DWORD files = FtpSession.totalFiles, failed = FtpSession.failedFiles;
     DoDirList(g_hwndMain);
-    FtpSession.totalFiles--;
+    FtpSession.totalFiles = files;
+    FtpSession.failedFiles = failed;
 }
 
-void ReportLevelEnd(UINT bytesEntry, bool outermost)
+void ReportLevelEnd(UINT bytesEntry)
 {
     if (static_cast<LONG>(FtpSession.totalFiles) > 0)
         LogMessage(MSG_TREE_TOTALS, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
@@ -80,13 +82,15 @@ void ReportLevelEnd(UINT bytesEntry, bool outermost)
         LogMessage(bytesEntry, FtpSession.totalBytes, seconds,
                    static_cast<double>(FtpSession.totalBytes) / seconds / 1024.0);
     }
-    (void)outermost;
 }
 
 void LevelEnd(bool ok, UINT bytesEntry, bool outermost)
 {
     if (ok)
-        ReportLevelEnd(bytesEntry, outermost);
+        ReportLevelEnd(bytesEntry);
+    // The files that are not whole, once for the whole tree, however it ended.
+    if (outermost && FtpSession.failedFiles > 0)
+        LogMessage(MSG_TREE_FAILED, static_cast<long>(FtpSession.failedFiles));
     EnableAbort(false);
     ShowFileLists();
     if (outermost)
@@ -138,6 +142,11 @@ void TreeLevel(bool send)
     }
     bool ok = true;
     for (const auto& entry : names) {
+        // A stopped walk makes no directory more.
+        if (WorkerStopping()) {
+            ok = false;
+            break;
+        }
         const char* name = entry.first.c_str();
         const char* wire = entry.second.c_str();
         if (!IsWalkable(name))
@@ -219,12 +228,12 @@ DWORD WINAPI SendTreeThread(LPVOID)
 {
     g_depth = 0;
     TreeLevel(true);
-    return 0;
+    return WorkerStopping() ? 1 : 0;  // 1: stopped
 }
 
 DWORD WINAPI ReceiveTreeThread(LPVOID)
 {
     g_depth = 0;
     TreeLevel(false);
-    return 0;
+    return WorkerStopping() ? 1 : 0;  // 1: stopped
 }

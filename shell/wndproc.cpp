@@ -198,6 +198,13 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_WATCHDOG:
         WatchdogMessage(hwnd, wParam);
         return 0;
+    case WM_TARN_CONNECTION_LOST:
+        EndLostSession(hwnd);
+        return 0;
+    case WM_TARN_CONTROL_CLOSED:
+        if (WSAGETSELECTEVENT(lParam) == FD_CLOSE)
+            OnControlClosed(hwnd, static_cast<SOCKET>(wParam));
+        return 0;
     case WM_TARN_CALL:
         return reinterpret_cast<LRESULT (*)(void*)>(wParam)(reinterpret_cast<void*>(lParam));
     case WM_TARN_BYTE_COUNT:

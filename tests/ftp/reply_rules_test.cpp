@@ -138,6 +138,8 @@ TEST(AnnouncedSize, TheLastBytesInParentheses)
         {"125 Data connection already open; transfer starting (12  bytes)", 12ull},
         {"150 (1 bytes) and then (2 bytes)", 2ull},
         {"150 (3 bytes) then (no size)", 3ull},
+        {"150 File status okay; about to open data connection (f (1) .txt) (12 bytes)", 12ull},
+        {"150 (12 octets)", SIZE_UNKNOWN},
         {"150 File status okay. About to open data connection.", SIZE_UNKNOWN},
         {"150 Here comes the directory listing.", SIZE_UNKNOWN},
         {"150 Opening data connection for f (1234 blocks)", SIZE_UNKNOWN},

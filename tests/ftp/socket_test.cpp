@@ -127,7 +127,7 @@ TEST_F(Sockets, SendAllReportsAFailedSend)
     std::vector<std::string> lines = LoggedLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].compare(0, 6, "send: "), 0) << lines[0];
-    EXPECT_EQ(lines[1], "on socket [" + Decimal(s) + "], 6 bytes left to send,  4294967295 bytes were sent");
+    EXPECT_EQ(lines[1], "on socket [" + Decimal(s) + "], 6 bytes left to send,  -1 bytes were sent");
     closesocket(s);
 }
 

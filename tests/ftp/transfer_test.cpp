@@ -403,7 +403,7 @@ TEST_F(ScriptedTransfer, AFailedReceiveIsAFailedTransfer)
     const std::string part = Pattern(5000, 4);
     SOCKET s = Play({Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Here it comes\r\n"), DataConnect(), DataSay(part),
                      Pause(2000), Say("226 Done\r\n"), Silent()});
-    FtpSession.totalFiles = 0;
+    FtpSession.totalFiles = FtpSession.failedFiles = 0;
     // Once the 5000 bytes are in the file, the loop waits for more.
     std::thread canceller([] {
         while (ReadBytes("big.bin").size() < 5000 || CancelBlockingCall() != 0)
@@ -416,7 +416,9 @@ TEST_F(ScriptedTransfer, AFailedReceiveIsAFailedTransfer)
     EXPECT_TRUE(LoggedWith("5000 bytes received in ", "transfer failed"));
     EXPECT_TRUE(LogHas("226 Done"));
     EXPECT_EQ(FtpSession.lastReceiveOk, 0);
-    EXPECT_EQ(FtpSession.totalFiles, 1u);
+    // Counted as failed, not as transferred.
+    EXPECT_EQ(FtpSession.totalFiles, 0u);
+    EXPECT_EQ(FtpSession.failedFiles, 1u);
 }
 
 // The server reads a little of a file and drops the data connection: the

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "listing/paths.h"
+#include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "tests/support/miniftpd.h"
 #include "tests/support/registry_guard.h"
@@ -297,3 +298,38 @@ TEST(EndToEndTree, ReceiveRefusesNamesThatLeadElsewhere)
 }
 
 }  // namespace
+
+// A file that the server cuts off (its size announced, fewer bytes, a 426)
+// counts as failed: the totals leave it out, a line names it with both
+// numbers, and the end of the tree says how many files are not whole.
+TEST(EndToEndTree, ACutOffFileCountsAsFailed)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    MiniFtpd server;
+    ASSERT_TRUE(server.Listening());
+    const std::string big = Pattern(100000, 7);
+    server.AddFile("/down/tree/a.txt", "a");
+    server.AddFile("/down/tree/b.bin", big);
+    server.AddFile("/down/tree/sub/c.txt", "c");
+    server.CutOff("RETR b.bin", 40000, "426 Connection closed; transfer aborted.");
+    WriteHostProfile("e2e-mini-cut", server.Port(), false);
+
+    TarnApp app;
+    app.dir = TempDirectory("tree-cut");
+    ASSERT_TRUE(app.Start("tree-cut"));
+    Connect(app, "e2e-mini-cut", "secret");
+    RemoteGoTo(app, "/down");
+
+    app.Mark();
+    TransferTree(app, false, {"tree"}, Totals(2, 2), app.dir, "/down");
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_EQ(LastTotals(lines), Totals(2, 2)) << Joined(lines);
+    EXPECT_EQ(Count(lines, CatalogueText(MSG_RECEIVE_INCOMPLETE, "b.bin", "40000", "100000")), 1) << Joined(lines);
+    EXPECT_EQ(Count(lines, CatalogueText(MSG_TREE_FAILED, 1L)), 1) << Joined(lines);
+    EXPECT_EQ(ReadBytes(app.dir + "\\tree\\a.txt"), "a");
+    EXPECT_EQ(ReadBytes(app.dir + "\\tree\\b.bin"), big.substr(0, 40000));
+    EXPECT_EQ(ReadBytes(app.dir + "\\tree\\sub\\c.txt"), "c");
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}

@@ -132,6 +132,12 @@ void MiniFtpd::Refuse(const std::string& commandLine, const std::string& reply)
     refused_[commandLine] = reply;
 }
 
+void MiniFtpd::CutOff(const std::string& commandLine, size_t sent, const std::string& reply)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    cut_[commandLine] = {sent, reply};
+}
+
 std::vector<std::string> MiniFtpd::Heard()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -342,15 +348,32 @@ void MiniFtpd::Serve(SOCKET client)
         } else if (verb == "RETR") {
             std::string bytes;
             bool found;
+            std::pair<size_t, std::string> cut;
+            bool cutOff;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 auto f = files_.find(path);
                 found = f != files_.end();
                 if (found)
                     bytes = f->second;
+                auto c = cut_.find(line);
+                cutOff = c != cut_.end();
+                if (cutOff)
+                    cut = c->second;
             }
             if (!found) {
                 reply("550 Failed to open file.");
+                continue;
+            }
+            if (cutOff) {
+                reply("150 Opening BINARY mode data connection for " + argument + " (" +
+                      std::to_string(bytes.size()) + " bytes).");
+                SOCKET s = connectData();
+                if (s != INVALID_SOCKET) {
+                    SendAllBytes(s, bytes.substr(0, cut.first));
+                    closesocket(s);
+                }
+                reply(cut.second);
                 continue;
             }
             reply("150 Opening BINARY mode data connection.");

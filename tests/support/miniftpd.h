@@ -34,6 +34,9 @@ public:
     void AddListedName(const std::string& dir, const std::string& name, bool isDir);
     // Answers the command line (exactly as received) with reply instead.
     void Refuse(const std::string& commandLine, const std::string& reply);
+    // Answers the RETR line (exactly as received) with 150 announcing the
+    // file's size, sends only its first `sent` bytes and ends with `reply`.
+    void CutOff(const std::string& commandLine, size_t sent, const std::string& reply);
 
     std::vector<std::string> Heard();
     bool HasDir(const std::string& path);
@@ -63,6 +66,7 @@ private:
     std::map<std::string, std::string> files_;
     std::map<std::string, std::vector<Listed>> listed_;
     std::map<std::string, std::string> refused_;
+    std::map<std::string, std::pair<size_t, std::string>> cut_;
     std::vector<std::string> heard_;
     std::thread thread_;
 };

@@ -1,0 +1,294 @@
+// The real tarn.exe over a long session with servers that misbehave: a
+// transfer cut off by the server is reported as failed, never as a success.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <tlhelp32.h>
+#include <string>
+#include <vector>
+
+#include "log/log.h"
+#include "resources/catalogue.h"
+#include "resources/resource.h"
+#include "tests/support/registry_guard.h"
+#include "tests/support/scriptserver.h"
+#include "tests/support/servers.h"
+#include "tests/support/tarnapp.h"
+#include "tests/support/testlog.h"
+#include "tests/support/transferfiles.h"
+
+namespace {
+
+constexpr unsigned kAnnounced = 1048576, kCutAt = 327680;
+
+// Logon and the first, empty, listing of a scripted server, then `rest`.
+std::vector<ScriptStep> AfterLogon(std::vector<ScriptStep> rest)
+{
+    std::vector<ScriptStep> steps = {Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(),
+                                     Say("230 in\r\n"), Hear(), Say("257 \"/\" is current\r\n"), Hear(),
+                                     Say("214 help ok\r\n"), Hear(), Say("215 UNIX Type: L8\r\n"), Hear(),
+                                     Say("200 PORT ok\r\n"), Hear(), Say("150 listing\r\n"), DataConnect(),
+                                     DataSay("-rw-r--r--   1 ftp      ftp       1048576 Jan  1 12:00 big.bin\r\n"),
+                                     DataClose(), Say("226 done\r\n")};
+    steps.insert(steps.end(), rest.begin(), rest.end());
+    return steps;
+}
+
+bool EndsWith(const std::string& line, const std::string& tail)
+{
+    return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool AnySucceeded(const std::vector<std::string>& lines)
+{
+    for (const std::string& l : lines)
+        if (EndsWith(l, "transfer succeeded"))
+            return true;
+    return false;
+}
+
+void ConnectTo(TarnApp& app, const std::string& folder)
+{
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith(folder, "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), "big.bin"); }))
+        << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Settle();
+}
+
+}  // namespace
+
+// The server announces 1 MiB, sends less, then closes the data and the
+// control connection without a final reply: the statistics line says
+// failed, a line names the file with both numbers, and none claims success.
+TEST(LongSession, AReceiveCutOffByTheServerIsReportedAsFailed)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server(AfterLogon({Hear(), Say("200 Type set\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                                    Say("150 Opening BINARY mode data connection for big.bin (1048576 bytes).\r\n"),
+                                    DataConnect(), DataZeros(kCutAt), DataClose(), Drop()}));
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-cut-receive", server.Port(), false);
+    TarnApp app;
+    app.dir = TempDirectory("cut-receive");
+    ASSERT_TRUE(app.Start("cut-receive"));
+    ConnectTo(app, "e2e-cut-receive");
+    app.Mark();
+    app.Select(IDC_REMOTE_FILES, {"big.bin"});
+    app.Click(IDC_RECEIVE);
+    const std::string failed =
+        TarnApp::Line(CatalogueText(MSG_RECEIVE_INCOMPLETE, "big.bin", std::to_string(kCutAt).c_str(),
+                                    std::to_string(kAnnounced).c_str()));
+    EXPECT_TRUE(app.WaitLogged(failed)) << Joined(app.NewLines()) << Joined(server.Heard());
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_FALSE(AnySucceeded(lines)) << Joined(lines);
+    bool statisticsFailed = false;
+    for (const std::string& l : lines)
+        statisticsFailed = statisticsFailed || EndsWith(l, "transfer failed");
+    EXPECT_TRUE(statisticsFailed) << Joined(lines);
+    EXPECT_EQ(ReadBytes(app.dir + "\\big.bin").size(), kCutAt);
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// The server takes part of a sent file and closes both connections: the
+// file is named as failed on the server's side, and nothing claims success.
+TEST(LongSession, ASendCutOffByTheServerIsReportedAsFailed)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server(AfterLogon({Hear(), Say("200 Type set\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                                    Say("150 Ok to send data.\r\n"), DataConnect(), DataHear(kCutAt / 4),
+                                    DataClose(true), Drop()}));
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-cut-send", server.Port(), false);
+    TarnApp app;
+    app.dir = TempDirectory("cut-send");
+    WriteBytes(app.dir + "\\up.bin", std::string(4 * kAnnounced, 'u'));
+    ASSERT_TRUE(app.Start("cut-send"));
+    ConnectTo(app, "e2e-cut-send");
+    app.Mark();
+    app.Select(IDC_LOCAL_FILES, {"up.bin"});
+    app.Click(IDC_SEND);
+    const std::string named = TarnApp::Line(CatalogueText(MSG_SEND_INCOMPLETE, "up.bin", "", "")).substr(0, 40);
+    EXPECT_TRUE(app.WaitLogged([&](const std::string& l) { return l.rfind(named, 0) == 0; }))
+        << Joined(app.NewLines()) << Joined(server.Heard());
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_FALSE(AnySucceeded(lines)) << Joined(lines);
+    for (const std::string& l : lines)
+        EXPECT_EQ(l.find("4294967295"), std::string::npos) << l;
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// The server ends the control connection: with a 421 in the middle of the
+// first listing, and by closing it while the session is idle. The session
+// ends as by Disconnect without QUIT: one line, Connect back, Disconnect
+// and Abort off, the title "TARN", the remote lists as they were.
+TEST(LongSession, ALostControlConnectionEndsTheSession)
+{
+    const std::string row = "-rw-r--r--   1 ftp      ftp       1048576 Jan  1 12:00 big.bin\r\n";
+    const std::vector<ScriptStep> logon = {Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(),
+                                           Say("230 in\r\n"), Hear(), Say("257 \"/\" is current\r\n"), Hear(),
+                                           Say("214 help ok\r\n"), Hear(), Say("215 UNIX Type: L8\r\n"), Hear(),
+                                           Say("200 PORT ok\r\n"), Hear(), Say("150 listing\r\n"), DataConnect(),
+                                           DataSay(row)};
+    struct Case {
+        const char* name;
+        std::vector<ScriptStep> end;
+        bool listed;  // the listing was whole before the connection went
+    } cases[] = {
+        {"421 in the middle of a listing",
+         {Say("421 Service not available, closing control connection.\r\n"), Drop(), Pause(300), DataClose()},
+         false},
+        {"closed while idle", {DataClose(), Say("226 done\r\n"), Pause(1500), Drop()}, true},
+    };
+    RegistryGuard registry;
+    WriteTestOptions();
+    TarnApp app;
+    ASSERT_TRUE(app.Start("lost-control"));
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<ScriptStep> steps = logon;
+        steps.insert(steps.end(), c.end.begin(), c.end.end());
+        ScriptServer server(steps);
+        ASSERT_TRUE(server.Listening());
+        WriteHostProfile("e2e-lost", server.Port(), false);
+        app.Mark();
+        app.Click(IDC_CONNECT);
+        ASSERT_TRUE(app.ConnectWith("e2e-lost", "secret"));
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_CONNECT); }));
+        if (c.listed) {
+            ASSERT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_REMOTE_FILES), "big.bin"); }));
+        }
+        std::vector<std::string> filesBefore = app.Items(IDC_REMOTE_FILES);
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }, 5000)) << Joined(app.NewLines());
+        app.Settle();
+        EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
+        EXPECT_FALSE(app.Enabled(IDC_ABORT));
+        EXPECT_EQ(app.Title(), "TARN");
+        if (c.listed) {
+            EXPECT_EQ(app.Items(IDC_REMOTE_FILES), filesBefore);
+        }
+        std::vector<std::string> lines = app.NewLines();
+        int lost = 0;
+        for (const std::string& l : lines)
+            lost += l == TarnApp::Line(CatalogueText(MSG_CONNECTION_LOST)) ? 1 : 0;
+        EXPECT_EQ(lost, 1) << Joined(lines);
+        for (const std::string& l : server.Heard())
+            EXPECT_NE(l, "QUIT");
+        server.Stop();
+    }
+    // The program is usable: a new session logs on.
+    std::vector<ScriptStep> whole = logon;
+    whole.insert(whole.end(), {DataClose(), Say("226 done\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ScriptServer again(whole);
+    WriteHostProfile("e2e-again", again.Port(), false);
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-again", "secret"));
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+namespace {
+
+// Handles of a process, counted by duplicating each small handle value
+// (Wine's GetProcessHandleCount answers 0).
+int HandleCount(DWORD pid)
+{
+    constexpr UINT_PTR kLastProbed = 4 * 8192;
+    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
+    if (!process)
+        return -1;
+    int count = 0;
+    for (UINT_PTR value = 4; value <= kLastProbed; value += 4) {
+        HANDLE copy = nullptr;
+        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS)) {
+            ++count;
+            CloseHandle(copy);
+        }
+    }
+    CloseHandle(process);
+    return count;
+}
+
+int ThreadCount(DWORD pid)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == pid ? 1 : 0;
+    CloseHandle(snapshot);
+    return count;
+}
+
+}  // namespace
+
+// The way of counting handles counts: three new events are three more.
+TEST(LongSession, HandlesAreCountedByProbing)
+{
+    int before = HandleCount(GetCurrentProcessId());
+    HANDLE events[3];
+    for (HANDLE& e : events)
+        e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    EXPECT_EQ(HandleCount(GetCurrentProcessId()), before + 3);
+    for (HANDLE e : events)
+        CloseHandle(e);
+    EXPECT_EQ(HandleCount(GetCurrentProcessId()), before);
+}
+
+// A server that answers 150 and never connects, stopped by Abort again and
+// again: each worker ends by itself, and the process keeps neither a thread
+// nor a handle of it.
+TEST(LongSession, StoppedTransfersLeaveNoThreadNorHandle)
+{
+    constexpr int kStops = 6;  // the first warms up
+    std::vector<ScriptStep> rest = {Hear(), Say("200 Type set\r\n")};
+    for (int i = 0; i < kStops; ++i)
+        rest.insert(rest.end(), {Hear(), Say("200 PORT ok\r\n"), Hear(), Say("150 Opening data connection.\r\n")});
+    rest.insert(rest.end(), {Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server(AfterLogon(rest));
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-never-connects", server.Port(), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("stopped-transfers"));
+    ConnectTo(app, "e2e-never-connects");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(app.main, &pid);
+    int threads = -1, handles = -1;
+    for (int i = 0; i < kStops; ++i) {
+        SCOPED_TRACE(i);
+        app.Mark();
+        app.Select(IDC_REMOTE_FILES, {"big.bin"});
+        app.Click(IDC_RECEIVE);
+        ASSERT_TRUE(app.WaitLogged("150 Opening data connection.")) << Joined(app.NewLines());
+        app.Settle(300);
+        app.Click(IDC_ABORT);
+        ASSERT_TRUE(app.WaitLogged(CatalogueText(MSG_OPERATION_ABORTED))) << Joined(app.NewLines());
+        ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+        app.Settle(300);
+        if (i == 0) {
+            threads = ThreadCount(pid);
+            handles = HandleCount(pid);
+            ASSERT_GT(threads, 0);
+            ASSERT_GT(handles, 0);
+        }
+    }
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ThreadCount(pid) == threads; }, 5000)) << ThreadCount(pid) << " " << threads;
+    EXPECT_LE(HandleCount(pid), handles + 2) << handles;
+    for (const std::string& l : app.NewLines())
+        EXPECT_NE(l, TarnApp::Line(CatalogueText(MSG_WORKER_TERMINATED, 10u)));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
