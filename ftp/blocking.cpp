@@ -11,6 +11,7 @@
 
 #include "ftp/hooks.h"
 #include "ftp/session.h"
+#include "ftp/tls.h"
 #include "log/process.h"
 
 namespace {
@@ -214,6 +215,20 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 {
+    if (TlsAttached(s))
+        return TlsSend(s, buffer, length);
+    return SocketSend(s, buffer, length, flags);
+}
+
+int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
+{
+    if (TlsAttached(s))
+        return TlsRecv(s, buffer, length, flags);
+    return SocketRecv(s, buffer, length, flags);
+}
+
+int SocketSend(SOCKET s, const char* buffer, int length, int flags)
+{
     FtpHooks.safePoint();
     for (;;) {
         int r = send(s, buffer, length, flags);
@@ -224,7 +239,7 @@ int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
     }
 }
 
-int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
+int SocketRecv(SOCKET s, char* buffer, int length, int flags)
 {
     FtpHooks.safePoint();
     for (;;) {
