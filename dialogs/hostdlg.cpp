@@ -91,6 +91,9 @@ int LoadProfile(HWND dialog, const char* folderName)
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     p.passive = ProfileReadNumber(folder, "PASV", 0) == 1 ? 1 : 0;
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
+    p.tls = ProfileReadNumber(folder, "TLS", 0) == 1 ? 1 : 0;
+    SetCheck(dialog, IDC_HOST_TLS, p.tls);
+    ProfileReadText(folder, "TLSCERT", "", p.trustedCertificate, sizeof p.trustedCertificate);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -152,6 +155,7 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
+    SetCheck(dialog, IDC_HOST_TLS, p.tls);
     SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
 
     if (!p.folder[0])
@@ -184,6 +188,7 @@ static void TakeHostFields(HWND dialog)
         p.timeout = TIMEOUT_MAX;
     p.savePassword = IsChecked(dialog, IDC_HOST_SAVEPWD) ? 1 : 0;
     p.passive = IsChecked(dialog, IDC_HOST_PASSIVE) ? 1 : 0;
+    p.tls = IsChecked(dialog, IDC_HOST_TLS) ? 1 : 0;
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

@@ -14,6 +14,7 @@ void NoAnswer(char* text, int size)
 void NoHost(const char*) {}
 bool NoMessages(WPARAM*) { return false; }
 void NoQuit(WPARAM) {}
+int NoTrust(const CertificatePrompt&) { return CERT_ANSWER_CANCEL; }
 
 }  // namespace
 
@@ -25,4 +26,5 @@ FtpHooksRec FtpHooks = {
     NoMessages, NoQuit,
     NoDirection,
     NoHost,
+    NoTrust,
 };

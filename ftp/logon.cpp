@@ -6,6 +6,7 @@
 
 #include "store/options.h"
 #include "ftp/command.h"
+#include "ftp/ftps.h"
 #include "ftp/hooks.h"
 #include "ftp/hosttypeids.h"
 #include "ftp/reply.h"
@@ -44,6 +45,7 @@ SOCKET FtpLogon(const char* host)
         return INVALID_SOCKET;
     }
     InterlockedExchange(&g_logonFailEntry, 0);  // one left by a logon that was aborted
+    EndSecureSession();
     FtpSession.hostTypeDetected = 0;
     CommandCountEnter();
     char target[64];
@@ -90,6 +92,12 @@ SOCKET FtpLogon(const char* host)
         LogError("setsockopt", WSAGetLastError());
     CommandCountLeave();
 
+    // FTPS: everything from here on (the gateway's logon too) inside TLS,
+    // or the connection ends; nothing goes on in plain text.
+    InterlockedExchange(&g_logonFailEntry, MSG_LOGON_FAILURE);
+    if (HostProfile.tls && !SecureControlConnection(s, target))
+        return FailLogon(s, 0, true);
+
     if (HostProfile.useGateway) {
         InterlockedExchange(&g_logonFailEntry, MSG_GATEWAY_LOGON_FAILURE);
         r = SendCommand(s, "USER %s", HostProfile.gateUser);
@@ -117,6 +125,8 @@ SOCKET FtpLogon(const char* host)
     }
     if (r != REPLY_OK)
         return FailLogon(s, MSG_LOGON_FAILURE, true);
+    if (SessionIsSecure() && !ProtectDataChannel(s))
+        return FailLogon(s, 0, true);
     InterlockedExchange(&g_logonFailEntry, 0);
     FtpSession.loggedOn = 1;
     FtpHooks.connectedState(true);

@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "dialogs/certdlg.h"
 #include "dialogs/dialogs.h"
 #include "ftp/hooks.h"
 #include "resources/catalogue.h"
@@ -88,4 +89,5 @@ void InstallFtpHooks()
     FtpHooks.repostQuit = RepostQuit;
     FtpHooks.connectedState = ShowConnected;
     FtpHooks.loggedOnTo = ShowHostInTitle;
+    FtpHooks.askCertificate = AskCertificateDialog;
 }

@@ -432,6 +432,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     LogMessage(MSG_REMOTE_HOST_NAME, g_fetchHost);
     HostProfile.useGateway = 0;
     HostProfile.passive = 0;  // no profile: the data connection is active
+    HostProfile.tls = 0;      // ... and plain
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     SetBusy(0);

@@ -19,6 +19,8 @@ struct HostProfileRec {
     char gateUser[80];
     char gatePassword[80];
     BYTE passive;                // data connections by PASV; stored as PASV, absent means 0
+    BYTE tls;                    // explicit FTPS (AUTH TLS); stored as TLS, absent means 0
+    char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
 };
 
 struct ProgramOptionsRec {
