@@ -163,6 +163,7 @@ int CancelBlockingCall()
 
 void BlockingThreadGone(unsigned long threadId)
 {
+    TlsThreadGone(threadId);
     for (WaitSlot& slot : g_slots) {
         if (slot.threadId != 0 && static_cast<unsigned long>(slot.threadId) == threadId) {
             slot.threadId = 0;

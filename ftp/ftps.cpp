@@ -94,6 +94,11 @@ void EndSecureSession()
     memset(g_fingerprint, 0, sizeof g_fingerprint);
 }
 
+bool ControlStreamBroken()
+{
+    return TlsBroken(FtpSession.controlSocket);
+}
+
 bool SessionIsSecure()
 {
     return g_secure;

@@ -15,6 +15,9 @@ bool SessionIsSecure();
 bool SecureControlConnection(SOCKET control, const char* target);
 // After the logon: PBSZ 0 and PROT P. False (logged) when the server refuses.
 bool ProtectDataChannel(SOCKET control);
+// True when the control connection's TLS stream was cut inside a record (an
+// abort or a time-out stopped the worker inside it): it must be closed.
+bool ControlStreamBroken();
 // TLS on a data connection that has just opened, under the reply time-out;
 // its certificate must be the control connection's. False (logged) when the
 // transfer cannot go on.

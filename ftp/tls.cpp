@@ -38,6 +38,7 @@ struct TlsStream {
     bool established;
     bool peerClosed;  // close_notify (or the end of the connection) came
     bool broken;      // a record was cut off: nothing more may be sent or read
+    volatile LONG userThread;  // the thread inside TlsSend or TlsRecv, 0 when none
     CtxtHandle context;
     bool hasContext;
     SecPkgContext_StreamSizes sizes;
@@ -381,7 +382,31 @@ void Drain(SOCKET s)
     }
 }
 
+// Records the thread inside a send or receive for as long as it is there.
+struct StreamUse {
+    TlsStream* t;
+    explicit StreamUse(TlsStream* stream) : t(stream) { InterlockedExchange(&t->userThread, static_cast<LONG>(GetCurrentThreadId())); }
+    ~StreamUse() { InterlockedExchange(&t->userThread, 0); }
+};
+
 }  // namespace
+
+bool TlsBroken(SOCKET s)
+{
+    TlsStream* t = Find(s);
+    return t && t->broken;
+}
+
+void TlsThreadGone(unsigned long threadId)
+{
+    if (!g_streamsReady || threadId == 0)
+        return;
+    for (TlsStream& t : g_streams)
+        if (t.s != INVALID_SOCKET && static_cast<unsigned long>(t.userThread) == threadId) {
+            t.broken = true;
+            t.userThread = 0;
+        }
+}
 
 bool TlsAvailable(UINT* why)
 {
@@ -419,6 +444,7 @@ TlsResult TlsAttach(SOCKET s, const char* target, bool logNegotiated)
     t->established = false;
     t->peerClosed = false;
     t->broken = false;
+    t->userThread = 0;
     t->hasContext = false;
     t->inUsed = 0;
     t->plainStart = t->plainEnd = 0;
@@ -455,6 +481,7 @@ int TlsSend(SOCKET s, const char* buffer, int length)
     TlsStream* t = Find(s);
     if (!t || !t->established)
         return SocketSend(s, buffer, length, 0);
+    StreamUse use(t);
     if (t->broken) {
         LogLine(MSG_TLS_STREAM_BROKEN);
         WSASetLastError(WSAECONNABORTED);
@@ -501,6 +528,7 @@ int TlsRecv(SOCKET s, char* buffer, int length, int flags)
     TlsStream* t = Find(s);
     if (!t || !t->established)
         return SocketRecv(s, buffer, length, flags);
+    StreamUse use(t);
     while (t->plainEnd == t->plainStart) {
         if (t->peerClosed)
             return 0;

@@ -41,6 +41,11 @@ bool TlsAttached(SOCKET s);
 // the server's close_notify came (or the connection ended).
 int TlsSend(SOCKET s, const char* buffer, int length);
 int TlsRecv(SOCKET s, char* buffer, int length, int flags);
+// True when the stream of s was cut inside a record (a send cut off, or the
+// thread that used it stopped there): it can carry nothing more.
+bool TlsBroken(SOCKET s);
+// Marks the streams a stopped thread was using as broken.
+void TlsThreadGone(unsigned long threadId);
 // Ends the stream of s: when graceful and the stream is sound, sends
 // close_notify and waits a short bounded time for the server's answer (or its
 // close); then frees the stream. Nothing happens for a socket without one.

@@ -9,6 +9,7 @@
 #include "dialogs/hostdlg.h"
 #include "store/options.h"
 #include "ftp/command.h"
+#include "ftp/ftps.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"
@@ -459,9 +460,12 @@ void KillWorker()
 
 // The watchdog's end of a worker whose reply never came: it is stopped, and
 // what it held is released so that the next command works.
+static void CloseBrokenControl(HWND main);
+
 static void WatchdogKillWorker()
 {
     KillWorker();
+    CloseBrokenControl(g_hwndMain);
     bool receiveWasOpen, sendWasOpen;
     CloseTransferFiles(&receiveWasOpen, &sendWasOpen);
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
@@ -555,10 +559,36 @@ void SendQuit(HWND main)
 
 }  // namespace
 
+// A TLS control connection whose worker was stopped inside a record can
+// carry nothing more: it is closed, and the user connects again.
+static void CloseBrokenControl(HWND main)
+{
+    if (FtpSession.controlSocket == INVALID_SOCKET || !ControlStreamBroken())
+        return;
+    LogLine(MSG_TLS_CONTROL_CLOSED);
+    FtpSession.aborting = 1;
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    FtpSession.loggedOn = 0;
+    FtpSession.hostName[0] = 0;
+    SetWindowTextA(main, "TARN");
+    SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    EnableControl(IDC_CONNECT, true);
+    EnableControl(IDC_DISCONNECT, false);
+}
+
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
 // transfer's answer, its files and the listening socket.
 static void EndDataTransfer(HWND main, bool* receiveWasOpen, bool* sendWasOpen)
 {
+    CloseBrokenControl(main);
+    if (FtpSession.dataSocket != INVALID_SOCKET && FtpSession.controlSocket == INVALID_SOCKET) {
+        // No control connection to read the aborted transfer's answer on.
+        FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+        bool r, s;
+        CloseTransferFiles(&r, &s);
+        *receiveWasOpen = *receiveWasOpen || r;
+        *sendWasOpen = *sendWasOpen || s;
+    }
     if (FtpSession.dataSocket != INVALID_SOCKET) {
         FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
         LogMessage(MSG_WAITING_FOR_ABORT_REPLY);

@@ -51,8 +51,9 @@ TEST(Fingerprint, ParsingToleratesCaseAndSeparatorsButNothingElse)
         SCOPED_TRACE(c.text);
         BYTE out[32];
         EXPECT_EQ(ParseFingerprint(c.text.c_str(), out), c.ok);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(out[31], 0xFF);
+        }
     }
     BYTE out[32];
     EXPECT_FALSE(ParseFingerprint(nullptr, out));

@@ -231,6 +231,60 @@ TEST(FtpsTrust, CheckBoxDialogAndTheThreeAnswers)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// Abort in the middle of a TLS receive: the data connection's stream goes,
+// the control connection's stays sound, and the next transfer works on it.
+TEST(FtpsStop, AbortDuringATlsReceiveLeavesTheSessionUsable)
+{
+    const RealServer& vsftpd = kTlsServers[0];
+    const std::string root = ServerRoot(vsftpd, false);
+    HANDLE h = CreateFileA((root + "\\e2e-tls-huge.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetFilePointer(h, 1 << 30, nullptr, FILE_BEGIN);  // sparse: nothing is written
+    SetEndOfFile(h);
+    CloseHandle(h);
+    WriteBytes(root + "\\e2e-tls-small.txt", "small\r\n");
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteTlsProfile("e2e-ftps-stop", vsftpd, true, true);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("ftps-stop"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-ftps-stop", kServerPassword));
+    ASSERT_TRUE(WaitConnected(app));
+    app.Select(IDC_REMOTE_FILES, {"e2e-tls-huge.bin"});
+    app.Click(IDC_RECEIVE);
+    const std::string local = app.dir + "\\e2e-tls-huge.bin";
+    auto size = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        return GetFileAttributesExA(local.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    };
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return size() > (4u << 20); }, 30000));
+    app.Mark();
+    app.Click(IDC_ABORT);
+    // Waited for by the button, not by reading the history: reading it while
+    // the abort logs would race with the lines being written.
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+    app.Settle(1000);
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_TRUE(Has(lines, TarnApp::Line(CatalogueText(MSG_OPERATION_ABORTED)))) << Joined(lines);
+    EXPECT_FALSE(Has(lines, TarnApp::Line(CatalogueText(MSG_TLS_CONTROL_CLOSED)))) << Joined(lines);
+    EXPECT_LT(size(), 1u << 30);
+    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+
+    app.Mark();
+    app.SelectNone(IDC_REMOTE_FILES);
+    app.Select(IDC_REMOTE_FILES, {"e2e-tls-small.txt"});
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\e2e-tls-small.txt") == "small\r\n"; }))
+        << Joined(app.NewLines());
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\e2e-tls-huge.bin").c_str());
+    DeleteFileA((root + "\\e2e-tls-small.txt").c_str());
+}
+
 // A profile without FTPS against the FTPS-only server fails as before, with
 // the server's refusal, and sends nothing new.
 TEST(FtpsRefusals, APlainProfileAgainstATlsOnlyServerFailsAsBefore)
