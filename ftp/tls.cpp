@@ -19,12 +19,14 @@
 namespace {
 
 // One record is at most 2^14 bytes of plain text and 2^14 + 2048 encrypted,
-// plus its header; the input holds two, so that a record's tail and the
-// next one's head fit together.
+// plus its header. The input takes up to four records per receive, and the
+// output sends up to four per send: socket calls are costly.
 constexpr int kRecordMax = 16384 + 2048 + 5;
-constexpr int kInSize = 2 * kRecordMax;
+constexpr int kRecordsPerCall = 4;
+constexpr int kInSize = kRecordsPerCall * kRecordMax;
 constexpr int kPlainSize = 2 * 16384;
-constexpr int kOutSize = kRecordMax + 1024;
+constexpr int kRecordSlot = kRecordMax + 1024;
+constexpr int kOutSize = kRecordsPerCall * kRecordSlot;
 constexpr int kStreams = 4;           // control, data, and room for a stopped one's
 constexpr DWORD kDrainMs = 1500;      // the wait for the server's close after ours
 constexpr int kHandshakeRounds = 64;  // a handshake that goes on longer is refused
@@ -43,7 +45,7 @@ struct TlsStream {
     bool hasContext;
     SecPkgContext_StreamSizes sizes;
     char target[64];
-    int inUsed;
+    int inStart, inUsed;  // the encrypted bytes not yet decrypted: in[inStart, inUsed)
     int plainStart, plainEnd;
     char in[kInSize];
     char plain[kPlainSize];
@@ -224,6 +226,11 @@ bool SendToken(SOCKET s, SecBuffer& token)
 // cancelled (the error set).
 int ReadMore(TlsStream& t)
 {
+    if (t.inStart > 0) {
+        memmove(t.in, t.in + t.inStart, static_cast<size_t>(t.inUsed - t.inStart));
+        t.inUsed -= t.inStart;
+        t.inStart = 0;
+    }
     if (t.inUsed >= kInSize) {
         WSASetLastError(WSAEMSGSIZE);
         return -1;
@@ -250,6 +257,11 @@ TlsResult WaitFailure(TlsStream& t, int read)
 // until Schannel is done. Bytes already in t.in are used first.
 TlsResult ContinueHandshake(TlsStream& t)
 {
+    if (t.inStart > 0) {
+        memmove(t.in, t.in + t.inStart, static_cast<size_t>(t.inUsed - t.inStart));
+        t.inUsed -= t.inStart;
+        t.inStart = 0;
+    }
     bool needMore = t.inUsed == 0;
     for (int round = 0; round < kHandshakeRounds;) {
         if (needMore) {
@@ -446,7 +458,7 @@ TlsResult TlsAttach(SOCKET s, const char* target, bool logNegotiated)
     t->broken = false;
     t->userThread = 0;
     t->hasContext = false;
-    t->inUsed = 0;
+    t->inStart = t->inUsed = 0;
     t->plainStart = t->plainEnd = 0;
     lstrcpynA(t->target, target ? target : "", sizeof t->target);
     TlsResult result = StartHandshake(*t);
@@ -455,7 +467,7 @@ TlsResult TlsAttach(SOCKET s, const char* target, bool logNegotiated)
             LogStatus(MSG_TLS_HANDSHAKE_FAILED, t->target, SEC_E_INTERNAL_ERROR);
             result = TLS_FAILED;
         } else {
-            unsigned long room = kOutSize - t->sizes.cbHeader - t->sizes.cbTrailer;
+            unsigned long room = kRecordSlot - t->sizes.cbHeader - t->sizes.cbTrailer;
             if (t->sizes.cbMaximumMessage > room)
                 t->sizes.cbMaximumMessage = room;
             t->established = true;
@@ -489,36 +501,39 @@ int TlsSend(SOCKET s, const char* buffer, int length)
     }
     int sent = 0;
     while (sent < length) {
-        int piece = length - sent;
-        if (piece > static_cast<int>(t->sizes.cbMaximumMessage))
-            piece = static_cast<int>(t->sizes.cbMaximumMessage);
-        char* header = t->out;
-        char* data = header + t->sizes.cbHeader;
-        char* trailer = data + piece;
-        memcpy(data, buffer + sent, static_cast<size_t>(piece));
-        SecBuffer buffers[4] = {{t->sizes.cbHeader, SECBUFFER_STREAM_HEADER, header},
-                                {static_cast<unsigned long>(piece), SECBUFFER_DATA, data},
-                                {t->sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, trailer},
-                                {0, SECBUFFER_EMPTY, nullptr}};
-        SecBufferDesc desc = {SECBUFFER_VERSION, 4, buffers};
-        SECURITY_STATUS status = g_sspi.encrypt(&t->context, 0, &desc, 0);
-        if (status != SEC_E_OK) {
-            LogStatus(MSG_TLS_SEND_FAILED, t->target, status);
-            t->broken = true;
-            WSASetLastError(WSAECONNABORTED);
-            return SOCKET_ERROR;
-        }
-        // The trailer can be shorter than announced: the record is what the
-        // three buffers hold now, and they lie one after the other.
-        int record = static_cast<int>(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
-        bool partly = false;
-        if (!SendRaw(s, t->out, record, &partly)) {
-            // A record cut off in its middle leaves the stream unusable.
-            if (partly)
+        // Records one after the other, as many as one send takes.
+        int fill = 0;
+        while (sent < length && fill + kRecordSlot <= kOutSize) {
+            int piece = length - sent;
+            if (piece > static_cast<int>(t->sizes.cbMaximumMessage))
+                piece = static_cast<int>(t->sizes.cbMaximumMessage);
+            char* header = t->out + fill;
+            char* data = header + t->sizes.cbHeader;
+            char* trailer = data + piece;
+            memcpy(data, buffer + sent, static_cast<size_t>(piece));
+            SecBuffer buffers[4] = {{t->sizes.cbHeader, SECBUFFER_STREAM_HEADER, header},
+                                    {static_cast<unsigned long>(piece), SECBUFFER_DATA, data},
+                                    {t->sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, trailer},
+                                    {0, SECBUFFER_EMPTY, nullptr}};
+            SecBufferDesc desc = {SECBUFFER_VERSION, 4, buffers};
+            SECURITY_STATUS status = g_sspi.encrypt(&t->context, 0, &desc, 0);
+            if (status != SEC_E_OK) {
+                LogStatus(MSG_TLS_SEND_FAILED, t->target, status);
                 t->broken = true;
+                WSASetLastError(WSAECONNABORTED);
+                return SOCKET_ERROR;
+            }
+            // The trailer can be shorter than announced: the record is what
+            // the three buffers hold now, and they lie one after the other.
+            fill += static_cast<int>(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
+            sent += piece;
+        }
+        if (!SendRaw(s, t->out, fill, nullptr)) {
+            // Records encrypted and not (wholly) sent leave the stream
+            // unusable: the server would miss their sequence numbers.
+            t->broken = true;
             return SOCKET_ERROR;
         }
-        sent += piece;
     }
     return length;
 }
@@ -537,9 +552,10 @@ int TlsRecv(SOCKET s, char* buffer, int length, int flags)
             WSASetLastError(WSAECONNABORTED);
             return SOCKET_ERROR;
         }
-        if (t->inUsed > 0) {
-            unsigned char contentType = static_cast<unsigned char>(t->in[0]);
-            SecBuffer buffers[4] = {{static_cast<unsigned long>(t->inUsed), SECBUFFER_DATA, t->in},
+        if (t->inUsed > t->inStart) {
+            unsigned char contentType = static_cast<unsigned char>(t->in[t->inStart]);
+            SecBuffer buffers[4] = {{static_cast<unsigned long>(t->inUsed - t->inStart), SECBUFFER_DATA,
+                                     t->in + t->inStart},
                                     {0, SECBUFFER_EMPTY, nullptr},
                                     {0, SECBUFFER_EMPTY, nullptr},
                                     {0, SECBUFFER_EMPTY, nullptr}};
@@ -559,18 +575,18 @@ int TlsRecv(SOCKET s, char* buffer, int length, int flags)
                     t->broken = true;
                     continue;
                 }
-                // The plain text first: it lies inside t->in, which the
-                // extra bytes are moved over.
+                // The plain text is copied out of t->in before anything
+                // else goes there.
                 if (plainLength)
                     memcpy(t->plain, data->pvBuffer, plainLength);
                 t->plainStart = 0;
                 t->plainEnd = static_cast<int>(plainLength);
-                if (extra && extra->cbBuffer > 0) {
-                    memmove(t->in, extra->pvBuffer, extra->cbBuffer);
-                    t->inUsed = static_cast<int>(extra->cbBuffer);
-                } else {
-                    t->inUsed = 0;
-                }
+                // The next record is the tail of the input: counted from its
+                // end, as not every Windows points pvBuffer at it.
+                if (extra && extra->cbBuffer > 0 && static_cast<int>(extra->cbBuffer) <= t->inUsed - t->inStart)
+                    t->inStart = t->inUsed - static_cast<int>(extra->cbBuffer);
+                else
+                    t->inStart = t->inUsed = 0;
                 if (status == SEC_I_CONTEXT_EXPIRED ||
                     (status == SEC_E_OK && RecordIsCloseAlert(contentType, plainLength))) {
                     t->peerClosed = true;
