@@ -23,6 +23,7 @@ enum { REPLY_AUTH_OK = 234 };
 bool g_secure;
 char g_target[64];
 BYTE g_fingerprint[32];
+bool g_refused;
 
 bool Handshake(SOCKET s, bool logNegotiated)
 {
@@ -82,6 +83,7 @@ bool AcceptCertificate(const void* certificate, const BYTE sha256[32], const std
         return true;
     }
     LogLine(MSG_TLS_CERT_REJECTED);
+    g_refused = true;
     return false;
 }
 
@@ -104,9 +106,15 @@ bool SessionIsSecure()
     return g_secure;
 }
 
+bool CertificateRefused()
+{
+    return g_refused;
+}
+
 bool SecureControlConnection(SOCKET control, const char* target)
 {
     EndSecureSession();
+    g_refused = false;
     UINT why = 0;
     if (!TlsAvailable(&why) || !CertificateAvailable(&why)) {
         LogLine(why);

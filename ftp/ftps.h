@@ -13,6 +13,9 @@ bool SessionIsSecure();
 // check. False, with one failure line logged, when the connection must end;
 // nothing has then been sent in plain text beyond AUTH TLS.
 bool SecureControlConnection(SOCKET control, const char* target);
+// True when the user refused the certificate of the last logon: connecting
+// again at once would only ask again.
+bool CertificateRefused();
 // After the logon: PBSZ 0 and PROT P. False (logged) when the server refuses.
 bool ProtectDataChannel(SOCKET control);
 // True when the control connection's TLS stream was cut inside a record (an

@@ -152,7 +152,7 @@ SOCKET FtpConnect(const char* host)
     int retries = static_cast<int>(HostProfile.retries);
     int attempt = 0;
     SOCKET s = FtpLogon(host);
-    while (s == INVALID_SOCKET && attempt < retries) {
+    while (s == INVALID_SOCKET && attempt < retries && !CertificateRefused()) {
         ++attempt;
         LogMessage(MSG_CONNECT_RETRYING, attempt, retries);
         s = FtpLogon(host);
