@@ -394,6 +394,17 @@ void Drain(SOCKET s)
     }
 }
 
+// True when the input holds at least one whole record (its 5-byte header
+// gives its length), which decrypts without waiting on the socket.
+bool WholeRecordBuffered(const TlsStream& t)
+{
+    int available = t.inUsed - t.inStart;
+    if (available < 5)
+        return false;
+    const unsigned char* header = reinterpret_cast<const unsigned char*>(t.in + t.inStart);
+    return 5 + ((header[3] << 8) | header[4]) <= available;
+}
+
 // Records the thread inside a send or receive for as long as it is there.
 struct StreamUse {
     TlsStream* t;
@@ -619,8 +630,17 @@ int TlsRecv(SOCKET s, char* buffer, int length, int flags)
     int n = length < available ? length : available;
     if (n > 0)
         memcpy(buffer, t->plain + t->plainStart, static_cast<size_t>(n));
-    if (!(flags & MSG_PEEK))
-        t->plainStart += n;
+    if (flags & MSG_PEEK)
+        return n;
+    t->plainStart += n;
+    // A large read takes the further records already here, as a plain
+    // receive takes what the socket holds; it never waits for more.
+    while (n < length && t->plainEnd == t->plainStart && !t->peerClosed && !t->broken && WholeRecordBuffered(*t)) {
+        int more = TlsRecv(s, buffer + n, length - n, 0);
+        if (more <= 0)
+            break;
+        n += more;
+    }
     return n;
 }
 
