@@ -39,6 +39,7 @@ struct TlsStream {
     SOCKET s;  // INVALID_SOCKET: free
     bool established;
     bool peerClosed;  // close_notify (or the end of the connection) came
+    bool cutOff;      // the connection ended without close_notify
     bool broken;      // a record was cut off: nothing more may be sent or read
     volatile LONG userThread;  // the thread inside TlsSend or TlsRecv, 0 when none
     CtxtHandle context;
@@ -414,6 +415,12 @@ struct StreamUse {
 
 }  // namespace
 
+bool TlsCutOff(SOCKET s)
+{
+    TlsStream* t = Find(s);
+    return t && t->cutOff;
+}
+
 bool TlsBroken(SOCKET s)
 {
     TlsStream* t = Find(s);
@@ -466,6 +473,7 @@ TlsResult TlsAttach(SOCKET s, const char* target, bool logNegotiated)
     }
     t->established = false;
     t->peerClosed = false;
+    t->cutOff = false;
     t->broken = false;
     t->userThread = 0;
     t->hasContext = false;
@@ -622,7 +630,7 @@ int TlsRecv(SOCKET s, char* buffer, int length, int flags)
         }
         int r = ReadMore(*t);
         if (r == 0)
-            t->peerClosed = true;  // ended without close_notify
+            t->peerClosed = t->cutOff = true;  // ended without close_notify
         else if (r < 0)
             return SOCKET_ERROR;
     }

@@ -44,6 +44,9 @@ int TlsRecv(SOCKET s, char* buffer, int length, int flags);
 // True when the stream of s was cut inside a record (a send cut off, or the
 // thread that used it stopped there): it can carry nothing more.
 bool TlsBroken(SOCKET s);
+// True when the connection of s ended without the server's close_notify: a
+// file received on it may have been cut short by someone between.
+bool TlsCutOff(SOCKET s);
 // Marks the streams a stopped thread was using as broken.
 void TlsThreadGone(unsigned long threadId);
 // Ends the stream of s: when graceful and the stream is sound, sends

@@ -530,7 +530,12 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
     }
     bool complete = false;
     ReceiveLoop(data, local, fallback, bell, &complete);
-    // The server's close_notify is answered before the connection is shut.
+    // The server's close_notify is answered before the connection is shut;
+    // without one, the end of the file is not proven.
+    if (TlsCutOff(FtpSession.dataSocket)) {
+        LogLine(MSG_TLS_DATA_CUT_OFF);
+        complete = false;
+    }
     TlsDetach(FtpSession.dataSocket, !FtpSession.aborting);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
