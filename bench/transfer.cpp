@@ -28,6 +28,7 @@
 
 #include "store/options.h"
 #include "ftp/command.h"
+#include "ftp/logon.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "ftp/transfer.h"
@@ -211,7 +212,7 @@ void Report(const char* name, long long bytes, double seconds)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s PORT REMOTE-FILE [ROUNDS]\n", argv[0]);
+        fprintf(stderr, "usage: %s PORT REMOTE-FILE [ROUNDS [recv|send|both [TLS-PORT FINGERPRINT]]]\n", argv[0]);
         return 2;
     }
     int port = atoi(argv[1]);
@@ -287,6 +288,47 @@ int main(int argc, char** argv)
     }
     SendCommand(s, "QUIT");
     FtpSession.controlSocket = ReleaseSocket(s);
+    FtpSession.loggedOn = 0;
+
+    // FTPS: the same file through TARN with TLS on the control and data
+    // connections, against the FTPS server (its port and certificate).
+    if (argc > 6) {
+        HostProfile.ftpPort = static_cast<DWORD>(atoi(argv[5]));
+        HostProfile.tls = 1;
+        lstrcpynA(HostProfile.trustedCertificate, argv[6], sizeof HostProfile.trustedCertificate);
+        s = ConnectSession("127.0.0.1", "tarnftp", "tarn-pass");
+        if (s == INVALID_SOCKET) {
+            fprintf(stderr, "cannot log on with TLS to 127.0.0.1:%s\n", argv[5]);
+            return 1;
+        }
+        SetTransferType(s, 'I');
+        for (int round = 0; round < rounds; ++round) {
+            for (int direction = 0; direction < 2; ++direction) {
+                if (!wanted[direction])
+                    continue;
+                long long size = FileSize("tarn-down.bin");
+                long long bytes = -1;
+                double t0 = Now();
+                int r = 0;
+                if (direction == 0) {
+                    OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
+                    bytes = r == 2 ? FileSize("tarn-down.bin") : -1;
+                } else {
+                    OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
+                    bytes = r == 2 ? size : -1;
+                }
+                double t = Now() - t0;
+                if (bytes < 0) {
+                    fprintf(stderr, "%s failed\n", direction == 0 ? "tls_recv" : "tls_send");
+                    return 1;
+                }
+                Report(direction == 0 ? "tls_recv" : "tls_send", bytes, t);
+            }
+        }
+        SendCommand(s, "QUIT");
+        FtpSession.controlSocket = ReleaseSocket(s);
+        FtpSession.loggedOn = 0;
+    }
     DestroyWindow(g_hwndMain);
     WSACleanup();
     return 0;

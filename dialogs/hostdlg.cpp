@@ -97,6 +97,9 @@ int LoadProfile(HWND dialog, const char* folderName)
     DWORD encoding = ProfileReadNumber(folder, "UTF8", static_cast<DWORD>(saved ? NAMES_CODE_PAGE : NAMES_AUTO));
     p.nameEncoding = encoding <= NAMES_UTF8 ? static_cast<BYTE>(encoding) : static_cast<BYTE>(NAMES_CODE_PAGE);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
+    p.tls = ProfileReadNumber(folder, "TLS", 0) == 1 ? 1 : 0;
+    SetCheck(dialog, IDC_HOST_TLS, p.tls);
+    ProfileReadText(folder, "TLSCERT", "", p.trustedCertificate, sizeof p.trustedCertificate);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -165,6 +168,7 @@ static void InitHostDialog(HWND dialog)
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
+    SetCheck(dialog, IDC_HOST_TLS, p.tls);
     SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
 
     if (!p.folder[0])
@@ -199,6 +203,7 @@ static void TakeHostFields(HWND dialog)
     p.passive = IsChecked(dialog, IDC_HOST_PASSIVE) ? 1 : 0;
     LRESULT encoding = SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);
     p.nameEncoding = encoding == CB_ERR ? static_cast<BYTE>(NAMES_CODE_PAGE) : static_cast<BYTE>(encoding);
+    p.tls = IsChecked(dialog, IDC_HOST_TLS) ? 1 : 0;
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

@@ -11,6 +11,7 @@
 
 #include "ftp/hooks.h"
 #include "ftp/session.h"
+#include "ftp/tls.h"
 #include "log/process.h"
 
 namespace {
@@ -172,6 +173,7 @@ int CancelBlockingCall()
 
 void BlockingThreadGone(unsigned long threadId)
 {
+    TlsThreadGone(threadId);
     for (WaitSlot& slot : g_slots) {
         if (slot.threadId != 0 && static_cast<unsigned long>(slot.threadId) == threadId) {
             slot.threadId = 0;
@@ -226,6 +228,20 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
 
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
 {
+    if (TlsAttached(s))
+        return TlsSend(s, buffer, length);
+    return SocketSend(s, buffer, length, flags);
+}
+
+int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
+{
+    if (TlsAttached(s))
+        return TlsRecv(s, buffer, length, flags);
+    return SocketRecv(s, buffer, length, flags);
+}
+
+int SocketSend(SOCKET s, const char* buffer, int length, int flags)
+{
     if (Stopped())
         return SOCKET_ERROR;
     for (;;) {
@@ -237,7 +253,7 @@ int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
     }
 }
 
-int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
+int SocketRecv(SOCKET s, char* buffer, int length, int flags)
 {
     if (Stopped())
         return SOCKET_ERROR;

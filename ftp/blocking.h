@@ -29,5 +29,10 @@ void BlockingThreadGone(unsigned long threadId);
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength);
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength);
+// Send and receive: through the TLS stream attached to the socket when there
+// is one (ftp/tls.h), else on the socket itself.
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags);
 int BlockingRecv(SOCKET s, char* buffer, int length, int flags);
+// The same on the socket itself, whatever is attached: the TLS layer's own.
+int SocketSend(SOCKET s, const char* buffer, int length, int flags);
+int SocketRecv(SOCKET s, char* buffer, int length, int flags);

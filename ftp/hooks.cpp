@@ -21,6 +21,7 @@ void SameLine(const char* line, char* out, int size)
     if (out && size > 0)
         lstrcpynA(out, line ? line : "", size);
 }
+int NoTrust(const CertificatePrompt&) { return CERT_ANSWER_CANCEL; }
 
 }  // namespace
 
@@ -34,4 +35,5 @@ FtpHooksRec FtpHooks = {
     NoHost,
     SameLine,
     Nothing,
+    NoTrust,
 };

@@ -7,6 +7,21 @@
 #pragma once
 #include <windows.h>
 
+// What the user is shown about a server certificate that did not pass the
+// check: the host, the reason (a REASON_CERT_ catalogue entry), whether it
+// differs from the one trusted before, and the certificate itself.
+struct CertificatePrompt {
+    const char* host;
+    UINT reason;
+    bool changed;
+    const char* subject;
+    const char* issuer;
+    const char* validFrom;
+    const char* validTo;
+    const char* fingerprint;
+};
+enum CertificateAnswer { CERT_ANSWER_CANCEL = 0, CERT_ANSWER_ONCE = 1, CERT_ANSWER_ALWAYS = 2 };
+
 struct FtpHooksRec {
     // The reply time-out: armed around every wait for a reply line or a data
     // connection (seconds, from any thread), stopped when the wait is over.
@@ -47,6 +62,9 @@ struct FtpHooksRec {
     // reply, or the connection closed or reset under a read). Called from
     // the thread that read it; the session is ended by the shell.
     void (*connectionLost)();
+    // The user's word on a certificate that did not pass the check (a
+    // CertificateAnswer); Cancel when nobody can be asked.
+    int (*askCertificate)(const CertificatePrompt& prompt);
 };
 
 extern FtpHooksRec FtpHooks;

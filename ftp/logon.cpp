@@ -6,6 +6,7 @@
 
 #include "store/options.h"
 #include "ftp/command.h"
+#include "ftp/ftps.h"
 #include "ftp/hooks.h"
 #include "ftp/hosttypeids.h"
 #include "ftp/reply.h"
@@ -90,6 +91,7 @@ SOCKET FtpLogon(const char* host)
         return INVALID_SOCKET;
     }
     InterlockedExchange(&g_logonFailEntry, 0);  // one left by a logon that was aborted
+    EndSecureSession();
     FtpSession.hostTypeDetected = 0;
     FtpSession.namesUtf8 = 0;
     CommandCountEnter();
@@ -137,6 +139,12 @@ SOCKET FtpLogon(const char* host)
         LogError("setsockopt", WSAGetLastError());
     CommandCountLeave();
 
+    // FTPS: everything from here on (the gateway's logon too) inside TLS,
+    // or the connection ends; nothing goes on in plain text.
+    InterlockedExchange(&g_logonFailEntry, MSG_LOGON_FAILURE);
+    if (HostProfile.tls && !SecureControlConnection(s, target))
+        return FailLogon(s, 0, true);
+
     if (HostProfile.useGateway) {
         InterlockedExchange(&g_logonFailEntry, MSG_GATEWAY_LOGON_FAILURE);
         r = SendCommand(s, "USER %s", HostProfile.gateUser);
@@ -164,6 +172,8 @@ SOCKET FtpLogon(const char* host)
     }
     if (r != REPLY_OK)
         return FailLogon(s, MSG_LOGON_FAILURE, true);
+    if (SessionIsSecure() && !ProtectDataChannel(s))
+        return FailLogon(s, 0, true);
     InterlockedExchange(&g_logonFailEntry, 0);
     FtpSession.loggedOn = 1;
     AgreeNameEncoding(s);
@@ -190,7 +200,7 @@ SOCKET FtpConnect(const char* host)
     int retries = static_cast<int>(HostProfile.retries);
     int attempt = 0;
     SOCKET s = FtpLogon(host);
-    while (s == INVALID_SOCKET && attempt < retries && !FtpHooks.safePoint()) {
+    while (s == INVALID_SOCKET && attempt < retries && !FtpHooks.safePoint() && !CertificateRefused()) {
         ++attempt;
         LogMessage(MSG_CONNECT_RETRYING, attempt, retries);
         s = FtpLogon(host);

@@ -7,6 +7,7 @@
 #include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/session.h"
+#include "ftp/tls.h"
 #include "log/log.h"
 #include "log/process.h"
 #include "resources/catalogue.h"
@@ -118,6 +119,9 @@ SOCKET ReleaseSocket(SOCKET s)
 {
     if (s == INVALID_SOCKET)
         return INVALID_SOCKET;
+    // A TLS stream ends with close_notify unless a wait was cut (the stream
+    // may then stand inside a record).
+    TlsDetach(s, !BlockingInProgress() && !FtpSession.aborting);
     if (BlockingInProgress()) {
         LogMessage(MSG_CANCELLED_BLOCKING_CALL, static_cast<unsigned>(s));
         CancelBlockingCall();

@@ -21,8 +21,10 @@
 #include "store/options.h"
 #include "ftp/blocking.h"
 #include "ftp/command.h"
+#include "ftp/ftps.h"
 #include "ftp/hooks.h"
 #include "ftp/reply.h"
+#include "ftp/tls.h"
 #include "ftp/session.h"
 #include "ftp/socket.h"
 #include "log/log.h"
@@ -303,7 +305,7 @@ SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, boo
 // the listener and PORT, the transfer command and the accept under the
 // watchdog. Returns the data socket (also held in FtpSession), or
 // INVALID_SOCKET with everything that was opened released again.
-SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const char* acceptLabel,
+SOCKET OpenPlainDataConnection(SOCKET control, const char* command, char type, const char* acceptLabel,
                           bool bell, bool beepOnAcceptFailure)
 {
     SetTransferType(control, type);
@@ -339,6 +341,22 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     ReleaseHeldSocket(&FtpSession.listenSocket);
     LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
     return FtpSession.dataSocket;
+}
+
+// The data connection, with TLS when the session is secured. A data
+// connection that cannot be secured is closed, and the server's answer to
+// the transfer it then ends is read, so that the replies stay in step.
+SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const char* acceptLabel, bool bell,
+                          bool beepOnAcceptFailure)
+{
+    SOCKET data = OpenPlainDataConnection(control, command, type, acceptLabel, bell, beepOnAcceptFailure);
+    if (data == INVALID_SOCKET || !SessionIsSecure() || SecureDataConnection(data))
+        return data;
+    FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
+    if (!FtpSession.aborting)
+        GetReply(control);
+    Beep(MB_ICONEXCLAMATION, bell);
+    return INVALID_SOCKET;
 }
 
 // The checks of both members before anything is sent: false (logged) when
@@ -581,6 +599,13 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
     }
     LoopOutcome out;
     ReceiveLoop(data, local, fallback, bell, &out, g_announcedSize);
+    // The server's close_notify is answered before the connection is shut;
+    // without one, the end of the file is not proven.
+    if (TlsCutOff(FtpSession.dataSocket)) {
+        LogLine(MSG_TLS_DATA_CUT_OFF);
+        out.complete = false;
+    }
+    TlsDetach(FtpSession.dataSocket, !FtpSession.aborting);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down

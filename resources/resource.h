@@ -98,3 +98,14 @@
 
 // The help window.
 #define IDC_HELP_TEXT         6200
+// FTPS: the host dialog's check box and the certificate dialog.
+#define IDC_HOST_TLS          6000
+#define IDC_CERT_CHANGED      6001
+#define IDC_CERT_HOST         6002
+#define IDC_CERT_REASON       6003
+#define IDC_CERT_SUBJECT      6004
+#define IDC_CERT_ISSUER       6005
+#define IDC_CERT_VALIDITY     6006
+#define IDC_CERT_FINGERPRINT  6007
+#define IDC_CERT_ONCE         6008
+#define IDC_CERT_ALWAYS       6009

@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "dialogs/certdlg.h"
 #include "dialogs/dialogs.h"
 #include "ftp/hooks.h"
 #include "ftp/session.h"
@@ -122,4 +123,5 @@ void InstallFtpHooks()
     FtpHooks.loggedOnTo = ShowHostInTitle;
     FtpHooks.shownLine = ShowLineConverted;
     FtpHooks.connectionLost = PostConnectionLost;
+    FtpHooks.askCertificate = AskCertificateDialog;
 }

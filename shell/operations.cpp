@@ -9,6 +9,7 @@
 #include "dialogs/hostdlg.h"
 #include "store/options.h"
 #include "ftp/command.h"
+#include "ftp/ftps.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"
@@ -490,6 +491,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     HostProfile.useGateway = 0;
     HostProfile.passive = 0;  // no profile: the data connection is active
     HostProfile.nameEncoding = NAMES_CODE_PAGE;  // ... and names are bytes of the code page
+    HostProfile.tls = 0;      // ... and plain
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     if (WorkerStopping())
@@ -518,9 +520,12 @@ void KillWorker()
 
 // The watchdog's end of a worker whose reply never came: it is stopped, and
 // what it held is released so that the next command works.
+static void CloseBrokenControl(HWND main);
+
 static void WatchdogKillWorker()
 {
     KillWorker();
+    CloseBrokenControl(g_hwndMain);
     bool receiveWasOpen, sendWasOpen;
     CloseTransferFiles(&receiveWasOpen, &sendWasOpen);
     ReleaseHeldSocket(&FtpSession.dataSocket);
@@ -614,21 +619,42 @@ void SendQuit(HWND main)
 
 }  // namespace
 
+// A TLS control connection whose worker was stopped inside a record can
+// carry nothing more: it is closed, and the user connects again.
+static void CloseBrokenControl(HWND main)
+{
+    if (FtpSession.controlSocket == INVALID_SOCKET || !ControlStreamBroken())
+        return;
+    LogLine(MSG_TLS_CONTROL_CLOSED);
+    FtpSession.aborting = 1;
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
+    FtpSession.loggedOn = 0;
+    FtpSession.hostName[0] = 0;
+    SetWindowTextA(main, "TARN");
+    SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    EnableControl(IDC_CONNECT, true);
+    EnableControl(IDC_DISCONNECT, false);
+}
+
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
 // transfer's answer, its files and the listening socket.
 // transferRunning: the data connection was open when the worker was stopped
 // (which closes it as it unwinds).
 static void EndDataTransfer(HWND main, bool transferRunning, bool* receiveWasOpen, bool* sendWasOpen)
 {
+    CloseBrokenControl(main);
     if (transferRunning) {
         ReleaseHeldSocket(&FtpSession.dataSocket);
-        LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
-        g_abortWaitExpired = 0;
-        SetTimer(main, ABORT_WAIT_TIMER_ID, kStopWaitMs, AbortWaitTimerProc);
-        ReadAbortReply(FtpSession.controlSocket);
-        if (g_abortWaitExpired)
-            LogMessage(MSG_ABORT_FAILED);
-        KillTimer(main, ABORT_WAIT_TIMER_ID);
+        // Without a control connection there is no answer to wait for.
+        if (FtpSession.controlSocket != INVALID_SOCKET) {
+            LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
+            g_abortWaitExpired = 0;
+            SetTimer(main, ABORT_WAIT_TIMER_ID, kStopWaitMs, AbortWaitTimerProc);
+            ReadAbortReply(FtpSession.controlSocket);
+            if (g_abortWaitExpired)
+                LogMessage(MSG_ABORT_FAILED);
+            KillTimer(main, ABORT_WAIT_TIMER_ID);
+        }
         bool r, s;
         CloseTransferFiles(&r, &s);
         *receiveWasOpen = *receiveWasOpen || r;

@@ -20,6 +20,8 @@ struct HostProfileRec {
     char gatePassword[80];
     BYTE passive;                // data connections by PASV; stored as PASV, absent means 0
     BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
+    BYTE tls;                    // explicit FTPS (AUTH TLS); stored as TLS, absent means 0
+    char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
 };
 
 // How a profile's remote names are exchanged (the profile value UTF8).

@@ -171,6 +171,8 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "FTPPORT", p.ftpPort, failures);
     WriteNumber(folder, "PASV", p.passive ? 1 : 0, failures);
     WriteNumber(folder, "UTF8", p.nameEncoding, failures);
+    WriteNumber(folder, "TLS", p.tls ? 1 : 0, failures);
+    ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
 }
 
 enum : DWORD {
@@ -190,6 +192,8 @@ void LoadOptions()
     p.hostType = 6000;
     p.passive = 0;
     p.nameEncoding = NAMES_CODE_PAGE;
+    p.tls = 0;
+    p.trustedCertificate[0] = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);

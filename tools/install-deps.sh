@@ -29,6 +29,12 @@ have curl || need+=(curl)   # the transfer benchmark's comparison
 have unshare || need+=(util-linux)
 have ip || [ -x /usr/sbin/ip ] || need+=(iproute2)
 python3 -c 'import pyftpdlib' 2>/dev/null || [ -d /usr/lib/python3/dist-packages/pyftpdlib ] || need+=(python3-pyftpdlib)
+# FTPS: the test servers make their certificates with openssl, and
+# pyftpdlib's TLS handler needs pyOpenSSL; Wine's Schannel is GnuTLS, which
+# libwine only recommends.
+have openssl || need+=(openssl)
+/usr/bin/python3 -c 'import OpenSSL' 2>/dev/null || need+=(python3-openssl)
+dpkg -s libgnutls30 >/dev/null 2>&1 || need+=(libgnutls30)
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 have wine && have wineserver || need+=(wine)

@@ -168,14 +168,24 @@ TEST(EndToEndTree, SendAndReceiveAThreeLevelTree)
 }
 
 // Passive mode: the same tree sent and received back with each real server.
+// Also with FTPS: every data connection of the tree is TLS.
 TEST(EndToEndTree, PassiveModeTreeBothWays)
 {
-    for (const RealServer& server : kRealServers) {
+    std::vector<std::pair<RealServer, bool>> servers;
+    for (const RealServer& server : kRealServers)
+        servers.push_back({server, false});
+    for (const RealServer& server : kTlsServers)
+        servers.push_back({server, true});
+    for (const auto& [server, tls] : servers) {
         SCOPED_TRACE(server.name);
         RegistryGuard registry;
         WriteTestOptions();
         WriteHostProfile("e2e-pasv", ServerPort(server), false);
         RegSetText("e2e-pasv", "PASV", "1");
+        if (tls) {
+            RegSetText("e2e-pasv", "TLS", "1");
+            RegSetText("e2e-pasv", "TLSCERT", ServerFingerprint(server));
+        }
         const std::string root = ServerRoot(server, false);
         RemoveTree(root + "\\e2e-ptree");
 

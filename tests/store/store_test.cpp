@@ -131,12 +131,16 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.savePassword = 1;
     p.passive = 1;
     p.nameEncoding = NAMES_AUTO;
+    p.tls = 0;
+    p.trustedCertificate[0] = 0;
     SaveProfile("work");
 
+    // A plain profile without a trusted certificate stores no fingerprint.
     EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWD", "RETRIES",
-                                                               "TIMEOUT", "TYPE", "UID", "UTF8"}));
+                                                               "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
     EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "UTF8"), "1");
+    EXPECT_EQ(RegText("work", "TLS"), "0");
     EXPECT_EQ(RegText("work", "PWD"), "616365");
     EXPECT_EQ(RegText("work", "TYPE"), "6010");
     EXPECT_EQ(RegText("work", "FTPPORT"), "2121");
@@ -150,6 +154,20 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     EXPECT_STREQ(text, "dflt");
     EXPECT_EQ(ProfileReadText("nosuch", "HOST", "nosuch", text, 63), 0);
     EXPECT_STREQ(text, "nosuch");
+
+    // FTPS with a certificate the user trusted: both stored, and dropping
+    // the trust removes the fingerprint.
+    p.tls = 1;
+    lstrcpyA(p.trustedCertificate, "AB:CD");
+    SaveProfile("work");
+    EXPECT_EQ(RegText("work", "TLS"), "1");
+    EXPECT_EQ(RegText("work", "TLSCERT"), "AB:CD");
+    p.trustedCertificate[0] = 0;
+    SaveProfile("work");
+    bool certificateStored = true;
+    RegText("work", "TLSCERT", &certificateStored);
+    EXPECT_FALSE(certificateStored);
+    p.tls = 0;
 
     // Without Save Password and without a directory those values go away;
     // active mode is stored as 0.

@@ -1,6 +1,9 @@
 #include "tests/support/servers.h"
 
+#include <windows.h>
 #include <stdlib.h>
+
+#include "tests/support/transferfiles.h"
 
 int PortBase()
 {
@@ -23,4 +26,47 @@ std::string ServerRoot(const RealServer& server, bool anonymous)
     dir += server.name;
     dir += anonymous ? "\\anon\\pub" : "\\user";
     return dir;
+}
+
+std::string ServerFingerprint(const RealServer& server)
+{
+    std::string text = ReadBytes(ServerRoot(server, false) + "\\..\\fingerprint.txt");
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+static std::string VsftpdLog(const RealServer& server)
+{
+    return ServerRoot(server, false) + "\\..\\vsftpd.log";
+}
+
+long VsftpdLogSize(const RealServer& server)
+{
+    return static_cast<long>(ReadBytes(VsftpdLog(server)).size());
+}
+
+std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offset)
+{
+    std::string log = ReadBytes(VsftpdLog(server));
+    std::vector<std::string> commands;
+    if (offset > static_cast<long>(log.size()))
+        offset = 0;
+    const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
+    size_t pos = static_cast<size_t>(offset);
+    while (pos < log.size()) {
+        size_t end = log.find('\n', pos);
+        if (end == std::string::npos)
+            end = log.size();
+        std::string line = log.substr(pos, end - pos);
+        size_t at = line.find(marker);
+        if (at != std::string::npos) {
+            std::string command = line.substr(at + marker.size());
+            while (!command.empty() && (command.back() == '\r' || command.back() == '"'))
+                command.pop_back();
+            commands.push_back(command);
+        }
+        pos = end + 1;
+    }
+    return commands;
 }

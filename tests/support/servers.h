@@ -3,10 +3,13 @@
 // step with that script.
 #pragma once
 #include <string>
+#include <vector>
 
 enum {
     VSFTPD_PORT_OFFSET = 21,   // vsftpd: TARN_PORT_BASE + 21
     PYFTPD_PORT_OFFSET = 22,   // pyftpdlib: TARN_PORT_BASE + 22
+    VSFTPD_TLS_PORT_OFFSET = 23,  // vsftpd, FTPS only: TARN_PORT_BASE + 23
+    PYFTPD_TLS_PORT_OFFSET = 24,  // pyftpdlib, FTPS only: TARN_PORT_BASE + 24
     SCRIPT_PORT_FIRST = 40,    // scripted servers of the tests: + 40 to + 89
     SCRIPT_PORT_COUNT = 50,
 };
@@ -24,9 +27,19 @@ struct RealServer {
 };
 constexpr RealServer kRealServers[] = {{"vsftpd", VSFTPD_PORT_OFFSET}, {"pyftpd", PYFTPD_PORT_OFFSET}};
 
+// The FTPS servers: TLS required on the control and every data connection,
+// each with a self-signed certificate for "localhost" made at start.
+constexpr RealServer kTlsServers[] = {{"vsftpd-tls", VSFTPD_TLS_PORT_OFFSET}, {"pyftpd-tls", PYFTPD_TLS_PORT_OFFSET}};
+
 inline int ServerPort(const RealServer& server) { return PortBase() + server.portOffset; }
 
 // Windows path of a server's root for the user, or of the writable "pub"
 // folder of its anonymous root: DIR is TARN_BINARY_DIR/servers (the build
 // directory CTest runs in).
 std::string ServerRoot(const RealServer& server, bool anonymous);
+// The SHA-256 fingerprint ("AB:CD:...") of an FTPS server's certificate.
+std::string ServerFingerprint(const RealServer& server);
+// The FTP command lines a vsftpd server logged from offset on (its log's size
+// before, 0 for all), and that size now.
+std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offset);
+long VsftpdLogSize(const RealServer& server);
