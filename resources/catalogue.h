@@ -199,7 +199,7 @@ enum CatalogueId : unsigned {
     MSG_TREE_FAILED = 246,
     HELP_TITLE = 280,
     HELP_FIRST_SECTION = 281,   // each section: its heading, a line feed, its text
-    HELP_LAST_SECTION = 292,
+    HELP_LAST_SECTION = 294,
     TEXT_NAMES_CODE_PAGE = 260,
     TEXT_NAMES_AUTO = 261,
     TEXT_NAMES_UTF8 = 262,
