@@ -104,6 +104,8 @@ SOCKET BareOpen(SOCKET control, const char* command)
 struct BareSizes { int receive, read, piece; };
 constexpr BareSizes kLargeBlocks = {65536, 65536, 65536};
 constexpr BareSizes kSmallBlocks = {4000, 512, 1024};
+constexpr BareSizes kHugeBlocks = {262144, 262144, 262144};
+constexpr int kBareBlock = 262144;
 
 void WaitFor(SOCKET s, bool write)
 {
@@ -148,7 +150,7 @@ long long BareReceive(SOCKET control, const char* remote, const char* local, con
         return -1;
     SetMode(data);
     HANDLE file = CreateFileA(local, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    static char block[65536];
+    static char block[kBareBlock];
     long long total = 0;
     for (;;) {
         int n = Recv(data, block, sizes.receive);
@@ -176,7 +178,7 @@ long long BareSend(SOCKET control, const char* local, const char* remote, const 
         return -1;
     }
     SetMode(data);
-    static char block[65536];
+    static char block[kBareBlock];
     long long total = 0;
     for (;;) {
         DWORD n = 0;
@@ -248,9 +250,13 @@ int main(int argc, char** argv)
     char retr[300], stor[300];
     _snprintf(retr, sizeof retr, "RETR %s", remote);
     _snprintf(stor, sizeof stor, "STOR %s.tarn-up", remote);
-    // 0: TARN; 1: bare loop, 64 KiB blocks; 2: bare loop, the small sizes.
-    static const char* const kNames[3][2] = {
-        {"tarn_recv", "tarn_send"}, {"bare64k_recv", "bare64k_send"}, {"baresmall_recv", "baresmall_send"}};
+    // 0: TARN; 1: bare loop, 64 KiB blocks; 2: bare loop, the small sizes;
+    // 3: bare loop, 256 KiB blocks.
+    constexpr int kVariants = 4;
+    static const char* const kNames[kVariants][2] = {{"tarn_recv", "tarn_send"},
+                                                     {"bare64k_recv", "bare64k_send"},
+                                                     {"baresmall_recv", "baresmall_send"},
+                                                     {"bare256k_recv", "bare256k_send"}};
     char up[300];
     _snprintf(up, sizeof up, "%s.bare-up", remote);
     for (int round = 0; round < rounds; ++round) {
@@ -258,9 +264,9 @@ int main(int argc, char** argv)
             if (!wanted[direction])
                 continue;
             // Rotate the order, so that none always goes first.
-            for (int k = 0; k < 3; ++k) {
-                int variant = (k + round) % 3;
-                const BareSizes& sizes = variant == 1 ? kLargeBlocks : kSmallBlocks;
+            for (int k = 0; k < kVariants; ++k) {
+                int variant = (k + round) % kVariants;
+                const BareSizes& sizes = variant == 1 ? kLargeBlocks : variant == 3 ? kHugeBlocks : kSmallBlocks;
                 long long size = FileSize("tarn-down.bin");
                 long long bytes = -1;
                 double t0 = Now();

@@ -15,8 +15,8 @@
 namespace {
 
 // SendAll hands the stack one send() of at most this much; a data block
-// goes in one call.
-constexpr int kSendPiece = 65536;
+// (SEND_BLOCK) goes in one call.
+constexpr int kSendPiece = 262144;
 constexpr int kCloseRetries = 5;
 
 // closesocket, replaceable by tests that need a close that keeps failing.

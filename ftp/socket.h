@@ -6,7 +6,7 @@
 // its FTP port (FTPPORT of the host profile when not 21) and fills the server
 // address of FtpSession. Returns the connected socket or INVALID_SOCKET.
 SOCKET ConnectTcp(const char* host, const char* service);
-// Sends the buffer in pieces of at most 64 KiB. Returns the length when
+// Sends the buffer in pieces of at most 256 KiB. Returns the length when
 // everything was sent, 0 for a length below 1, else the failed send's result.
 int SendAll(SOCKET s, const char* buffer, int length);
 // Cancels a blocking call in progress, shuts the socket down and closes it.

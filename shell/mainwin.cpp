@@ -3,6 +3,8 @@
 #include <winsock.h>
 #include <string.h>
 
+#include <string>
+
 #include "ftp/session.h"
 #include "listing/names.h"
 #include "listing/textconv.h"
@@ -216,6 +218,77 @@ void ForgetItemWires(HWND list)
         wires->clear();
 }
 
+// A sorted list box finds each new item's place by comparing it with about
+// log2(n) items, one CompareStringW each: most of the time of a large
+// listing. Servers mostly list in order, so a name is first compared with
+// the list's last item in the list's own way (its locale, case ignored, the
+// text converted as the list converts it); a name that sorts after it goes
+// to the end, where the list's own search would put it too. Any other name
+// is added as usual.
+// CompareStringW is looked up at run time (the oldest systems TARN runs on
+// are not assumed to export it); without it every name is added as usual.
+using CompareStringWFn = int(WINAPI*)(LCID, DWORD, LPCWSTR, int, LPCWSTR, int);
+
+struct SortedTailRec {
+    LCID locale;
+    CompareStringWFn compare;
+    std::wstring last;  // the list's last item, empty when unknown
+    std::wstring wide;
+};
+
+static CompareStringWFn ListCompare()
+{
+    static const CompareStringWFn compare = reinterpret_cast<CompareStringWFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CompareStringW")));
+    return compare;
+}
+
+static void StartSortedTail(HWND list, SortedTailRec* tail)
+{
+    tail->locale = static_cast<LCID>(SendMessageA(list, LB_GETLOCALE, 0, 0));
+    tail->compare = ListCompare();
+    tail->last.clear();
+    if (!tail->compare)
+        return;
+    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    if (count <= 0)
+        return;
+    LRESULT length = SendMessageA(list, LB_GETTEXTLEN, count - 1, 0);
+    if (length < 0)
+        return;
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    if (SendMessageA(list, LB_GETTEXT, count - 1, reinterpret_cast<LPARAM>(&text[0])) < 0)
+        return;
+    text.resize(strlen(text.c_str()));
+    int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (n <= 1)
+        return;
+    tail->last.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &tail->last[0], n);
+    tail->last.resize(static_cast<size_t>(n - 1));
+}
+
+static LRESULT AddSortedName(HWND list, SortedTailRec* tail, const char* name, int length)
+{
+    int n = tail->compare ? MultiByteToWideChar(CP_ACP, 0, name, length + 1, nullptr, 0) : 0;
+    bool known = n > 0;
+    if (known) {
+        tail->wide.resize(static_cast<size_t>(n));
+        known = MultiByteToWideChar(CP_ACP, 0, name, length + 1, &tail->wide[0], n) == n;
+        tail->wide.resize(static_cast<size_t>(n - 1));
+    }
+    bool atEnd = known && !tail->last.empty() &&
+                 tail->compare(tail->locale, NORM_IGNORECASE, tail->wide.c_str(), -1, tail->last.c_str(), -1) ==
+                     CSTR_GREATER_THAN;
+    LRESULT index = atEnd ? SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name))
+                          : SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    if (index < 0)
+        tail->last.clear();
+    else if (atEnd || (known && index == SendMessageA(list, LB_GETCOUNT, 0, 0) - 1))
+        tail->last.swap(tail->wide);
+    return index;
+}
+
 void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, const char* wires)
 {
     HWND list = fill->list;
@@ -231,10 +304,12 @@ void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, co
     bool haveClient = false;
     bool extentPending = false;
     HDC dc = GetDC(list);
+    SortedTailRec tail;
+    StartSortedTail(list, &tail);
     const char* name = names;
     for (int i = 0; i < count; ++i) {
         int length = lstrlenA(name);
-        LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        LRESULT index = AddSortedName(list, &tail, name, length);
         if (wires) {
             std::vector<std::string>* kept = ItemWires(list);
             if (kept && index >= 0) {

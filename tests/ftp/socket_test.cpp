@@ -76,7 +76,7 @@ TEST_F(Sockets, AnUnresolvableHostMakesNoSocket)
     EXPECT_EQ(LoggedLines(), (std::vector<std::string>{"  ", "cannot get \"a..b\" host entry"}));
 }
 
-TEST_F(Sockets, SendAllHandsOverPiecesOf64KiB)
+TEST_F(Sockets, SendAllHandsOverPiecesOf256KiB)
 {
     ScriptServer server({Silent()});
     HostProfile.ftpPort = server.Port();
@@ -84,19 +84,19 @@ TEST_F(Sockets, SendAllHandsOverPiecesOf64KiB)
     ASSERT_NE(s, INVALID_SOCKET);
     ClearLog();
     g_debugMode = 1;
-    std::string data = std::string(149998, 'a') + "\r\n";
-    EXPECT_EQ(SendAll(s, data.data(), 150000), 150000);
+    std::string data = std::string(599998, 'a') + "\r\n";
+    EXPECT_EQ(SendAll(s, data.data(), 600000), 600000);
     std::string prefix = "Socket[" + Decimal(s) + "] Bytes remain: ";
-    EXPECT_EQ(LoggedLines(), (std::vector<std::string>{prefix + "84464  Bytes sent: 65536",
-                                                      prefix + "18928  Bytes sent: 65536",
-                                                      prefix + "0  Bytes sent: 18928"}));
+    EXPECT_EQ(LoggedLines(), (std::vector<std::string>{prefix + "337856  Bytes sent: 262144",
+                                                      prefix + "75712  Bytes sent: 262144",
+                                                      prefix + "0  Bytes sent: 75712"}));
     ClearLog();
     EXPECT_EQ(SendAll(s, data.data(), 0), 0);
     EXPECT_EQ(SendAll(s, data.data(), -5), 0);
     EXPECT_TRUE(LoggedLines().empty());
     ReleaseSocket(s);
     server.WaitDone(3000);
-    EXPECT_EQ(server.Heard(), (std::vector<std::string>{std::string(149998, 'a')}));
+    EXPECT_EQ(server.Heard(), (std::vector<std::string>{std::string(599998, 'a')}));
 }
 
 TEST_F(Sockets, SendAllContinuesPartialPiecesUntilAllIsThere)

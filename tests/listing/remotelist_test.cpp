@@ -211,7 +211,7 @@ TEST(RemoteLists, BatchedFillEndsAsOneNameAtATime)
     struct Fill {
         std::vector<std::string> names;
         std::vector<size_t> flushAfter;
-    } fills[3];
+    } fills[4];
     // Before the scroll bar shows: no extent.
     fills[0].names = {between.front()};
     fills[0].names.insert(fills[0].names.end(), many.begin(), many.end());
@@ -226,8 +226,21 @@ TEST(RemoteLists, BatchedFillEndsAsOneNameAtATime)
     fills[2].names.insert(fills[2].names.begin() + 150, {between.back(), wider[1], "Abc", "dup", "dup"});
     fills[2].names.insert(fills[2].names.begin() + 180, {wider[0], "dup", between.front()});
     fills[2].flushAfter = {1, 2, 9, 100, 151, 170};
+    // Mostly in order, as servers list: runs that only grow, broken by names
+    // that differ in case, hyphens and punctuation only, or sort earlier.
+    for (int i = 0; i < 300; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "file-%04d.dat", i);
+        fills[3].names.push_back(name);
+        if (i % 37 == 5)
+            fills[3].names.insert(fills[3].names.end(), {"File-" + std::string(name + 5), name, "file" + std::string(name + 5),
+                                                         "fi-le" + std::string(name + 4), "a", "zz", "ZZ", "z-z", "_x",
+                                                         "x'y", "~x", "FILE-9999.DAT", "file-9999.dat"});
+    }
+    fills[3].names.insert(fills[3].names.begin() + 100, wider[0]);
+    fills[3].flushAfter = {1, 7, 40, 41, 200};
 
-    for (int f = 0; f < 3; ++f) {
+    for (int f = 0; f < 4; ++f) {
         const Fill& fill = fills[f];
         reset();
         int widestOne = 0;
