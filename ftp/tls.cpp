@@ -223,15 +223,21 @@ bool SendToken(SOCKET s, SecBuffer& token)
     return ok;
 }
 
-// Reads more encrypted bytes: 1 read, 0 the connection ended, -1 failed or
-// cancelled (the error set).
-int ReadMore(TlsStream& t)
+// Moves the bytes not yet used to the front of the input buffer.
+void DropConsumed(TlsStream& t)
 {
     if (t.inStart > 0) {
         memmove(t.in, t.in + t.inStart, static_cast<size_t>(t.inUsed - t.inStart));
         t.inUsed -= t.inStart;
         t.inStart = 0;
     }
+}
+
+// Reads more encrypted bytes: 1 read, 0 the connection ended, -1 failed or
+// cancelled (the error set).
+int ReadMore(TlsStream& t)
+{
+    DropConsumed(t);
     if (t.inUsed >= kInSize) {
         WSASetLastError(WSAEMSGSIZE);
         return -1;
@@ -258,11 +264,7 @@ TlsResult WaitFailure(TlsStream& t, int read)
 // until Schannel is done. Bytes already in t.in are used first.
 TlsResult ContinueHandshake(TlsStream& t)
 {
-    if (t.inStart > 0) {
-        memmove(t.in, t.in + t.inStart, static_cast<size_t>(t.inUsed - t.inStart));
-        t.inUsed -= t.inStart;
-        t.inStart = 0;
-    }
+    DropConsumed(t);
     bool needMore = t.inUsed == 0;
     for (int round = 0; round < kHandshakeRounds;) {
         if (needMore) {
