@@ -211,10 +211,62 @@ void Report(const char* name, long long bytes, double seconds)
 
 }  // namespace
 
+// Rounds of TARN's receive and send of REMOTE through a session of its own
+// on PORT, with TLS when FINGERPRINT is given (the certificate to trust);
+// reports NAME_recv and NAME_send.
+static bool TarnRounds(const char* name, int port, const char* fingerprint, const char* remote, int rounds,
+                       const bool wanted[2])
+{
+    HostProfile.ftpPort = static_cast<DWORD>(port);
+    HostProfile.tls = fingerprint ? 1 : 0;
+    lstrcpynA(HostProfile.trustedCertificate, fingerprint ? fingerprint : "", sizeof HostProfile.trustedCertificate);
+    SOCKET s = ConnectSession("127.0.0.1", "tarnftp", "tarn-pass");
+    if (s == INVALID_SOCKET) {
+        fprintf(stderr, "cannot log on to 127.0.0.1:%d\n", port);
+        return false;
+    }
+    SetTransferType(s, 'I');
+    char retr[300], stor[300];
+    _snprintf(retr, sizeof retr, "RETR %s", remote);
+    _snprintf(stor, sizeof stor, "STOR %s.tarn-up", remote);
+    bool ok = true;
+    for (int round = 0; ok && round < rounds; ++round) {
+        for (int direction = 0; ok && direction < 2; ++direction) {
+            if (!wanted[direction])
+                continue;
+            char label[40];
+            _snprintf(label, sizeof label, "%s_%s", name, direction == 0 ? "recv" : "send");
+            long long size = FileSize("tarn-down.bin");
+            long long bytes = -1;
+            double t0 = Now();
+            int r = 0;
+            if (direction == 0) {
+                OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
+                bytes = r == 2 ? FileSize("tarn-down.bin") : -1;
+            } else {
+                OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
+                bytes = r == 2 ? size : -1;
+            }
+            double t = Now() - t0;
+            if (bytes < 0) {
+                fprintf(stderr, "%s failed\n", label);
+                ok = false;
+            } else {
+                Report(label, bytes, t);
+            }
+        }
+    }
+    SendCommand(s, "QUIT");
+    FtpSession.controlSocket = ReleaseSocket(s);
+    FtpSession.loggedOn = 0;
+    return ok;
+}
+
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s PORT REMOTE-FILE [ROUNDS [recv|send|both [TLS-PORT FINGERPRINT]]]\n", argv[0]);
+        fprintf(stderr, "usage: %s PORT REMOTE-FILE [ROUNDS [recv|send|both [TLS-PORT FINGERPRINT\n"
+                "        [PY-PORT PYTLS-PORT PYTLS-FINGERPRINT]]]]\n", argv[0]);
         return 2;
     }
     int port = atoi(argv[1]);
@@ -297,44 +349,15 @@ int main(int argc, char** argv)
     FtpSession.loggedOn = 0;
 
     // FTPS: the same file through TARN with TLS on the control and data
-    // connections, against the FTPS server (its port and certificate).
-    if (argc > 6) {
-        HostProfile.ftpPort = static_cast<DWORD>(atoi(argv[5]));
-        HostProfile.tls = 1;
-        lstrcpynA(HostProfile.trustedCertificate, argv[6], sizeof HostProfile.trustedCertificate);
-        s = ConnectSession("127.0.0.1", "tarnftp", "tarn-pass");
-        if (s == INVALID_SOCKET) {
-            fprintf(stderr, "cannot log on with TLS to 127.0.0.1:%s\n", argv[5]);
-            return 1;
-        }
-        SetTransferType(s, 'I');
-        for (int round = 0; round < rounds; ++round) {
-            for (int direction = 0; direction < 2; ++direction) {
-                if (!wanted[direction])
-                    continue;
-                long long size = FileSize("tarn-down.bin");
-                long long bytes = -1;
-                double t0 = Now();
-                int r = 0;
-                if (direction == 0) {
-                    OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
-                    bytes = r == 2 ? FileSize("tarn-down.bin") : -1;
-                } else {
-                    OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
-                    bytes = r == 2 ? size : -1;
-                }
-                double t = Now() - t0;
-                if (bytes < 0) {
-                    fprintf(stderr, "%s failed\n", direction == 0 ? "tls_recv" : "tls_send");
-                    return 1;
-                }
-                Report(direction == 0 ? "tls_recv" : "tls_send", bytes, t);
-            }
-        }
-        SendCommand(s, "QUIT");
-        FtpSession.controlSocket = ReleaseSocket(s);
-        FtpSession.loggedOn = 0;
-    }
+    // connections, against the FTPS vsftpd (its port and certificate).
+    if (argc > 6 && !TarnRounds("tls", atoi(argv[5]), argv[6], remote, rounds, wanted))
+        return 1;
+    // The same pair against pyftpdlib, plain and with TLS: one server with
+    // and without TLS, for the cost of TARN's TLS where the server's own TLS
+    // is not what limits it.
+    if (argc > 9 && (!TarnRounds("py", atoi(argv[7]), nullptr, remote, rounds, wanted) ||
+                     !TarnRounds("pytls", atoi(argv[8]), argv[9], remote, rounds, wanted)))
+        return 1;
     DestroyWindow(g_hwndMain);
     WSACleanup();
     return 0;
