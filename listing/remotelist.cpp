@@ -32,45 +32,66 @@ static void HandlePiece(const char* piece, size_t length, RuleState& state, cons
     RuleForHostType(*state.hostType)(line, state, sink);
 }
 
+void ListingReaderStart(ListingReaderRec* reader, RuleState& state, const RuleSink& sink)
+{
+    reader->state = &state;
+    reader->sink = &sink;
+    reader->length = 0;
+    reader->pendingReturn = false;
+}
+
+// One byte of the listing, a carriage return before a line feed dropped (the
+// runtime's text mode would also end the listing at a Ctrl-Z byte).
+static void PutByte(ListingReaderRec* reader, char c)
+{
+    reader->piece[reader->length++] = c;
+    if (c == '\n' || reader->length == 511) {
+        HandlePiece(reader->piece, static_cast<size_t>(reader->length), *reader->state, *reader->sink);
+        reader->length = 0;
+    }
+}
+
+void ListingReaderFeed(ListingReaderRec* reader, const char* bytes, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        char c = bytes[i];
+        if (reader->pendingReturn) {
+            reader->pendingReturn = false;
+            if (c != '\n')
+                PutByte(reader, '\r');
+        }
+        if (c == '\r')
+            reader->pendingReturn = true;
+        else
+            PutByte(reader, c);
+    }
+}
+
+void ListingReaderEnd(ListingReaderRec* reader)
+{
+    if (reader->pendingReturn) {
+        reader->pendingReturn = false;
+        PutByte(reader, '\r');
+    }
+    if (reader->length > 0)
+        HandlePiece(reader->piece, static_cast<size_t>(reader->length), *reader->state, *reader->sink);
+    reader->length = 0;
+}
+
 int ParseListingFile(const char* path, RuleState& state, const RuleSink& sink)
 {
-    // Read as bytes, with the carriage return before a line feed dropped here:
-    // the runtime's text mode would also end the listing at a Ctrl-Z byte.
     FILE* file = fopen(path, "rb");
     if (!file) {
         LogLine(MSG_NO_LISTING_FILE);
         return -1;
     }
     std::vector<char> buffer(64 * 1024);
-    char piece[512];
-    size_t length = 0;
-    bool pendingReturn = false;
-    auto put = [&](char c) {
-        piece[length++] = c;
-        if (c == '\n' || length == 511) {
-            HandlePiece(piece, length, state, sink);
-            length = 0;
-        }
-    };
+    ListingReaderRec reader;
+    ListingReaderStart(&reader, state, sink);
     size_t got;
-    while ((got = fread(buffer.data(), 1, buffer.size(), file)) > 0) {
-        for (size_t i = 0; i < got; ++i) {
-            char c = buffer[i];
-            if (pendingReturn) {
-                pendingReturn = false;
-                if (c != '\n')
-                    put('\r');
-            }
-            if (c == '\r')
-                pendingReturn = true;
-            else
-                put(c);
-        }
-    }
-    if (pendingReturn)
-        put('\r');
-    if (length > 0)
-        HandlePiece(piece, length, state, sink);
+    while ((got = fread(buffer.data(), 1, buffer.size(), file)) > 0)
+        ListingReaderFeed(&reader, buffer.data(), static_cast<int>(got));
+    ListingReaderEnd(&reader);
     fclose(file);
     return 0;
 }

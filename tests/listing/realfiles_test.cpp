@@ -290,6 +290,37 @@ TEST(RealListings, WholeListingGivesTheNamesOfItsLinesInOrder)
     }
 }
 
+// A listing read while it arrives gives what the same bytes give from the
+// file, wherever the pieces end: inside a line, between a carriage return and
+// its line feed, inside a line too long for one piece, and with a last line
+// without a line feed.
+TEST(RealListings, ListingReadAsItArrivesGivesWhatTheFileGives)
+{
+    struct Case {
+        const char* file;
+        unsigned long hostType;
+    };
+    const Case cases[] = {{"unix.txt", HOST_UNIX}, {"nt.txt", HOST_WINNT}, {"vms.txt", HOST_MULTINET},
+                          {"mvs.txt", HOST_MVS}};
+    for (const Case& c : cases) {
+        std::string bytes;
+        for (const std::string& line : SharedListingLines(c.file))
+            bytes += line + "\r\n";
+        bytes += "-rw-r--r--   1 ftp  ftp  7 Jan 15 12:00 " + std::string(700, 'x') + "\r\n";
+        bytes += "-rw-r--r--   1 ftp  ftp  7 Jan 15 12:00 bare\rreturn.txt\r\n";
+        bytes += "-rw-r--r--   1 ftp  ftp  7 Jan 15 12:00 last-without-feed.txt\r";
+        RuleRun whole = RunListing(c.hostType, bytes, 0);
+        EXPECT_FALSE(whole.files.empty()) << c.file;
+        for (int piece : {1, 2, 7, 511, 512, 4096}) {
+            RuleRun pieces = RunListing(c.hostType, bytes, piece);
+            EXPECT_EQ(pieces.dirs, whole.dirs) << c.file << " in pieces of " << piece;
+            EXPECT_EQ(pieces.files, whole.files) << c.file << " in pieces of " << piece;
+            EXPECT_EQ(pieces.logged, whole.logged) << c.file << " in pieces of " << piece;
+            EXPECT_EQ(pieces.hostType, whole.hostType) << c.file << " in pieces of " << piece;
+        }
+    }
+}
+
 // Whatever a server sends under whatever host type: no crash, and no name
 // longer than its line.
 TEST(RealListings, EveryLineUnderEveryHostType)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <stdio.h>
+#include <algorithm>
 
 #include "listing/remotelist.h"
 #include "listing/rules.h"
@@ -34,10 +35,30 @@ void CollectLog(void* c, unsigned id) { static_cast<Collect*>(c)->run->logged.pu
 
 RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage)
 {
-    RuleRun run;
-    run.hostType = hostType;
     // The lines go through a listing file as a server sends them, each with
     // its line feed.
+    std::string bytes;
+    for (const std::string& line : lines)
+        bytes += line + "\n";
+    return RunListing(hostType, bytes, 0, codePage);
+}
+
+RuleRun RunListing(unsigned long hostType, const std::string& bytes, int pieceSize, unsigned codePage)
+{
+    RuleRun run;
+    run.hostType = hostType;
+    Collect collect = {&run, codePage};
+    RuleSink sink = {&collect, CollectDir, CollectFile, CollectLog};
+    RuleState state = {&run.hostType, false, codePage};
+    if (pieceSize > 0) {
+        ListingReaderRec reader;
+        ListingReaderStart(&reader, state, sink);
+        for (size_t at = 0; at < bytes.size(); at += static_cast<size_t>(pieceSize))
+            ListingReaderFeed(&reader, bytes.data() + at,
+                              static_cast<int>(std::min(bytes.size() - at, static_cast<size_t>(pieceSize))));
+        ListingReaderEnd(&reader);
+        return run;
+    }
     char dir[MAX_PATH], path[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
     wsprintfA(path, "%srulerun-%lu.tmp", dir, GetCurrentProcessId());
@@ -46,14 +67,8 @@ RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, 
         ADD_FAILURE() << "cannot write " << path;
         return run;
     }
-    for (const std::string& line : lines) {
-        fwrite(line.data(), 1, line.size(), file);
-        fputc('\n', file);
-    }
+    fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
-    Collect collect = {&run, codePage};
-    RuleSink sink = {&collect, CollectDir, CollectFile, CollectLog};
-    RuleState state = {&run.hostType, false, codePage};
     EXPECT_EQ(ParseListingFile(path, state, sink), 0);
     DeleteFileA(path);
     return run;

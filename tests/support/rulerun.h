@@ -1,5 +1,6 @@
 // Runs lines given as bytes through ParseListingFile, as a listing file would
-// be read, and keeps what the rules report to its sink.
+// be read, or through the reader of a listing that arrives in pieces, and
+// keeps what the rules report to its sink.
 #pragma once
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ struct RuleRun {
 // return at a line's end goes, as in a real listing): the link mark starts
 // clear, the rule is looked up per line.
 RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, unsigned codePage = 1252);
+// A listing of these bytes: read from a file (pieceSize 0) or as it arrives,
+// handed to the reader in pieces of pieceSize bytes.
+RuleRun RunListing(unsigned long hostType, const std::string& bytes, int pieceSize, unsigned codePage = 1252);
 // The physical lines of a file of the shared listings folder (line N is [N - 1]).
 std::vector<std::string> SharedListingLines(const char* name);
 
