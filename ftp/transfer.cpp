@@ -146,7 +146,7 @@ unsigned long long LocalFileSize(const char* name)
 // written whole: created, every block written, no receive failed, no abort.
 // size is what the server announced, SIZE_UNKNOWN when it did not.
 int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, LoopOutcome* out,
-                unsigned long long size)
+                unsigned long long size, ListingDataFn onData = nullptr, void* context = nullptr)
 {
     *out = LoopOutcome();
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
@@ -184,6 +184,8 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
                 LogFileError(written, ERROR_DISK_FULL);
                 break;
             }
+            if (onData)
+                onData(context, block, n);
         }
         total += static_cast<ULONGLONG>(n);
         FtpHooks.bytesStep(total);
@@ -585,7 +587,7 @@ int SendFromFile(SOCKET data, const char* name)
 namespace {
 
 int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell,
-             const char* shownName)
+             const char* shownName, ListingDataFn onData = nullptr, void* context = nullptr)
 {
     FtpSession.lastReplyCode = 0;
     g_announcedSize = SIZE_UNKNOWN;
@@ -598,7 +600,7 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
         return 0;
     }
     LoopOutcome out;
-    ReceiveLoop(data, local, fallback, bell, &out, g_announcedSize);
+    ReceiveLoop(data, local, fallback, bell, &out, g_announcedSize, onData, context);
     // The server's close_notify is answered before the connection is shut;
     // without one, the end of the file is not proven.
     if (TlsCutOff(FtpSession.dataSocket)) {
@@ -632,9 +634,9 @@ int RetrieveFile(SOCKET control, const char* command, const char* local, const c
     return Retrieve(control, command, local, fallback, type, true, local);
 }
 
-int RetrieveListing(SOCKET control, const char* command)
+int RetrieveListing(SOCKET control, const char* command, ListingDataFn onData, void* context)
 {
-    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command);
+    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command, onData, context);
 }
 
 int FtpQuote(SOCKET s, const char* text)

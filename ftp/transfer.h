@@ -27,8 +27,10 @@ int RetrieveFile(SOCKET control, const char* command, const char* local, const c
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback);
 // Runs a listing command (LIST or NLST ...) with its data connection and
 // writes the listing into ListingTempFile; returns 2 when the server
-// confirmed the transfer.
-int RetrieveListing(SOCKET control, const char* command);
+// confirmed the transfer. onData, when given, gets every piece as it is
+// written to the file, so that the listing can be read while it arrives.
+using ListingDataFn = void (*)(void* context, const char* bytes, int length);
+int RetrieveListing(SOCKET control, const char* command, ListingDataFn onData = nullptr, void* context = nullptr);
 // A command typed by the user, sent unchanged; LIST and NLST go through
 // RetrieveListing so that their data connection is served. The class of the
 // last reply.

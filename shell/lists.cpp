@@ -99,9 +99,13 @@ void AddRemoteDir(const char* name) { AddRemoteName(IDC_REMOTE_DIRS, &g_remoteDi
 void AddRemoteFile(const char* name) { AddRemoteName(IDC_REMOTE_FILES, &g_remoteFileWidest, name); }
 
 // The batches of one listing, on the stack of the thread that reads it: a
-// worker stopped half-way takes them with it.
+// worker stopped half-way takes them with it; with them the rules' state and
+// the reader of a listing that arrives in pieces.
 struct RemoteFillRec {
     NameBatchRec dirs, files;
+    RuleState state;
+    RuleSink sink;
+    ListingReaderRec reader;
 };
 
 // A name that a rule gave: in the code page as it is; from a UTF-8 listing
@@ -129,14 +133,25 @@ static void SinkFile(void* context, const std::wstring& name)
 
 static void SinkLog(void*, unsigned id) { LogLine(id); }
 
+static void StartRemoteFill(RemoteFillRec* fill)
+{
+    BatchStart(&fill->dirs, MainControl(IDC_REMOTE_DIRS), &g_remoteDirWidest);
+    BatchStart(&fill->files, MainControl(IDC_REMOTE_FILES), &g_remoteFileWidest);
+    fill->state = {&HostType, false, FtpSession.namesUtf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage};
+    fill->sink = {fill, SinkDir, SinkFile, SinkLog};
+    ListingReaderStart(&fill->reader, fill->state, fill->sink);
+}
+
+static void FeedRemoteFill(void* context, const char* bytes, int length)
+{
+    ListingReaderFeed(&static_cast<RemoteFillRec*>(context)->reader, bytes, length);
+}
+
 int ReadListingIntoLists(const char* path)
 {
     RemoteFillRec fill;
-    BatchStart(&fill.dirs, MainControl(IDC_REMOTE_DIRS), &g_remoteDirWidest);
-    BatchStart(&fill.files, MainControl(IDC_REMOTE_FILES), &g_remoteFileWidest);
-    RuleState state = {&HostType, false, FtpSession.namesUtf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage};
-    const RuleSink sink = {&fill, SinkDir, SinkFile, SinkLog};
-    int result = ParseListingFile(path, state, sink);
+    StartRemoteFill(&fill);
+    int result = ParseListingFile(path, fill.state, fill.sink);
     if (result == 0) {
         BatchEnd(&fill.dirs);
         BatchEnd(&fill.files);
@@ -188,12 +203,26 @@ int DoDirList(HWND)
             DetectRemoteCommands(FtpSession.controlSocket);
         char command[128];
         ListCommand(mask, command);
-        int result = RetrieveListing(FtpSession.controlSocket, command);
         SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
-        if (result != REPLY_OK)
+        // The lists fill while the listing arrives: the rules and the list
+        // boxes work while the server is still sending.
+        RemoteFillRec fill;
+        StartRemoteFill(&fill);
+        int result = RetrieveListing(FtpSession.controlSocket, command, FeedRemoteFill, &fill);
+        if (result == REPLY_OK) {
+            ListingReaderEnd(&fill.reader);
+            BatchEnd(&fill.dirs);
+            BatchEnd(&fill.files);
+        } else {
+            // A listing that did not end well shows nothing of itself.
+            BatchCancel(&fill.dirs);
+            BatchCancel(&fill.files);
+            ResetList(IDC_REMOTE_DIRS, 0);
+            ResetList(IDC_REMOTE_FILES, 0);
+            g_remoteDirWidest = g_remoteFileWidest = 0;
+            SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
             LogMessage(MSG_DIRLIST_RESULT, result);
-        else
-            ReadListingIntoLists(ListingTempFile);
+        }
     }
     // The dispatch lists again when the mask edit loses the focus with its
     // modified mark set; the mask just used is not new.

@@ -56,3 +56,11 @@ void BatchEnd(NameBatchRec* batch)
     BatchFlush(batch);
     CallOnGuiThread(EndOnGuiThread, batch);
 }
+
+void BatchCancel(NameBatchRec* batch)
+{
+    batch->names.clear();
+    batch->wires.clear();
+    batch->count = 0;
+    CallOnGuiThread(EndOnGuiThread, batch);
+}

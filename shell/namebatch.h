@@ -24,3 +24,5 @@ void BatchAddKept(NameBatchRec* batch, const char* shown, const char* wire);
 void BatchFlush(NameBatchRec* batch);
 // Flushes and ends the fill (redraw on again).
 void BatchEnd(NameBatchRec* batch);
+// Ends the fill, dropping the names not yet handed to the list.
+void BatchCancel(NameBatchRec* batch);

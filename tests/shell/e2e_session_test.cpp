@@ -194,6 +194,38 @@ TEST(LongSession, ALostControlConnectionEndsTheSession)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// The lists fill while a listing arrives; a listing that the server then
+// answers with a failure shows none of its names, as before it began.
+TEST(LongSession, AListingTheServerFailsShowsNoneOfItsNames)
+{
+    std::string rows;
+    char row[96];
+    for (int i = 0; i < 5000; ++i) {
+        wsprintfA(row, "-rw-r--r--   1 ftp      ftp             7 Jan  1 12:00 file-%05d.txt\r\n", i);
+        rows += row;
+    }
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"), Hear(),
+                         Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
+                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                         Say("150 listing\r\n"), DataConnect(), DataSay(rows), DataClose(),
+                         Say("451 Local error in processing.\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-failed-list", server.Port(), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("failed-list"));
+    app.Mark();
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-failed-list", "secret"));
+    ASSERT_TRUE(app.WaitLogged(CatalogueText(MSG_DIRLIST_RESULT, 4))) << Joined(app.NewLines());
+    app.Settle();
+    EXPECT_EQ(app.Items(IDC_REMOTE_FILES).size(), 0u);
+    EXPECT_EQ(app.Items(IDC_REMOTE_DIRS), std::vector<std::string>{".."});
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 namespace {
 
 // Handles of a process, counted by duplicating each small handle value
