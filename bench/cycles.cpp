@@ -8,7 +8,6 @@
 // Run through bench/cycles.sh, which starts the servers.
 #include <windows.h>
 #include <psapi.h>
-#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <algorithm>
@@ -25,40 +24,9 @@
 
 namespace {
 
-constexpr UINT_PTR kLastProbedHandle = 4 * 16384;
 constexpr DWORD kPingTimeoutMs = 5000, kPingEveryMs = 50;
 constexpr DWORD kFaultTimeoutSeconds = 3;  // the profile's reply time-out for the scripted faults
 constexpr unsigned kFileSize = 256 * 1024;
-
-// Handles of a process, counted by duplicating every small handle value:
-// Wine's GetProcessHandleCount answers 0.
-int HandleCount(HANDLE process)
-{
-    int count = 0;
-    for (UINT_PTR value = 4; value <= kLastProbedHandle; value += 4) {
-        HANDLE copy = nullptr;
-        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                            DUPLICATE_SAME_ACCESS)) {
-            ++count;
-            CloseHandle(copy);
-        }
-    }
-    return count;
-}
-
-int ThreadCount(DWORD pid)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == pid ? 1 : 0;
-    CloseHandle(snapshot);
-    return count;
-}
 
 struct Sample {
     double virtualKiB = 0, workingKiB = 0, privateKiB = 0;

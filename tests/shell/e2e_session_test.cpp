@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 #include <string>
 #include <vector>
 
@@ -226,56 +225,17 @@ TEST(LongSession, AListingTheServerFailsShowsNoneOfItsNames)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
-namespace {
-
-// Handles of a process, counted by duplicating each small handle value
-// (Wine's GetProcessHandleCount answers 0).
-int HandleCount(DWORD pid)
-{
-    constexpr UINT_PTR kLastProbed = 4 * 8192;
-    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
-    if (!process)
-        return -1;
-    int count = 0;
-    for (UINT_PTR value = 4; value <= kLastProbed; value += 4) {
-        HANDLE copy = nullptr;
-        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                            DUPLICATE_SAME_ACCESS)) {
-            ++count;
-            CloseHandle(copy);
-        }
-    }
-    CloseHandle(process);
-    return count;
-}
-
-int ThreadCount(DWORD pid)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == pid ? 1 : 0;
-    CloseHandle(snapshot);
-    return count;
-}
-
-}  // namespace
-
 // The way of counting handles counts: three new events are three more.
 TEST(LongSession, HandlesAreCountedByProbing)
 {
-    int before = HandleCount(GetCurrentProcessId());
+    int before = HandleCount(GetCurrentProcess());
     HANDLE events[3];
     for (HANDLE& e : events)
         e = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_EQ(HandleCount(GetCurrentProcessId()), before + 3);
+    EXPECT_EQ(HandleCount(GetCurrentProcess()), before + 3);
     for (HANDLE e : events)
         CloseHandle(e);
-    EXPECT_EQ(HandleCount(GetCurrentProcessId()), before);
+    EXPECT_EQ(HandleCount(GetCurrentProcess()), before);
 }
 
 // A server that answers 150 and never connects, stopped by Abort again and
@@ -296,8 +256,8 @@ TEST(LongSession, StoppedTransfersLeaveNoThreadNorHandle)
     TarnApp app;
     ASSERT_TRUE(app.Start("stopped-transfers"));
     ConnectTo(app, "e2e-never-connects");
-    DWORD pid = 0;
-    GetWindowThreadProcessId(app.main, &pid);
+    DWORD pid = app.process.dwProcessId;
+    HANDLE process = app.process.hProcess;
     int threads = -1, handles = -1;
     for (int i = 0; i < kStops; ++i) {
         SCOPED_TRACE(i);
@@ -312,13 +272,13 @@ TEST(LongSession, StoppedTransfersLeaveNoThreadNorHandle)
         app.Settle(300);
         if (i == 0) {
             threads = ThreadCount(pid);
-            handles = HandleCount(pid);
+            handles = HandleCount(process);
             ASSERT_GT(threads, 0);
             ASSERT_GT(handles, 0);
         }
     }
     EXPECT_TRUE(TarnApp::WaitFor([&] { return ThreadCount(pid) == threads; }, 5000)) << ThreadCount(pid) << " " << threads;
-    EXPECT_LE(HandleCount(pid), handles + 2) << handles;
+    EXPECT_LE(HandleCount(process), handles + 2) << handles;
     for (const std::string& l : app.NewLines())
         EXPECT_NE(l, TarnApp::Line(CatalogueText(MSG_WORKER_TERMINATED, 10u)));
     app.Click(IDC_EXIT);

@@ -62,7 +62,11 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
         size_t at = line.find(marker);
         if (at != std::string::npos) {
             std::string command = line.substr(at + marker.size());
-            while (!command.empty() && (command.back() == '\r' || command.back() == '"'))
+            // The log quotes the line: one closing quote goes, a quote of the
+            // command itself stays.
+            if (!command.empty() && command.back() == '\r')
+                command.pop_back();
+            if (!command.empty() && command.back() == '"')
                 command.pop_back();
             commands.push_back(command);
         }

@@ -1,6 +1,8 @@
 #include "tests/support/tarnapp.h"
 #include "tests/support/paths.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -97,11 +99,6 @@ bool ScrollStatus(HWND main, HWND bar, HWND lower, int code)
     SendMessageA(lower, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kProbe));
     SendMessageA(main, WM_VSCROLL, code, reinterpret_cast<LPARAM>(bar));
     return WindowTextOf(lower) != kProbe;
-}
-
-std::string ServerLogPath()
-{
-    return ServerRoot(kRealServers[0], false) + "\\..\\vsftpd.log";
 }
 
 }  // namespace
@@ -566,39 +563,37 @@ std::vector<std::pair<std::string, std::string>> TreeContents(const std::string&
     return out;
 }
 
-long ServerLogSize()
+long ServerLogSize() { return VsftpdLogSize(kRealServers[0]); }
+
+std::vector<std::string> ServerCommandsSince(long offset) { return VsftpdCommandsSince(kRealServers[0], offset); }
+
+int HandleCount(HANDLE process)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(ServerLogPath().c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return static_cast<long>(data.nFileSizeLow);
+    constexpr UINT_PTR kLastProbed = 4 * 16384;
+    int count = 0;
+    for (UINT_PTR value = 4; value <= kLastProbed; value += 4) {
+        HANDLE copy = nullptr;
+        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS)) {
+            ++count;
+            CloseHandle(copy);
+        }
+    }
+    return count;
 }
 
-std::vector<std::string> ServerCommandsSince(long offset)
+int ThreadCount(DWORD pid)
 {
-    std::string log = ReadBytes(ServerLogPath());
-    std::vector<std::string> commands;
-    if (offset > static_cast<long>(log.size()))
-        offset = 0;
-    size_t pos = static_cast<size_t>(offset);
-    const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
-    while (pos < log.size()) {
-        size_t end = log.find('\n', pos);
-        if (end == std::string::npos)
-            end = log.size();
-        std::string line = log.substr(pos, end - pos);
-        size_t at = line.find(marker);
-        if (at != std::string::npos) {
-            std::string command = line.substr(at + marker.size());
-            if (!command.empty() && command.back() == '\r')
-                command.pop_back();
-            if (!command.empty() && command.back() == '"')
-                command.pop_back();
-            commands.push_back(command);
-        }
-        pos = end + 1;
-    }
-    return commands;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == pid ? 1 : 0;
+    CloseHandle(snapshot);
+    return count;
 }
 
 std::string Joined(const std::vector<std::string>& lines)

@@ -125,6 +125,13 @@ std::vector<std::pair<std::string, std::string>> TreeContents(const std::string&
 long ServerLogSize();
 std::vector<std::string> ServerCommandsSince(long offset);
 
+// Handles of a process (a handle to it with PROCESS_DUP_HANDLE access),
+// counted by duplicating every small handle value: Wine's
+// GetProcessHandleCount answers 0.
+int HandleCount(HANDLE process);
+// Threads of a process.
+int ThreadCount(DWORD pid);
+
 // The lines joined with line feeds, for messages of failed assertions.
 std::string Joined(const std::vector<std::string>& lines);
 bool Contains(const std::vector<std::string>& items, const std::string& item);
