@@ -265,3 +265,22 @@ int SocketRecv(SOCKET s, char* buffer, int length, int flags)
             return SOCKET_ERROR;
     }
 }
+
+void DrainUntilClosed(SOCKET s, unsigned long ms)
+{
+    DWORD start = GetTickCount();
+    char scratch[4096];
+    while (GetTickCount() - start < ms && !FtpSession.aborting) {
+        fd_set readSet;
+        FD_ZERO(&readSet);
+        FD_SET(s, &readSet);
+        timeval slice = {0, 50000};
+        int n = select(0, &readSet, nullptr, nullptr, &slice);
+        if (n < 0)
+            return;
+        if (n == 0)
+            continue;
+        if (recv(s, scratch, sizeof scratch, 0) <= 0)
+            return;
+    }
+}

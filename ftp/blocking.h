@@ -36,3 +36,8 @@ int BlockingRecv(SOCKET s, char* buffer, int length, int flags);
 // The same on the socket itself, whatever is attached: the TLS layer's own.
 int SocketSend(SOCKET s, const char* buffer, int length, int flags);
 int SocketRecv(SOCKET s, char* buffer, int length, int flags);
+
+// Reads and drops what the peer still sends until it closes the connection
+// (or resets it), for at most `ms` milliseconds or until an abort: the wait
+// before a close that must not cut off what the peer is still reading.
+void DrainUntilClosed(SOCKET s, unsigned long ms);

@@ -115,26 +115,30 @@ int SendAll(SOCKET s, const char* buffer, int length)
     return length;
 }
 
-SOCKET ReleaseSocket(SOCKET s)
+SOCKET ReleaseSocket(SOCKET s, bool graceful)
 {
     if (s == INVALID_SOCKET)
         return INVALID_SOCKET;
     // A TLS stream ends with close_notify unless a wait was cut (the stream
     // may then stand inside a record).
-    TlsDetach(s, !BlockingInProgress() && !FtpSession.aborting);
+    TlsDetach(s, graceful && !BlockingInProgress() && !FtpSession.aborting);
     if (BlockingInProgress()) {
         LogMessage(MSG_CANCELLED_BLOCKING_CALL, static_cast<unsigned>(s));
         CancelBlockingCall();
         FtpSession.aborting = 1;
     }
+    // A connection that cannot be shut down is gone (the peer reset it): no
+    // byte still queued will ever leave, so the close does not wait for them.
+    bool gone = false;
     if (shutdown(s, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
+        gone = true;
         if (error != WSAENOTCONN)
             LogError("shutdown", error);
     }
     linger lingerOption;
     lingerOption.l_onoff = 1;
-    lingerOption.l_linger = FtpSession.aborting ? 0 : 5;
+    lingerOption.l_linger = FtpSession.aborting || !graceful || gone ? 0 : 5;
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerOption), sizeof lingerOption);
     // The blocking layer made the socket non-blocking; a linger only means
     // "wait for the rest to go out" on a blocking socket.
@@ -158,12 +162,12 @@ SOCKET ReleaseSocket(SOCKET s)
     return INVALID_SOCKET;
 }
 
-void ReleaseHeldSocket(SOCKET* holder)
+void ReleaseHeldSocket(SOCKET* holder, bool graceful)
 {
     // Taken out of its holder in one step: of two threads releasing the
     // same holder, only one gets the socket to close.
     static_assert(sizeof(SOCKET) == sizeof(PVOID), "SOCKET is pointer-sized");
     SOCKET s = reinterpret_cast<SOCKET>(
         InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(holder), reinterpret_cast<PVOID>(INVALID_SOCKET)));
-    ReleaseSocket(s);
+    ReleaseSocket(s, graceful);
 }

@@ -377,28 +377,6 @@ void SendCloseNotify(TlsStream& t)
         g_sspi.table->FreeContextBuffer(outBuffers[0].pvBuffer);
 }
 
-// After our close_notify: what the server still sends is read and dropped
-// until it closes, for a bounded time, so that our close cannot reset the
-// connection before the server has read our alert.
-void Drain(SOCKET s)
-{
-    DWORD start = GetTickCount();
-    char scratch[4096];
-    while (GetTickCount() - start < kDrainMs && !FtpSession.aborting) {
-        fd_set readSet;
-        FD_ZERO(&readSet);
-        FD_SET(s, &readSet);
-        timeval slice = {0, 50000};
-        int n = select(0, &readSet, nullptr, nullptr, &slice);
-        if (n < 0)
-            return;
-        if (n == 0)
-            continue;
-        if (recv(s, scratch, sizeof scratch, 0) <= 0)
-            return;
-    }
-}
-
 // True when the input holds at least one whole record (its 5-byte header
 // gives its length), which decrypts without waiting on the socket.
 bool WholeRecordBuffered(const TlsStream& t)
@@ -664,8 +642,10 @@ void TlsDetach(SOCKET s, bool graceful)
     if (graceful && t->established && !t->broken) {
         bool peerFirst = t->peerClosed;
         SendCloseNotify(*t);
+        // Our close must not reset the connection before the server has
+        // read our alert.
         if (!peerFirst)
-            Drain(s);
+            DrainUntilClosed(s, kDrainMs);
     }
     LockGuard guard;
     Free(*t);

@@ -32,6 +32,10 @@
 
 namespace {
 
+// How long a sent file's data connection waits for the server's close: the
+// time a close would linger for the last bytes.
+constexpr unsigned long kSentCloseWaitMs = 5000;
+
 // The blocks of the data loops. One transfer runs at a time (it holds the
 // control connection), and a worker that is stopped may never return, so
 // they are not on the stack nor allocated per transfer.
@@ -676,8 +680,16 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;
     }
-    // Closing the data connection tells the server that the file has ended.
-    ReleaseHeldSocket(&FtpSession.dataSocket);
+    // Closing the data connection tells the server that the file has ended;
+    // it closes its end once it has read the whole file. That is waited for
+    // here, bounded and ended by Abort, instead of in a close that lingers
+    // (under Wine such a close holds up every window when the server has
+    // gone). A send that failed is not waited for at all.
+    if (out.complete && !TlsAttached(FtpSession.dataSocket)) {
+        shutdown(FtpSession.dataSocket, 1);
+        DrainUntilClosed(FtpSession.dataSocket, kSentCloseWaitMs);
+    }
+    ReleaseHeldSocket(&FtpSession.dataSocket, out.complete);
     int result = GetReply(control);
     bool confirmed = result == REPLY_OK;
     ReportLoop(false, out, confirmed);
