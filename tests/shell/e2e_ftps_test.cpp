@@ -1,7 +1,9 @@
 // FTPS through the real tarn.exe: the host dialog's check box, the logon
 // inside TLS, listings, receives and sends on TLS data connections in active
 // and passive mode against both FTPS servers, the certificate dialog and its
-// three answers, and the failures that must never fall back to plain text.
+// three answers, the failures that must never fall back to plain text, and
+// data connections that cannot be trusted: another certificate than the
+// control connection's, and a download that ends without close_notify.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -335,6 +337,168 @@ TEST(FtpsRefusals, AuthTlsRefusedEndsBeforeUser)
     EXPECT_EQ(server.Heard(), std::vector<std::string>{"AUTH TLS"});
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// The server's data connections for files named "mismatch" present another
+// certificate than its control connection: a receive and a send are refused
+// with one line, before a byte moves (no local file is made, the server's
+// copy stays empty), nothing is reported as transferred, and the session
+// goes on: the next receive on a sound data connection is byte for byte.
+struct DataCertificate : ::testing::TestWithParam<bool> {};
+
+TEST_P(DataCertificate, ADifferentCertificateRefusesTheTransferAndTheSessionGoesOn)
+{
+    const bool passive = GetParam();
+    const RealServer& server = kTlsFaultServer;
+    const std::string root = ServerRoot(server, false);
+    const std::string tag = passive ? "p" : "a";
+    const std::string get = "e2e-mismatch-" + tag + "-get.bin", put = "e2e-mismatch-" + tag + "-put.bin";
+    const std::string plain = "e2e-sound-" + tag + "-get.bin";
+    const std::string got = Pattern(200000, 7), sent = Pattern(70000, 8), sound = Pattern(150000, 9);
+    WriteBytes(root + "\\" + get, got);
+    WriteBytes(root + "\\" + plain, sound);
+    DeleteFileA((root + "\\" + put).c_str());
+
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteTlsProfile("e2e-mismatch", server, passive, true);
+    TarnApp app;
+    app.dir = TempDirectory("ftps-mismatch-" + tag);
+    WriteBytes(app.dir + "\\" + put, sent);
+    ASSERT_TRUE(app.Start("ftps-mismatch-" + tag));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-mismatch", kServerPassword));
+    ASSERT_TRUE(WaitConnected(app)) << Joined(app.NewLines());
+    // The listing's data connection is a sound one.
+    ASSERT_TRUE(Contains(app.Items(IDC_REMOTE_FILES), get)) << Joined(app.Items(IDC_REMOTE_FILES));
+    const std::string mismatch = TarnApp::Line(CatalogueText(MSG_TLS_DATA_CERT_MISMATCH));
+    auto finished = [&] {
+        EXPECT_TRUE(app.WaitLogged(mismatch, 30000)) << Joined(app.NewLines());
+        EXPECT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+        app.Settle();
+    };
+    // The statistics line of a receive ("Received ..." / "... received in")
+    // or of a send ("Transmitted ..." / "... transmitted in"), whatever its end.
+    auto statistics = [](const std::vector<std::string>& lines, const char* moved, const char* end) {
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.find(moved) != std::string::npos && l.find(end) != std::string::npos;
+        });
+    };
+
+    // Receive.
+    app.Mark();
+    app.Select(IDC_REMOTE_FILES, {get});
+    app.Click(IDC_RECEIVE);
+    finished();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_EQ(CountPrefix(lines, mismatch), 1) << Joined(lines);
+    EXPECT_EQ(statistics(lines, "eceived", "transfer "), 0) << Joined(lines);
+    EXPECT_EQ(GetFileAttributesA((app.dir + "\\" + get).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(Contains(app.Items(IDC_LOCAL_FILES), get)) << Joined(app.Items(IDC_LOCAL_FILES));
+    EXPECT_FALSE(Has(lines, TarnApp::Line(CatalogueText(MSG_TLS_CONTROL_CLOSED)))) << Joined(lines);
+    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+
+    // Send.
+    app.Mark();
+    app.SelectNone(IDC_REMOTE_FILES);
+    app.Select(IDC_LOCAL_FILES, {put});
+    app.Click(IDC_SEND);
+    finished();
+    lines = app.NewLines();
+    EXPECT_EQ(CountPrefix(lines, mismatch), 1) << Joined(lines);
+    EXPECT_EQ(statistics(lines, "ransmitted", "transfer "), 0) << Joined(lines);
+    // Not one byte went to the untrusted end (the server made the file empty
+    // when it took STOR).
+    EXPECT_EQ(ReadBytes(root + "\\" + put), "");
+    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+
+    // The control connection is in step: a sound receive works.
+    app.Mark();
+    app.SelectNone(IDC_LOCAL_FILES);
+    app.Select(IDC_REMOTE_FILES, {plain});
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return Contains(app.Items(IDC_LOCAL_FILES), plain); }, 30000))
+        << Joined(app.NewLines());
+    app.Settle();
+    EXPECT_EQ(ReadBytes(app.dir + "\\" + plain), sound);
+    lines = app.NewLines();
+    EXPECT_EQ(statistics(lines, "eceived", "transfer succeeded"), 1) << Joined(lines);
+    EXPECT_FALSE(Has(lines, mismatch)) << Joined(lines);
+
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    for (const std::string& f : {get, put, plain})
+        DeleteFileA((root + "\\" + f).c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ftps, DataCertificate, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Passive" : "Active");
+                         });
+
+// The server sends the whole file, closes the data connection without
+// close_notify and answers 226: the end of the file is not proven, so the
+// receive is reported as failed (the cut-off line, the failed statistics,
+// the local copy named incomplete with the bytes it holds), never as
+// received, and the session goes on.
+TEST(FtpsFaults, ADownloadWithoutCloseNotifyIsNotReportedAsReceived)
+{
+    const RealServer& server = kTlsFaultServer;
+    const std::string root = ServerRoot(server, false);
+    const std::string cut = "e2e-cutoff-get.bin", plain = "e2e-after-cut.txt";
+    const std::string bytes = Pattern(200000, 10);
+    WriteBytes(root + "\\" + cut, bytes);
+    WriteBytes(root + "\\" + plain, "sound\r\n");
+
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteTlsProfile("e2e-cutoff", server, true, true);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("ftps-cutoff"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-cutoff", kServerPassword));
+    ASSERT_TRUE(WaitConnected(app)) << Joined(app.NewLines());
+
+    app.Mark();
+    app.Select(IDC_REMOTE_FILES, {cut});
+    app.Click(IDC_RECEIVE);
+    const std::string cutOff = TarnApp::Line(CatalogueText(MSG_TLS_DATA_CUT_OFF));
+    const std::string incomplete =
+        TarnApp::Line(CatalogueText(MSG_RECEIVE_UNCONFIRMED, cut.c_str(), std::to_string(bytes.size()).c_str()));
+    EXPECT_TRUE(app.WaitLogged(incomplete, 30000)) << Joined(app.NewLines());
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return !app.Enabled(IDC_ABORT); }));
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_EQ(CountPrefix(lines, cutOff), 1) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "226 ")) << Joined(lines);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.size() >= 15 && l.compare(l.size() - 15, 15, "transfer failed") == 0;
+    })) << Joined(lines);
+    EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.find("transfer succeeded") != std::string::npos;
+    })) << Joined(lines);
+    // The local copy stays as the line describes it: the bytes that came.
+    EXPECT_EQ(ReadBytes(app.dir + "\\" + cut).size(), bytes.size());
+    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+
+    // The next receive, with close_notify, is whole.
+    app.Mark();
+    app.SelectNone(IDC_REMOTE_FILES);
+    app.Select(IDC_REMOTE_FILES, {plain});
+    app.Click(IDC_RECEIVE);
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return ReadBytes(app.dir + "\\" + plain) == "sound\r\n"; }, 30000))
+        << Joined(app.NewLines());
+    app.Settle();
+    lines = app.NewLines();
+    EXPECT_FALSE(Has(lines, cutOff)) << Joined(lines);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.find("transfer succeeded") != std::string::npos;
+    })) << Joined(lines);
+
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+    DeleteFileA((root + "\\" + cut).c_str());
+    DeleteFileA((root + "\\" + plain).c_str());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ enum {
     PYFTPD_PORT_OFFSET = 22,   // pyftpdlib: TARN_PORT_BASE + 22
     VSFTPD_TLS_PORT_OFFSET = 23,  // vsftpd, FTPS only: TARN_PORT_BASE + 23
     PYFTPD_TLS_PORT_OFFSET = 24,  // pyftpdlib, FTPS only: TARN_PORT_BASE + 24
+    PYFTPD_FAULTS_PORT_OFFSET = 25,  // pyftpdlib, FTPS with data faults: TARN_PORT_BASE + 25
     SCRIPT_PORT_FIRST = 40,    // scripted servers of the tests: + 40 to + 89
     SCRIPT_PORT_COUNT = 50,
 };
@@ -30,6 +31,13 @@ constexpr RealServer kRealServers[] = {{"vsftpd", VSFTPD_PORT_OFFSET}, {"pyftpd"
 // The FTPS servers: TLS required on the control and every data connection,
 // each with a self-signed certificate for "localhost" made at start.
 constexpr RealServer kTlsServers[] = {{"vsftpd-tls", VSFTPD_TLS_PORT_OFFSET}, {"pyftpd-tls", PYFTPD_TLS_PORT_OFFSET}};
+
+// pyftpdlib as an FTPS server like the one above, with faults on the data
+// connections of files named for them (tests/servers/pyftpd.py): a name with
+// "mismatch" gets a data connection with another certificate than the
+// control connection's, a name with "cutoff" a download that ends without
+// close_notify (and still 226).
+constexpr RealServer kTlsFaultServer = {"pyftpd-faults", PYFTPD_FAULTS_PORT_OFFSET};
 
 inline int ServerPort(const RealServer& server) { return PortBase() + server.portOffset; }
 
