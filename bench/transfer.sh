@@ -8,6 +8,8 @@
 #   TARN                   (bench_transfer.exe, under Wine)
 #   TARN with FTPS         (the same, TLS on control and data, against the
 #                          FTPS vsftpd of the test servers)
+#   TARN against pyftpdlib (plain and with FTPS: one server with and without
+#                          TLS, where the server's TLS does not set the pace)
 # and prints MiB/s (the best of ROUNDS runs, default 1) and the ratios.
 #   bench/transfer.sh [MiB] [ROUNDS] [recv|send|both]
 # Build first (tools/build.sh build x86_64); TARN_BUILD names the tree of the
