@@ -632,8 +632,8 @@ static void CloseBrokenControl(HWND main)
     FtpSession.hostName[0] = 0;
     SetWindowTextA(main, "TARN");
     SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
-    EnableControl(IDC_CONNECT, true);
     EnableControl(IDC_DISCONNECT, false);
+    EnableControl(IDC_CONNECT, true);
 }
 
 // Steps shared by Abort and Disconnect once the worker is gone: the aborted
@@ -691,9 +691,9 @@ void AbortOperation(HWND main)
         LogMessage(MSG_CONNECT_ABORTED);
         g_connectInProgress = 0;
         FtpSession.commandCount = 0;
-        EnableControl(IDC_CONNECT, true);
         EnableControl(IDC_ABORT, false);
         EnableControl(IDC_DISCONNECT, false);
+        EnableControl(IDC_CONNECT, true);
         SetWindowTextA(main, "TARN");
         FtpSession.lastReplyCode = 0;
     } else {
@@ -741,9 +741,9 @@ void DisconnectSession(HWND main, bool exitAfter)
     if (exitAfter) {
         PostMessageA(main, WM_CLOSE, 0, 0);
     } else {
-        EnableControl(IDC_CONNECT, true);
         EnableControl(IDC_ABORT, false);
         EnableControl(IDC_DISCONNECT, false);
+        EnableControl(IDC_CONNECT, true);
         RefreshRemote();
     }
     FtpSession.hostName[0] = 0;
@@ -804,11 +804,13 @@ void EndLostSession(HWND main)
     FtpSession.loggedOn = 0;
     FtpSession.commandCount = 0;
     SetWindowTextA(main, "TARN");
-    EnableControl(IDC_CONNECT, true);
     EnableControl(IDC_ABORT, false);
     EnableControl(IDC_DISCONNECT, false);
     FtpSession.hostName[0] = 0;
     SetDlgItemTextA(main, IDC_REMOTE_HOST_TEXT, "");
+    // Connect comes last, in every end of a session: once it is enabled,
+    // the rest of the window shows the end too.
+    EnableControl(IDC_CONNECT, true);
     SetBusy(0);
     if (receiveWasOpen)
         RefreshLocal();
