@@ -16,29 +16,11 @@
 #include "ftp/transfer.h"
 #include "store/options.h"
 #include "tests/support/servers.h"
+#include "tests/support/tarnapp.h"
 #include "tests/support/testlog.h"
 #include "tests/support/transferfiles.h"
 
 namespace {
-
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected)
-{
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    size_t i = 0;
-    while (i < actual.size() && i < expected.size() && actual[i] == expected[i])
-        ++i;
-    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
-                                         << ", first difference at " << i;
-}
-
-std::string Joined(const std::vector<std::string>& lines)
-{
-    std::string all;
-    for (const std::string& l : lines)
-        all += l + "\n";
-    return all;
-}
 
 struct FtpsCase {
     RealServer server;

@@ -27,19 +27,6 @@ const char kCounterText[] = "4294967297 (100%)";  // the size is known both ways
 
 std::vector<std::string> g_shown;
 
-// A file of `size` bytes whose blocks are never written (sparse).
-bool MakeSparseFile(const char* path, unsigned long long size)
-{
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    LONG high = static_cast<LONG>(size >> 32);
-    DWORD low = SetFilePointer(h, static_cast<LONG>(size & 0xFFFFFFFFu), &high, FILE_BEGIN);
-    bool ok = !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) && SetEndOfFile(h);
-    CloseHandle(h);
-    return ok;
-}
-
 // The statistics line of the transfer: received or transmitted, succeeded.
 bool LoggedReport(const char* verb)
 {

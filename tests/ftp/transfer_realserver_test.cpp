@@ -30,18 +30,6 @@ bool IsPyftpd(const RealServer& server)
     return std::string(server.name) == "pyftpd";
 }
 
-// Compares two possibly large contents without printing them.
-::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected)
-{
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    size_t i = 0;
-    while (i < actual.size() && i < expected.size() && actual[i] == expected[i])
-        ++i;
-    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size()
-                                         << ", first difference at " << i;
-}
-
 int CountLogged(const std::string& line)
 {
     int n = 0;

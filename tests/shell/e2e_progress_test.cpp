@@ -83,25 +83,6 @@ bool Digits(const std::string& text)
     return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-bool MakeSparseFile(const std::string& path, DWORD size)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = SetFilePointer(h, static_cast<LONG>(size), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-              SetEndOfFile(h);
-    CloseHandle(h);
-    return ok;
-}
-
-DWORD SizeOf(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return data.nFileSizeLow;
-}
-
 void Connect(TarnApp& app, const std::string& folder)
 {
     app.Click(IDC_CONNECT);

@@ -15,6 +15,7 @@
 #include "tests/support/servers.h"
 #include "tests/support/tarnapp.h"
 #include "tests/support/testlog.h"
+#include "tests/support/transferfiles.h"
 
 namespace {
 
@@ -51,27 +52,6 @@ bool WaitRemoteDir(TarnApp& app, const std::string& path)
     bool ok = TarnApp::WaitFor([&] { return app.Text(IDC_REMOTE_DIR_TEXT) == path; });
     app.Settle();
     return ok;
-}
-
-// A file of size bytes made without writing them (the file system keeps it
-// sparse), for transfers long enough to be stopped half-way.
-bool MakeLargeFile(const std::string& path, DWORD size)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = SetFilePointer(h, static_cast<LONG>(size), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-              SetEndOfFile(h);
-    CloseHandle(h);
-    return ok;
-}
-
-DWORD SizeOf(const std::string& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
-        return 0;
-    return data.nFileSizeLow;
 }
 
 struct TransferTest : ::testing::Test {
@@ -418,7 +398,7 @@ struct StopTest : TransferTest {
         TransferTest::SetUp();
         RemoveTree(big);
         CreateDirectoryA(big.c_str(), nullptr);
-        ASSERT_TRUE(MakeLargeFile(big + "\\big.bin", 1u << 30));
+        ASSERT_TRUE(MakeSparseFile(big + "\\big.bin", 1u << 30));
         WriteBytes(big + "\\small.txt", "small\r\n");
     }
     void TearDown() override { RemoveTree(big); }
@@ -493,7 +473,7 @@ TEST_F(StopTest, AbortedTransfersEmptyTheirByteCounter)
     };
     TarnApp app;
     app.dir = TempDirectory("abort-counters");
-    ASSERT_TRUE(MakeLargeFile(app.dir + "\\e2e-up-big.bin", 1u << 30));
+    ASSERT_TRUE(MakeSparseFile(app.dir + "\\e2e-up-big.bin", 1u << 30));
     ASSERT_TRUE(app.Start("abort-counters"));
     StartBigReceive(app);
     ASSERT_TRUE(TarnApp::WaitFor([&] { return !counter(app, false).empty(); }));
