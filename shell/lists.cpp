@@ -185,15 +185,20 @@ void DetectRemoteCommands(SOCKET control)
     EnableControl(IDC_REMOTE_DELETE, support.canDelete);
 }
 
+static void ClearRemoteLists()
+{
+    ResetList(IDC_REMOTE_DIRS, 0);
+    ResetList(IDC_REMOTE_FILES, 0);
+    g_remoteDirWidest = g_remoteFileWidest = 0;
+}
+
 int DoDirList(HWND)
 {
     if (WorkerStopping())
         return 0;
     char mask[120];
     GetMaskText(IDC_REMOTE_MASK, mask);
-    ResetList(IDC_REMOTE_DIRS, 0);
-    ResetList(IDC_REMOTE_FILES, 0);
-    g_remoteDirWidest = g_remoteFileWidest = 0;
+    ClearRemoteLists();
     if (!FtpSession.loggedOn) {
         RemoteCurrentDir[0] = 0;
         SetDlgItemTextA(g_hwndMain, IDC_REMOTE_DIR_TEXT, "");
@@ -217,9 +222,7 @@ int DoDirList(HWND)
             // A listing that did not end well shows nothing of itself.
             BatchCancel(&fill.dirs);
             BatchCancel(&fill.files);
-            ResetList(IDC_REMOTE_DIRS, 0);
-            ResetList(IDC_REMOTE_FILES, 0);
-            g_remoteDirWidest = g_remoteFileWidest = 0;
+            ClearRemoteLists();
             SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
             LogMessage(MSG_DIRLIST_RESULT, result);
         }
