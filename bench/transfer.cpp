@@ -209,6 +209,21 @@ void Report(const char* name, long long bytes, double seconds)
     fflush(stdout);
 }
 
+// TARN's receive (direction 0: RETR into tarn-down.bin) or send (STOR of
+// it) on a worker, as the program runs them: the bytes moved, -1 when the
+// transfer failed.
+long long TarnTransfer(SOCKET s, int direction, const char* retr, const char* stor)
+{
+    long long size = FileSize("tarn-down.bin");
+    int r = 0;
+    if (direction == 0) {
+        OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
+        return r == 2 ? FileSize("tarn-down.bin") : -1;
+    }
+    OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
+    return r == 2 ? size : -1;
+}
+
 }  // namespace
 
 // Rounds of TARN's receive and send of REMOTE through a session of its own
@@ -236,17 +251,8 @@ static bool TarnRounds(const char* name, int port, const char* fingerprint, cons
                 continue;
             char label[40];
             _snprintf(label, sizeof label, "%s_%s", name, direction == 0 ? "recv" : "send");
-            long long size = FileSize("tarn-down.bin");
-            long long bytes = -1;
             double t0 = Now();
-            int r = 0;
-            if (direction == 0) {
-                OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
-                bytes = r == 2 ? FileSize("tarn-down.bin") : -1;
-            } else {
-                OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
-                bytes = r == 2 ? size : -1;
-            }
+            long long bytes = TarnTransfer(s, direction, retr, stor);
             double t = Now() - t0;
             if (bytes < 0) {
                 fprintf(stderr, "%s failed\n", label);
@@ -319,17 +325,10 @@ int main(int argc, char** argv)
             for (int k = 0; k < kVariants; ++k) {
                 int variant = (k + round) % kVariants;
                 const BareSizes& sizes = variant == 1 ? kLargeBlocks : variant == 3 ? kHugeBlocks : kSmallBlocks;
-                long long size = FileSize("tarn-down.bin");
                 long long bytes = -1;
                 double t0 = Now();
-                if (variant == 0 && direction == 0) {
-                    int r = 0;
-                    OnWorker([&] { r = RetrieveFile(s, retr, "tarn-down.bin", "tarn-down.bin", 'I'); });
-                    bytes = r == 2 ? FileSize("tarn-down.bin") : -1;
-                } else if (variant == 0) {
-                    int r = 0;
-                    OnWorker([&] { r = StoreFile(s, stor, "tarn-down.bin", 'I'); });
-                    bytes = r == 2 ? size : -1;
+                if (variant == 0) {
+                    bytes = TarnTransfer(s, direction, retr, stor);
                 } else if (direction == 0) {
                     OnWorker([&] { bytes = BareReceive(s, remote, "bare-down.bin", sizes); });
                 } else {
