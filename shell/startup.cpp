@@ -12,7 +12,7 @@
 #include "store/options.h"
 #include "store/store.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "shell/debugwin.h"
 #include "shell/lists.h"
 #include "log/log.h"
