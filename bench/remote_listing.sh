@@ -1,7 +1,9 @@
 #!/bin/bash
 # Benchmark: a remote listing of 100,000 UNIX entries served by a real FTP
-# server (pyftpdlib) on loopback. The LIST output is fetched with curl and
-# handed to bench_remote_listing.exe, which fills the remote lists from it.
+# server (pyftpdlib) on loopback, through the program's own path with LIST
+# and then with MLSD, each beside the same listing command alone. The LIST
+# output is also fetched with curl and handed to bench_remote_listing.exe,
+# which fills the remote lists from it.
 #   bench/remote_listing.sh [build-dir]     (needs curl and python3-pyftpdlib)
 set -e
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -29,5 +31,6 @@ echo "LIST over loopback with curl: $(wc -l < "$work/listing.txt") lines in $(/u
 cd "$build"
 export WINEPREFIX="${WINEPREFIX:-$build/wineprefix}"
 "$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe --server "$port"
+"$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe --server "$port" mlsd
 kill $server; wait $server 2>/dev/null || true
 "$root/tools/with-display" "$root/tools/wine-run" ./bench_remote_listing.exe "Z:${work//\//\\}\\listing.txt"

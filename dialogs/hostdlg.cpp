@@ -100,6 +100,10 @@ int LoadProfile(HWND dialog, const char* folderName)
     p.tls = ProfileReadNumber(folder, "TLS", 0) == 1 ? 1 : 0;
     SetCheck(dialog, IDC_HOST_TLS, p.tls);
     ProfileReadText(folder, "TLSCERT", "", p.trustedCertificate, sizeof p.trustedCertificate);
+    // Auto for a new profile; a stored one without the value lists as before.
+    DWORD mlsd = ProfileReadNumber(folder, "MLSD", static_cast<DWORD>(saved ? MLSD_NEVER : MLSD_AUTO));
+    p.mlsd = mlsd == MLSD_AUTO ? static_cast<BYTE>(MLSD_AUTO) : static_cast<BYTE>(MLSD_NEVER);
+    SetCheck(dialog, IDC_HOST_MLSD, p.mlsd == MLSD_AUTO);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -169,6 +173,7 @@ static void InitHostDialog(HWND dialog)
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
     SetCheck(dialog, IDC_HOST_TLS, p.tls);
+    SetCheck(dialog, IDC_HOST_MLSD, p.mlsd == MLSD_AUTO);
     SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
 
     if (!p.folder[0])
@@ -204,6 +209,7 @@ static void TakeHostFields(HWND dialog)
     LRESULT encoding = SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);
     p.nameEncoding = encoding == CB_ERR ? static_cast<BYTE>(NAMES_CODE_PAGE) : static_cast<BYTE>(encoding);
     p.tls = IsChecked(dialog, IDC_HOST_TLS) ? 1 : 0;
+    p.mlsd = IsChecked(dialog, IDC_HOST_MLSD) ? static_cast<BYTE>(MLSD_AUTO) : static_cast<BYTE>(MLSD_NEVER);
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

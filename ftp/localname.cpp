@@ -38,8 +38,11 @@ void SplitLocalName(const std::wstring& remote, std::wstring* base, std::wstring
     for (wchar_t& c : name)
         if (c == L'\t')
             c = L'~';
+    // A version suffix is ";" and digits at the end; a ";" elsewhere is part
+    // of the name.
     size_t semi = name.find(L';');
-    if (semi != std::wstring::npos)
+    if (semi != std::wstring::npos && semi + 1 < name.size() &&
+        name.find_first_not_of(L"0123456789", semi + 1) == std::wstring::npos)
         name.resize(semi);
     ext->clear();
     if (name.size() >= 256) {
@@ -85,6 +88,33 @@ int SafeLocalName(std::wstring* name)
     if (name->find_first_not_of(L'.') == std::wstring::npos)
         return -1;
     return changed;
+}
+
+bool TrimWindowsNameEnd(std::wstring* name)
+{
+    size_t keep = name->find_last_not_of(L" .");
+    size_t size = keep == std::wstring::npos ? 0 : keep + 1;
+    if (size == name->size())
+        return false;
+    name->resize(size);
+    return true;
+}
+
+// The blanks and dots at the end of whole go (logged under the remote name);
+// base and ext follow. False when nothing is left.
+static bool KeepWindowsName(const char* remote, std::wstring* whole, std::wstring* base, std::wstring* ext)
+{
+    if (!TrimWindowsNameEnd(whole))
+        return true;
+    if (whole->empty())
+        return false;
+    if (whole->size() < ext->size() || whole->compare(whole->size() - ext->size(), ext->size(), *ext) != 0)
+        ext->clear();
+    *base = whole->substr(0, whole->size() - ext->size());
+    char shown[256];
+    Narrow(*whole, shown, sizeof shown);
+    LogMessage(MSG_LOCAL_NAME_TRIMMED, remote, shown);
+    return true;
 }
 
 static bool Exists(const std::wstring& name)
@@ -158,6 +188,10 @@ int MakeWideLocalName(const std::wstring& remote, const char* shown, std::wstrin
         return 0;
     }
     base = whole.substr(0, whole.size() - ext.size());
+    if (!KeepWindowsName(shown, &whole, &base, &ext)) {
+        LogMessage(MSG_REMOTE_NAME_REFUSED, shown);
+        return 0;
+    }
     *local = UniqueName(shown, base, ext, ExistsWide);
     return 1;
 }
@@ -227,6 +261,11 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback)
         char shown[256];
         Narrow(whole, shown, sizeof shown);
         LogMessage(MSG_REMOTE_NAME_STORED_AS, remote, shown);
+    }
+    if (!KeepWindowsName(remote, &whole, &base, &ext)) {
+        LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
+        local[0] = fallback[0] = 0;
+        return 0;
     }
     return MakeName(remote, base, ext, local, fallback);
 }

@@ -3,15 +3,17 @@
 
 // The local name for a remote file name, written into local and fallback
 // (256 bytes each; the caller keeps fallback unchanged as the name to try when
-// local cannot be created). Cuts a version suffix (";3"), replaces tabs by "~",
-// keeps long names within 252 characters, and with Receive Unique numbers the
-// name when a file of that name exists. Always returns 1.
+// local cannot be created). Cuts a version suffix (";3": the first ";"
+// and only digits after it), replaces tabs by "~", keeps long names within
+// 252 characters, and with Receive Unique numbers the name when a file of
+// that name exists. Always returns 1.
 int MakeLocalName(const char* remote, char* local, char* fallback);
 
 // The same for a name the server gave us (a listed entry): such a name may not
 // leave the local current directory nor open a device. Separators and drive
 // colons become "_", reserved device names get a leading "_" (both logged);
-// "." and ".." and names that end up empty are refused (logged). Returns 1
+// "." and ".." and names that end up empty are refused (logged); blanks and
+// dots at the end go, as Windows would drop them (logged). Returns 1
 // with the names set, or 0 when refused.
 int MakeSafeLocalName(const char* remote, char* local, char* fallback);
 
@@ -21,6 +23,9 @@ const char* RemotePathLastComponent(const char* path, bool vms);
 
 // Pure parts, on wide text, for the tests.
 #include <string>
+// Windows keeps no blank or dot at the end of a file name: drops them, and
+// says whether there were any.
+bool TrimWindowsNameEnd(std::wstring* name);
 // Steps 1-4: tabs, version suffix, length; base and extension separately.
 void SplitLocalName(const std::wstring& remote, std::wstring* base, std::wstring* ext);
 // What makes a server's name safe as a local name in the current directory:

@@ -28,14 +28,18 @@ static void NoteExos()
 // off where it stands (by the watchdog); 0 while no logon runs.
 static volatile LONG g_logonFailEntry;
 
-// FEAT, read line by line (the features come as lines without a code):
-// true when the server completed it with 2xx and listed UTF8.
-static bool ServerListsUtf8(SOCKET s)
+// What the server's FEAT lists (the features come as lines without a code);
+// nothing when it did not complete it with 2xx.
+struct ServerFeatures {
+    bool utf8, mlst, mfmt;
+};
+
+static ServerFeatures AskFeatures(SOCKET s)
 {
+    ServerFeatures none = {false, false, false}, listed = none;
     LogLine(CommandEcho("FEAT"));
     if (SendLine(s, "FEAT") < 1)
-        return false;
-    bool utf8 = false;
+        return none;
     int first = ReadReplyLine(s);
     int code = first;
     for (;;) {
@@ -43,24 +47,43 @@ static bool ServerListsUtf8(SOCKET s)
         if (line[0])
             LogWireLine(line);
         if (code == -1 || code == 421 || (code == 0 && !line[0]) || NetAborting)
-            return false;
-        utf8 = utf8 || FeatureLineIsUtf8(line);
+            return none;
+        listed.utf8 = listed.utf8 || FeatureLineIsUtf8(line);
+        listed.mlst = listed.mlst || FeatureLineNames(line, "MLST");
+        listed.mfmt = listed.mfmt || FeatureLineNames(line, "MFMT");
         bool last = code == first && !ReplyLineContinues(code, line);
         if (last)
-            return first / 100 == REPLY_OK && utf8;
+            return first / 100 == REPLY_OK ? listed : none;
         code = ReadReplyLine(s);
     }
 }
 
-// After the logon: how this session's names go on the wire.
-static void AgreeNameEncoding(SOCKET s)
+// After the logon: one FEAT when anything of the profile or the options
+// depends on it (a stored profile without the new values asks nothing), then
+// how this session lists directories and how its names go on the wire.
+static void AgreeSessionFeatures(SOCKET s)
 {
     FtpSession.namesUtf8 = 0;
+    FtpSession.namesGuessed = 0;
+    FtpSession.listMlsd = 0;
+    FtpSession.serverMfmt = 0;
     BYTE encoding = HostProfile.nameEncoding;
+    ServerFeatures features = {false, false, false};
+    if (encoding == NAMES_AUTO || HostProfile.mlsd == MLSD_AUTO || ProgramOptions.keepTimes)
+        features = AskFeatures(s);
+    FtpSession.serverMfmt = features.mfmt ? 1 : 0;
+    if (HostProfile.mlsd == MLSD_AUTO && features.mlst) {
+        FtpSession.listMlsd = 1;
+        LogLine(MSG_MLSD_USED);
+    }
     if (encoding == NAMES_CODE_PAGE)
         return;
-    if (encoding == NAMES_AUTO && !ServerListsUtf8(s)) {
-        LogLine(MSG_NAMES_CODE_PAGE);
+    if (encoding == NAMES_AUTO && !features.utf8) {
+        // Most servers store UTF-8 names without announcing it; a code-page
+        // server shows itself by its first name that is not UTF-8.
+        FtpSession.namesUtf8 = 1;
+        FtpSession.namesGuessed = 1;
+        LogLine(MSG_NAMES_UTF8_UNANNOUNCED);
         return;
     }
     // Servers that list UTF8 use it; some (IIS) switch only when asked, so
@@ -96,6 +119,9 @@ SOCKET FtpLogon(const char* host)
     EndSecureSession();
     FtpSession.hostTypeDetected = 0;
     FtpSession.namesUtf8 = 0;
+    FtpSession.namesGuessed = 0;
+    FtpSession.listMlsd = 0;
+    FtpSession.serverMfmt = 0;
     CommandCountEnter();
     char target[64];
     lstrcpynA(target, HostProfile.useGateway ? HostProfile.gateHost : host, sizeof target);
@@ -178,7 +204,7 @@ SOCKET FtpLogon(const char* host)
         return FailLogon(s, 0, true);
     InterlockedExchange(&g_logonFailEntry, 0);
     FtpSession.loggedOn = 1;
-    AgreeNameEncoding(s);
+    AgreeSessionFeatures(s);
     FtpHooks.connectedState(true);
     FtpHooks.loggedOnTo(host);
     return s;

@@ -101,14 +101,20 @@ unsigned long long AnnouncedSize(const char* line)
     return found;
 }
 
-bool FeatureLineIsUtf8(const char* line)
+bool FeatureLineNames(const char* line, const char* feature)
 {
     if (!line || line[0] != ' ')
         return false;
-    static constexpr char kFeature[] = "UTF8";
-    for (int i = 0; kFeature[i]; ++i)
-        if ((line[1 + i] & ~0x20) != kFeature[i] && line[1 + i] != kFeature[i])
+    int i = 0;
+    for (; feature[i]; ++i) {
+        char c = line[1 + i];
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+        if (c != feature[i])
             return false;
-    char after = line[sizeof kFeature];
+    }
+    char after = line[1 + i];
     return after == 0 || after == ' ' || after == '\r' || after == '\n';
 }
+
+bool FeatureLineIsUtf8(const char* line) { return FeatureLineNames(line, "UTF8"); }

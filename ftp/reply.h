@@ -56,3 +56,5 @@ unsigned long long AnnouncedSize(const char* line);
 // Whether a line of a FEAT reply names the UTF8 feature: a blank, "UTF8"
 // in any case, then the end or a blank.
 bool FeatureLineIsUtf8(const char* line);
+// The same for any feature (given in capitals): " MLST type*;size*;" names MLST.
+bool FeatureLineNames(const char* line, const char* feature);

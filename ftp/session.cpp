@@ -13,6 +13,7 @@ FtpSessionRec FtpSession = {
     0, 0, 0,
     0,
     0,
+    0, 0, 0,
 };
 
 DWORD HostType = HOST_AUTO;

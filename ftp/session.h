@@ -32,6 +32,10 @@ struct FtpSessionRec {
     DWORD totalFiles;
     LONG namesUtf8;              // remote names are UTF-8 on the wire (set at the logon)
     DWORD failedFiles;           // of a tree transfer: files the server did not confirm whole
+    LONG namesGuessed;           // names are taken as UTF-8 without the server's word (Auto, no UTF8
+                                 // in FEAT): the first name seen that is not UTF-8 ends it
+    LONG listMlsd;               // listings use MLSD (FEAT listed MLST, the profile allows it)
+    LONG serverMfmt;             // FEAT listed MFMT
 };
 
 extern FtpSessionRec FtpSession;

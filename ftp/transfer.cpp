@@ -101,6 +101,8 @@ struct LoopOutcome {
 
 // The size the last preliminary reply announced, SIZE_UNKNOWN when none.
 unsigned long long g_announcedSize = SIZE_UNKNOWN;
+// The code of the first reply to the last transfer command, 0 when none came.
+LONG g_transferCommandCode;
 
 // The statistics line, succeeded only when our side was complete and the
 // server confirmed; then the totals.
@@ -300,7 +302,9 @@ SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, boo
     FtpSession.listenSocket = OpenPassiveData(control);
     if (FtpSession.listenSocket == INVALID_SOCKET)
         return GiveUpDataSocket(bell && beepOnFailure);
-    if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
+    bool accepted = SendCommand(control, "%s", Text(command)) == REPLY_PRELIMINARY;
+    g_transferCommandCode = FtpSession.lastReplyCode;
+    if (!accepted)
         return GiveUpDataSocket(bell);
     g_announcedSize = AnnouncedSize(FtpSession.replyLine);
     FtpSession.dataSocket = FtpSession.listenSocket;
@@ -324,7 +328,9 @@ SOCKET OpenPlainDataConnection(SOCKET control, const char* command, char type, c
         return INVALID_SOCKET;
     }
     // The server must answer with a preliminary reply before it connects.
-    if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
+    bool accepted = SendCommand(control, "%s", Text(command)) == REPLY_PRELIMINARY;
+    g_transferCommandCode = FtpSession.lastReplyCode;
+    if (!accepted)
         return GiveUpDataSocket(bell);
     g_announcedSize = AnnouncedSize(FtpSession.replyLine);
 
@@ -592,10 +598,12 @@ int SendFromFile(SOCKET data, const char* name)
 namespace {
 
 int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell,
-             const char* shownName, ListingDataFn onData = nullptr, void* context = nullptr)
+             const char* shownName, unsigned long long knownSize, ListingDataFn onData = nullptr,
+             void* context = nullptr)
 {
     FtpSession.lastReplyCode = 0;
     g_announcedSize = SIZE_UNKNOWN;
+    g_transferCommandCode = 0;
     FtpSession.replyDepth = 0;
     if (!CanStart(control))
         return 0;
@@ -604,8 +612,10 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
         FtpSession.lastReceiveOk = 0;
         return 0;
     }
+    // The server's word on the size first; else what the listing said.
+    unsigned long long expected = g_announcedSize != SIZE_UNKNOWN ? g_announcedSize : knownSize;
     LoopOutcome out;
-    ReceiveLoop(data, local, fallback, bell, &out, g_announcedSize, onData, context);
+    ReceiveLoop(data, local, fallback, bell, &out, expected, onData, context);
     // The server's close_notify is answered before the connection is shut;
     // without one, the end of the file is not proven.
     if (TlsCutOff(FtpSession.dataSocket)) {
@@ -625,7 +635,7 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
     bool confirmed = result == REPLY_OK;
     ReportLoop(true, out, confirmed);
     if (out.reported && !(out.complete && confirmed))
-        ReportIncomplete(true, shownName, out.total, g_announcedSize);
+        ReportIncomplete(true, shownName, out.total, expected);
     if (result == REPLY_OK && !out.complete)
         result = 0;
     FtpSession.lastReceiveOk = result == REPLY_OK ? 1 : 0;
@@ -634,20 +644,24 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
 
 }  // namespace
 
-int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
+int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type,
+                 unsigned long long knownSize)
 {
-    return Retrieve(control, command, local, fallback, type, true, local);
+    return Retrieve(control, command, local, fallback, type, true, local, knownSize);
 }
 
 int RetrieveListing(SOCKET control, const char* command, ListingDataFn onData, void* context)
 {
-    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command, onData, context);
+    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command, SIZE_UNKNOWN, onData,
+                    context);
 }
+
+LONG TransferCommandCode() { return g_transferCommandCode; }
 
 int FtpQuote(SOCKET s, const char* text)
 {
     text = text ? text : "";
-    if (strncmp(text, "LIST", 4) == 0 || strncmp(text, "NLST", 4) == 0)
+    if (strncmp(text, "LIST", 4) == 0 || strncmp(text, "NLST", 4) == 0 || strncmp(text, "MLSD", 4) == 0)
         RetrieveListing(s, text);
     else
         SendCommand(s, "%s", text);

@@ -4,6 +4,8 @@
 #include <winsock.h>
 #include <windows.h>
 
+#include "ftp/reply.h"
+
 // Sends TYPE when `type` ('A', 'I' or 'L') differs from the type last set on
 // the server, and remembers it whatever the server answers.
 void SetTransferType(SOCKET control, char type);
@@ -20,8 +22,11 @@ SOCKET OpenPassiveData(SOCKET control);
 // local (fallback when local cannot be created). 2 when the server confirmed
 // the transfer and the file was written whole; another reply class; 0 when
 // the transfer was not made, or the server confirmed it but the local side
-// failed (no file could be created, a write or a receive failed).
-int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type);
+// failed (no file could be created, a write or a receive failed). knownSize:
+// the file's size as the listing gave it, the expected size when the server's
+// preliminary reply names none.
+int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type,
+                 unsigned long long knownSize = SIZE_UNKNOWN);
 // The receive loop on an accepted data connection: 1 when a receive took
 // place, 0 when nothing was received.
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback);
@@ -31,7 +36,10 @@ int ReceiveToFile(SOCKET data, const char* name, const char* fallback);
 // written to the file, so that the listing can be read while it arrives.
 using ListingDataFn = void (*)(void* context, const char* bytes, int length);
 int RetrieveListing(SOCKET control, const char* command, ListingDataFn onData = nullptr, void* context = nullptr);
-// A command typed by the user, sent unchanged; LIST and NLST go through
+// The code of the first reply to the last transfer command (its 1xx, or the
+// refusal), 0 when the command was not sent or no reply came.
+LONG TransferCommandCode();
+// A command typed by the user, sent unchanged; LIST, NLST and MLSD go through
 // RetrieveListing so that their data connection is served. The class of the
 // last reply.
 int FtpQuote(SOCKET s, const char* text);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "listing/mlsd.h"
 #include "listing/names.h"
 #include "listing/textconv.h"
 #include "log/log.h"
@@ -19,6 +20,15 @@ void ListCommand(const char* mask, char out[128])
     }
 }
 
+void ListingCommand(const char* mask, bool mlsd, char out[128], bool* machine)
+{
+    *machine = mlsd && !mask[0];
+    if (*machine)
+        lstrcpyA(out, "MLSD");
+    else
+        ListCommand(mask, out);
+}
+
 static void HandlePiece(const char* piece, size_t length, RuleState& state, const RuleSink& sink)
 {
     // A UTF-8 listing is decoded keeping every byte: the names that the rules
@@ -28,6 +38,10 @@ static void HandlePiece(const char* piece, size_t length, RuleState& state, cons
     size_t feed = line.find(L'\n');
     if (feed != std::wstring::npos)
         line.resize(feed);
+    if (state.machineListing) {
+        MlsdLineRule(line, state, sink);
+        return;
+    }
     // Looked up per line: the Windows NT rule can switch the type mid-listing.
     RuleForHostType(*state.hostType)(line, state, sink);
 }
@@ -38,12 +52,39 @@ void ListingReaderStart(ListingReaderRec* reader, RuleState& state, const RuleSi
     reader->sink = &sink;
     reader->length = 0;
     reader->pendingReturn = false;
+    reader->line.clear();
+    reader->overlong = false;
+}
+
+// The end of an MLSD line: the whole line to the rule, or a line that was
+// too long left out.
+static void EndMachineLine(ListingReaderRec* reader)
+{
+    if (reader->overlong) {
+        if (!reader->state->longLineLogged) {
+            reader->state->longLineLogged = true;
+            reader->sink->logEntry(reader->sink->context, MSG_MLSD_LINE_TOO_LONG);
+        }
+    } else if (!reader->line.empty()) {
+        HandlePiece(reader->line.data(), reader->line.size(), *reader->state, *reader->sink);
+    }
+    reader->line.clear();
+    reader->overlong = false;
 }
 
 // One byte of the listing, a carriage return before a line feed dropped (the
 // runtime's text mode would also end the listing at a Ctrl-Z byte).
 static void PutByte(ListingReaderRec* reader, char c)
 {
+    if (reader->state->machineListing) {
+        if (c == '\n')
+            EndMachineLine(reader);
+        else if (reader->line.size() < MLSD_LINE_BYTES)
+            reader->line += c;
+        else
+            reader->overlong = true;
+        return;
+    }
     reader->piece[reader->length++] = c;
     if (c == '\n' || reader->length == 511) {
         HandlePiece(reader->piece, static_cast<size_t>(reader->length), *reader->state, *reader->sink);
@@ -73,6 +114,8 @@ void ListingReaderEnd(ListingReaderRec* reader)
         reader->pendingReturn = false;
         PutByte(reader, '\r');
     }
+    if (reader->state->machineListing && (!reader->line.empty() || reader->overlong))
+        EndMachineLine(reader);
     if (reader->length > 0)
         HandlePiece(reader->piece, static_cast<size_t>(reader->length), *reader->state, *reader->sink);
     reader->length = 0;

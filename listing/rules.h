@@ -8,18 +8,27 @@
 #pragma once
 #include <string>
 
+struct FactTime;  // listing/mlsd.h
+
 struct RuleSink {
     void* context;
     void (*addDir)(void* context, const std::wstring& name);
     void (*addFile)(void* context, const std::wstring& name);
     // Logs catalogue entry `id` (the Windows NT rule's note that it switches).
     void (*logEntry)(void* context, unsigned id);
+    // The size a line gave for the file just added; may be 0.
+    void (*fileSize)(void* context, const std::wstring& name, unsigned long long size);
+    // The modification time (UTC) a line gave for the file just added; may be 0.
+    void (*fileTime)(void* context, const std::wstring& name, const FactTime& time);
 };
 
 struct RuleState {
     unsigned long* hostType;  // the current host type; the Windows NT rule changes it
     bool linkMark;            // UNIX rule: the line was a symbolic link
     unsigned codePage;        // of the listing's bytes (the PC-TCP rule cuts bytes)
+    bool machineListing;      // an MLSD listing: its rule for every line, whatever the host type
+    bool factLineLogged;      // MLSD: a line without a name has been logged
+    bool longLineLogged;      // MLSD: a line too long to read has been logged
 };
 
 // A wide line is at most this many characters (a 511-byte piece of the file).

@@ -76,6 +76,7 @@
 #define IDC_HOST_PASSIVE      117
 #define IDC_HOST_TIMEOUT      4040
 #define IDC_HOST_ENCODING     6100
+#define IDC_HOST_MLSD         6110
 
 // Options dialog.
 #define IDC_OPT_GROUP         116
@@ -87,6 +88,7 @@
 #define IDC_OPT_PROMPT        5050
 #define IDC_OPT_RECVUNIQUE    5090
 #define IDC_OPT_SENDUNIQUE    5100
+#define IDC_OPT_KEEPTIME      5140
 
 // Input dialogs.
 #define IDC_INPUT_PROMPT      3010

@@ -1,6 +1,7 @@
 #include "shell/lists.h"
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ftp/command.h"
@@ -8,6 +9,7 @@
 #include "ftp/session.h"
 #include "ftp/transfer.h"
 #include "listing/locallist.h"
+#include "listing/mlsd.h"
 #include "listing/names.h"
 #include "listing/paths.h"
 #include "listing/remotelist.h"
@@ -106,39 +108,136 @@ struct RemoteFillRec {
     RuleState state;
     RuleSink sink;
     ListingReaderRec reader;
+    std::string lastFile;  // the server's bytes of the file named last, for its facts
+    bool switched;         // the session's names went to the code page during this listing
 };
 
-// A name that a rule gave: in the code page as it is; from a UTF-8 listing
-// (decoded keeping every byte) shown converted, with its bytes kept.
-static void SinkName(NameBatchRec* batch, const std::wstring& name)
+// What the last listing told of its files besides their names (MLSD's size
+// and modify facts), by the server's bytes of each name.
+struct ListedFileFacts {
+    unsigned long long size = SIZE_UNKNOWN;
+    bool hasTime = false;
+    FactTime time = {};
+};
+static CRITICAL_SECTION g_factsLock;
+static const bool g_factsLockReady = [] {
+    InitializeCriticalSection(&g_factsLock);
+    return true;
+}();
+static std::unordered_map<std::string, ListedFileFacts> g_listedFacts;
+
+static void ForgetListedFacts()
 {
+    EnterCriticalSection(&g_factsLock);
+    g_listedFacts.clear();
+    LeaveCriticalSection(&g_factsLock);
+}
+
+bool ListedFacts(const std::string& wire, unsigned long long* size, FactTime* time)
+{
+    EnterCriticalSection(&g_factsLock);
+    auto found = g_listedFacts.find(wire);
+    bool known = found != g_listedFacts.end();
+    ListedFileFacts facts = known ? found->second : ListedFileFacts();
+    LeaveCriticalSection(&g_factsLock);
+    if (size)
+        *size = facts.size;
+    if (time)
+        *time = facts.time;
+    return known && facts.hasTime;
+}
+
+unsigned long long ListedFileSize(const std::string& wire)
+{
+    unsigned long long size = SIZE_UNKNOWN;
+    ListedFacts(wire, &size, nullptr);
+    return size;
+}
+
+bool NameSeen(const std::string& wire)
+{
+    if (!FtpSession.namesGuessed)
+        return true;
+    bool valid = true;
+    Utf8ToWide(wire, &valid);
+    if (valid)
+        return true;
+    // For good: the names taken so far were UTF-8 and ASCII alike, and the
+    // code page reads them the same way.
+    FtpSession.namesGuessed = 0;
+    FtpSession.namesUtf8 = 0;
+    LogMessage(MSG_NAMES_SWITCH_CODE_PAGE, wire.c_str());
+    return false;
+}
+
+// A name that a rule gave: in the code page as it is; from a UTF-8 listing
+// (decoded keeping every byte) shown converted, with its bytes kept. The
+// server's bytes go to *wire. Once the session has gone to the code page
+// during the listing, nothing more: the listing is shown again from its file.
+static void SinkName(RemoteFillRec* fill, NameBatchRec* batch, const std::wstring& name, std::string* wire)
+{
+    if (fill->switched)
+        return;
     if (!FtpSession.namesUtf8) {
-        BatchAdd(batch, WideToMulti(name, 511, TextCodePage).c_str());
+        *wire = WideToMulti(name, 511, TextCodePage);
+        BatchAdd(batch, wire->c_str());
         return;
     }
-    std::string wire = WideKeptToUtf8(name);
-    std::string shown = WireNameShown(wire, true, TextCodePage);
-    BatchAddKept(batch, shown.c_str(), wire.c_str());
+    *wire = WideKeptToUtf8(name);
+    if (!NameSeen(*wire)) {
+        fill->switched = true;
+        return;
+    }
+    std::string shown = WireNameShown(*wire, true, TextCodePage);
+    BatchAddKept(batch, shown.c_str(), wire->c_str());
 }
 
 static void SinkDir(void* context, const std::wstring& name)
 {
-    SinkName(&static_cast<RemoteFillRec*>(context)->dirs, name);
+    RemoteFillRec* fill = static_cast<RemoteFillRec*>(context);
+    std::string wire;
+    SinkName(fill, &fill->dirs, name, &wire);
 }
 
 static void SinkFile(void* context, const std::wstring& name)
 {
-    SinkName(&static_cast<RemoteFillRec*>(context)->files, name);
+    RemoteFillRec* fill = static_cast<RemoteFillRec*>(context);
+    SinkName(fill, &fill->files, name, &fill->lastFile);
 }
 
 static void SinkLog(void*, unsigned id) { LogLine(id); }
 
-static void StartRemoteFill(RemoteFillRec* fill)
+static void SinkFileSize(void* context, const std::wstring&, unsigned long long size)
+{
+    RemoteFillRec* fill = static_cast<RemoteFillRec*>(context);
+    if (fill->switched)
+        return;
+    EnterCriticalSection(&g_factsLock);
+    g_listedFacts[fill->lastFile].size = size;
+    LeaveCriticalSection(&g_factsLock);
+}
+
+static void SinkFileTime(void* context, const std::wstring&, const FactTime& time)
+{
+    RemoteFillRec* fill = static_cast<RemoteFillRec*>(context);
+    if (fill->switched)
+        return;
+    EnterCriticalSection(&g_factsLock);
+    ListedFileFacts& facts = g_listedFacts[fill->lastFile];
+    facts.hasTime = true;
+    facts.time = time;
+    LeaveCriticalSection(&g_factsLock);
+}
+
+static void StartRemoteFill(RemoteFillRec* fill, bool machine)
 {
     BatchStart(&fill->dirs, MainControl(IDC_REMOTE_DIRS), &g_remoteDirWidest);
     BatchStart(&fill->files, MainControl(IDC_REMOTE_FILES), &g_remoteFileWidest);
-    fill->state = {&HostType, false, FtpSession.namesUtf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage};
-    fill->sink = {fill, SinkDir, SinkFile, SinkLog};
+    fill->state = RuleState{&HostType, false, FtpSession.namesUtf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage,
+                            machine, false, false};
+    fill->sink = RuleSink{fill, SinkDir, SinkFile, SinkLog, SinkFileSize, SinkFileTime};
+    fill->lastFile.clear();
+    fill->switched = false;
     ListingReaderStart(&fill->reader, fill->state, fill->sink);
 }
 
@@ -147,10 +246,10 @@ static void FeedRemoteFill(void* context, const char* bytes, int length)
     ListingReaderFeed(&static_cast<RemoteFillRec*>(context)->reader, bytes, length);
 }
 
-int ReadListingIntoLists(const char* path)
+int ReadListingIntoLists(const char* path, bool machine)
 {
     RemoteFillRec fill;
-    StartRemoteFill(&fill);
+    StartRemoteFill(&fill, machine);
     int result = ParseListingFile(path, fill.state, fill.sink);
     if (result == 0) {
         BatchEnd(&fill.dirs);
@@ -168,8 +267,14 @@ static void ShowRemoteDir()
     // The directory is kept as the server's bytes (the tree transfers go back
     // to it) and shown converted.
     if (FtpPwd(FtpSession.controlSocket) == REPLY_OK &&
-        PwdDirectory(FtpSession.replyLine, utf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage, &named))
+        PwdDirectory(FtpSession.replyLine, utf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage, &named)) {
+        // A directory that is not UTF-8 ends names taken as UTF-8 before its listing.
+        if (utf8 && !NameSeen(named)) {
+            utf8 = false;
+            PwdDirectory(FtpSession.replyLine, TextCodePage, &named);
+        }
         lstrcpynA(directory, named.c_str(), sizeof directory);
+    }
     lstrcpyA(RemoteCurrentDir, directory);
     std::string shown = WireNameShown(RemoteCurrentDir, utf8, TextCodePage);
     std::string label = RemoteDirLabel(shown.c_str(), HostType, TextCodePage);
@@ -189,6 +294,7 @@ static void ClearRemoteLists()
 {
     ResetList(IDC_REMOTE_DIRS, 0);
     ResetList(IDC_REMOTE_FILES, 0);
+    ForgetListedFacts();
     g_remoteDirWidest = g_remoteFileWidest = 0;
 }
 
@@ -207,24 +313,42 @@ int DoDirList(HWND)
         if (!FtpSession.hostTypeDetected)
             DetectRemoteCommands(FtpSession.controlSocket);
         char command[128];
-        ListCommand(mask, command);
+        bool machine = false;
+        ListingCommand(mask, FtpSession.listMlsd != 0, command, &machine);
         SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
         // The lists fill while the listing arrives: the rules and the list
         // boxes work while the server is still sending.
         RemoteFillRec fill;
-        StartRemoteFill(&fill);
+        StartRemoteFill(&fill, machine);
         int result = RetrieveListing(FtpSession.controlSocket, command, FeedRemoteFill, &fill);
-        if (result == REPLY_OK) {
+        LONG refusal = TransferCommandCode();
+        if (machine && result != REPLY_OK && refusal >= 300 && refusal != 421 && !WorkerStopping()) {
+            // Refused, not failed: this session lists with LIST from now on.
+            LogMessage(MSG_MLSD_REFUSED, static_cast<unsigned>(refusal));
+            FtpSession.listMlsd = 0;
+            BatchCancel(&fill.dirs);
+            BatchCancel(&fill.files);
+            ListCommand(mask, command);
+            machine = false;
+            StartRemoteFill(&fill, machine);
+            result = RetrieveListing(FtpSession.controlSocket, command, FeedRemoteFill, &fill);
+        }
+        if (result == REPLY_OK)
             ListingReaderEnd(&fill.reader);
+        if (result == REPLY_OK && !fill.switched) {
             BatchEnd(&fill.dirs);
             BatchEnd(&fill.files);
         } else {
-            // A listing that did not end well shows nothing of itself.
+            // A listing that did not end well shows nothing of itself; one
+            // whose names turned out to be in the code page is shown again.
             BatchCancel(&fill.dirs);
             BatchCancel(&fill.files);
             ClearRemoteLists();
             SendDlgItemMessageA(g_hwndMain, IDC_REMOTE_DIRS, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(".."));
-            LogMessage(MSG_DIRLIST_RESULT, result);
+            if (result == REPLY_OK)
+                ReadListingIntoLists(ListingTempFile, machine);
+            else
+                LogMessage(MSG_DIRLIST_RESULT, result);
         }
     }
     // The dispatch lists again when the mask edit loses the focus with its

@@ -26,10 +26,10 @@ int FillLocalLists(HWND window);
 // LIST into ListingTempFile, and the two lists filled by the line rule of the
 // current HostType. Always returns 0.
 int DoDirList(HWND window);
-// Reads a listing file with the rules of the current HostType into the remote
-// lists, in batches: the lists are complete when it returns. Returns what
-// ParseListingFile returns.
-int ReadListingIntoLists(const char* path);
+// Reads a listing file with the rules of the current HostType (an MLSD
+// listing: `machine`) into the remote lists, in batches: the lists are
+// complete when it returns. Returns what ParseListingFile returns.
+int ReadListingIntoLists(const char* path, bool machine = false);
 // Adds a name to the remote directory list or file list at once and widens
 // that list's horizontal extent for it (SetListExtent).
 void AddRemoteDir(const char* name);
@@ -54,3 +54,16 @@ bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* 
 // code page cannot write otherwise; never under marks or another name.
 enum ReceiveNameKind { RECEIVE_REFUSED, RECEIVE_AS_SHOWN, RECEIVE_WIDE };
 ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide = nullptr);
+
+// What the last listing gave for the remote file of these bytes: its size
+// (SIZE_UNKNOWN when none) into *size, its modification time (UTC) into
+// *time; true when it gave a time.
+struct FactTime;
+bool ListedFacts(const std::string& wire, unsigned long long* size, FactTime* time);
+// The size alone, SIZE_UNKNOWN when the listing gave none.
+unsigned long long ListedFileSize(const std::string& wire);
+// A remote name the session has seen (listed, or a directory named by PWD):
+// while the names are only taken for UTF-8 (FtpSession.namesGuessed), the
+// first that is not valid UTF-8 puts the session into the code page for good,
+// logged. False when it did.
+bool NameSeen(const std::string& wire);

@@ -16,6 +16,7 @@
 #include "net/socket.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
+#include "listing/mlsd.h"
 #include "listing/names.h"
 #include "listing/textconv.h"
 #include "shell/lists.h"
@@ -74,13 +75,58 @@ void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsign
         SetUpperStatus(text);
 }
 
+// A local file's modification time (UTC); false when it cannot be read.
+bool LocalFileTime(const char* name, FactTime* time)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    SYSTEMTIME utc;
+    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data) || !FileTimeToSystemTime(&data.ftLastWriteTime, &utc))
+        return false;
+    *time = {utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond};
+    return true;
+}
+
+// Gives a received file the time the listing named (Keep the server's file
+// times); a failure is logged under the name shown.
+void KeepServerTime(const char* local, const char* shown, const FactTime& time)
+{
+    SYSTEMTIME utc = {};
+    utc.wYear = time.year;
+    utc.wMonth = time.month;
+    utc.wDay = time.day;
+    utc.wHour = time.hour;
+    utc.wMinute = time.minute;
+    utc.wSecond = time.second;
+    FILETIME stamp;
+    DWORD error = ERROR_INVALID_DATA;
+    if (SystemTimeToFileTime(&utc, &stamp)) {
+        HANDLE h = CreateFileA(local, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        error = h == INVALID_HANDLE_VALUE ? GetLastError() : NO_ERROR;
+        if (h != INVALID_HANDLE_VALUE) {
+            if (!SetFileTime(h, nullptr, nullptr, &stamp))
+                error = GetLastError();
+            CloseHandle(h);
+        }
+    }
+    if (error != NO_ERROR)
+        LogMessage(MSG_FILE_TIME_NOT_SET, shown, static_cast<unsigned>(error));
+}
+
 int SendOneFile(const char* local, const char* remote)
 {
     char command[512];
-    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s",
-              NameOnWire(remote).c_str());
+    std::string wire = NameOnWire(remote);
+    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", wire.c_str());
     command[sizeof command - 1] = 0;
-    return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
+    int result = StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
+    // The sent file keeps its time on the server where MFMT sets it (not
+    // after STOU, whose name the server chose).
+    FactTime time;
+    if (result == REPLY_OK && ProgramOptions.keepTimes && FtpSession.serverMfmt && !ProgramOptions.sendUnique &&
+        LocalFileTime(local, &time))
+        SendCommand(FtpSession.controlSocket, "MFMT %s %s", FormatFactTime(time).c_str(), wire.c_str());
+    return result;
 }
 
 DWORD StartThread(ThreadProc proc)
@@ -268,11 +314,19 @@ void ReceiveSelectedFiles()
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK) {
+        // What the listing said of a listed file: its size for the percent
+        // when the server names none, its time for Keep the server's file times.
+        unsigned long long size = SIZE_UNKNOWN;
+        FactTime time = {};
+        bool timed = !sel.empty() && ListedFacts(wire, &size, &time);
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType, size) !=
+            REPLY_OK) {
             if (!wideLocal.empty())
                 DeleteFileA(local);
             break;
         }
+        if (timed && ProgramOptions.keepTimes)
+            KeepServerTime(local, remote, time);
         if (!wideLocal.empty()) {
             if (!GiveWideName(local, wideLocal)) {
                 LogMessage(MSG_NAME_NOT_WRITABLE, remote);
@@ -491,6 +545,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     HostProfile.useGateway = 0;
     HostProfile.passive = 0;  // no profile: the data connection is active
     HostProfile.nameEncoding = NAMES_CODE_PAGE;  // ... and names are bytes of the code page
+    HostProfile.mlsd = MLSD_NEVER;                // ... and it lists nothing
     HostProfile.tls = 0;      // ... and plain
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);

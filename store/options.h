@@ -22,6 +22,13 @@ struct HostProfileRec {
     BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
     BYTE tls;                    // explicit FTPS (AUTH TLS); stored as TLS, absent means 0
     char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
+    BYTE mlsd;                   // a ListingChoice; stored as MLSD, absent means MLSD_NEVER
+};
+
+// How a profile lists directories (the profile value MLSD).
+enum ListingChoice : BYTE {
+    MLSD_NEVER = 0,  // LIST, as before
+    MLSD_AUTO = 1,   // MLSD when the server's FEAT lists MLST, else LIST
 };
 
 // How a profile's remote names are exchanged (the profile value UTF8).
@@ -40,6 +47,8 @@ struct ProgramOptionsRec {
     LONG bell;
     LONG prompt;
     LONG verbose;
+    LONG keepTimes;              // received files get the server's times, sent ones keep theirs (MFMT);
+                                 // stored as KEEPTIME, absent means 0
     char transferType;           // 'A', 'I' or 'L'; not stored, 'I' at every start
 };
 

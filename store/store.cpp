@@ -173,6 +173,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "UTF8", p.nameEncoding, failures);
     WriteNumber(folder, "TLS", p.tls ? 1 : 0, failures);
     ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
+    WriteNumber(folder, "MLSD", p.mlsd, failures);
 }
 
 enum : DWORD {
@@ -194,6 +195,7 @@ void LoadOptions()
     p.nameEncoding = NAMES_CODE_PAGE;
     p.tls = 0;
     p.trustedCertificate[0] = 0;
+    p.mlsd = MLSD_NEVER;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);
@@ -204,6 +206,7 @@ void LoadOptions()
     o.bell = (flags & FLAG_BELL) ? 1 : 0;
     o.prompt = (flags & FLAG_PROMPT) ? 1 : 0;
     o.verbose = (flags & FLAG_VERBOSE) ? 1 : 0;
+    o.keepTimes = ProfileReadNumber(TARN_OPTIONS_FOLDER, "KEEPTIME", 0) == 1 ? 1 : 0;
 }
 
 void SaveOptions(StoreFailures* failures)
@@ -219,4 +222,5 @@ void SaveOptions(StoreFailures* failures)
     DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
+    WriteNumber(TARN_OPTIONS_FOLDER, "KEEPTIME", o.keepTimes ? 1 : 0, failures);
 }

@@ -57,7 +57,9 @@ TEST_F(LocalNameTest, NamingRules)
 {
     std::string longName = std::string(296, 'n') + ".dat";
     struct Case { std::string remote, local; };
+    // A version suffix is ";" and digits; any other ";" belongs to the name.
     for (const Case& c : {Case{"PROG.DAT;12", "PROG.DAT"}, Case{"a\tb.txt", "a~b.txt"}, Case{";1", ""},
+                          Case{"a;b.txt", "a;b.txt"}, Case{"x;1a", "x;1a"}, Case{"x;", "x;"},
                           Case{longName, std::string(248, 'n') + ".dat"},
                           Case{std::string(300, 'x'), std::string(252, 'x')},
                           Case{std::string(297, 'y') + ".a.b", std::string(252, 'y')}})
@@ -93,13 +95,17 @@ TEST_F(LocalNameTest, ServerNamesStayInTheCurrentDirectory)
     for (Case c : {Case{"../../evil.txt", ".._.._evil.txt"}, Case{"..\\boot.ini", ".._boot.ini"},
                    Case{"C:\\autoexec.bat", "C__autoexec.bat"}, Case{"/etc/passwd", "_etc_passwd"},
                    Case{"CON", "_CON"}, Case{"con.txt", "_con.txt"}, Case{"LPT1.log", "_LPT1.log"},
-                   Case{"nul .x", "_nul .x"}, Case{"COM10", "COM10"}, Case{"readme", "readme"}}) {
+                   Case{"nul .x", "_nul .x"}, Case{"COM10", "COM10"}, Case{"readme", "readme"},
+                   // What Windows keeps of a name: no blank or dot at its end.
+                   Case{" lead", " lead"}, Case{"trail ", "trail"}, Case{"dots. .", "dots"},
+                   Case{"a;b=c.txt", "a;b=c.txt"}}) {
         char local[256], fallback[256];
         EXPECT_EQ(MakeSafeLocalName(c.remote, local, fallback), 1) << c.remote;
         EXPECT_STREQ(local, c.local);
     }
     EXPECT_TRUE(LogHas("Remote name \"/etc/passwd\" is not a plain file name; stored as \"_etc_passwd\"."));
-    for (const char* refused : {".", "..", "...", ";1"}) {
+    EXPECT_TRUE(LogHas("Windows keeps no blank or dot at the end of a file name: \"trail \" is stored as \"trail\"."));
+    for (const char* refused : {".", "..", "...", ";1", ". .", " "}) {
         char local[256] = "x", fallback[256] = "x";
         EXPECT_EQ(MakeSafeLocalName(refused, local, fallback), 0) << refused;
         EXPECT_STREQ(local, "");

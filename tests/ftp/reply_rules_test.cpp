@@ -169,3 +169,18 @@ TEST(FeatureLine, NamesUtf8)
     for (const Case& c : cases)
         EXPECT_EQ(FeatureLineIsUtf8(c.line), c.utf8) << c.line;
 }
+
+TEST(FeatureLine, NamesAnyFeature)
+{
+    struct Case {
+        const char* line;
+        const char* feature;
+        bool named;
+    } cases[] = {
+        {" MLST type*;size*;modify*;", "MLST", true}, {" mlst", "MLST", true},   {" MLSD", "MLST", false},
+        {" MLSTX", "MLST", false},                     {" MFMT\r\n", "MFMT", true}, {"MFMT", "MFMT", false},
+        {" MDTM", "MFMT", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FeatureLineNames(c.line, c.feature), c.named) << c.line;
+}

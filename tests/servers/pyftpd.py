@@ -69,6 +69,11 @@ class FaultyFTPHandler(TLS_FTPHandler):
         super().pre_process_command(line, cmd, arg)
 
 
+# Besides the commands pyftpdlib logs itself, the ones the tests look for on
+# the wire (listings, FEAT, the file times).
+LOGGED_COMMANDS = FTPHandler.log_cmds_list + ["FEAT", "LIST", "MLSD", "MFMT", "RETR", "OPTS"]
+
+
 def main():
     port, user, password, user_root, anon_root = sys.argv[1:6]
     auth = DummyAuthorizer()
@@ -85,6 +90,7 @@ def main():
         handler.tls_data_required = True
     else:
         handler = FTPHandler
+    handler.log_cmds_list = LOGGED_COMMANDS
     handler.authorizer = auth
     handler.banner = "pyftpdlib ready."
     handler.permit_foreign_addresses = False

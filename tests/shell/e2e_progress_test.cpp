@@ -165,6 +165,34 @@ TEST(Progress, UnknownSizeShowsTheCountOnly)
     DeleteFileA((root + "\\e2e-progress.bin").c_str());
 }
 
+// With MLSD the listing names every file's size: pyftpdlib's receive, whose
+// 150 reply names none, shows its percent all the same.
+TEST(Progress, TheMlsdSizeGivesPyftpdlibsPercent)
+{
+    RegistryGuard registry;
+    WriteTestOptions();
+    const RealServer& pyftpd = kRealServers[1];
+    WriteHostProfile("e2e-progress-mlsd", ServerPort(pyftpd), false, "/e2e-odd");
+    RegSetText("e2e-progress-mlsd", "MLSD", "1");
+    const unsigned long long size = 64u << 20;  // tests/servers/servers makes it
+
+    TarnApp app;
+    app.dir = TempDirectory("progress-mlsd");
+    ASSERT_TRUE(app.Start("progress-mlsd"));
+    Connect(app, "e2e-progress-mlsd");
+    ASSERT_TRUE(app.Select(IDC_REMOTE_FILES, {"sized.bin"})) << Joined(app.Items(IDC_REMOTE_FILES));
+    app.Click(IDC_RECEIVE);
+    const std::string received = app.dir + "\\sized.bin";
+    std::vector<std::string> seen =
+        WatchCounter(app, false, [&] { return SizeOf(received) == size && Counter(app, false).empty(); });
+    EXPECT_EQ(SizeOf(received), size);
+    EXPECT_GE(seen.size(), 2u) << Joined(seen);
+    EXPECT_TRUE(RisingPercents(seen, size));
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 // The script of a server that sends "thirds.bin" (300000 bytes, size
 // announced) in thirds, pausing `ms` after each.
 std::vector<ScriptStep> ThirdsScript(int ms)

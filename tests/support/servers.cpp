@@ -74,3 +74,43 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
     }
     return commands;
 }
+
+static std::string PyftpdLog(const RealServer& server)
+{
+    return ServerRoot(server, false) + "\\..\\server.log";
+}
+
+long PyftpdLogSize(const RealServer& server)
+{
+    return static_cast<long>(ReadBytes(PyftpdLog(server)).size());
+}
+
+std::vector<std::string> PyftpdCommandsSince(const RealServer& server, long offset)
+{
+    std::string log = ReadBytes(PyftpdLog(server));
+    std::vector<std::string> commands;
+    if (offset > static_cast<long>(log.size()))
+        offset = 0;
+    // "[I 2026-12-11 08:59:27] 127.0.0.1:40310-[tarnftp] CWD /path 250": the
+    // command and its argument (a path as the server's file system names it)
+    // and the code of the reply; the file transfers' lines have no code.
+    const std::string marker = "] 127.0.0.1:";
+    size_t pos = static_cast<size_t>(offset);
+    while (pos < log.size()) {
+        size_t end = log.find('\n', pos);
+        if (end == std::string::npos)
+            end = log.size();
+        std::string line = log.substr(pos, end - pos);
+        size_t at = line.find(marker);
+        size_t user = at == std::string::npos ? std::string::npos : line.find("] ", at + marker.size());
+        if (user != std::string::npos) {
+            std::string rest = line.substr(user + 2);
+            size_t space = rest.rfind(' ');
+            if (space != std::string::npos && rest.size() - space == 4 && rest[space + 1] >= '1' &&
+                rest[space + 1] <= '5')
+                commands.push_back(rest.substr(0, space));
+        }
+        pos = end + 1;
+    }
+    return commands;
+}

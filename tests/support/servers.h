@@ -51,3 +51,8 @@ std::string ServerFingerprint(const RealServer& server);
 // before, 0 for all), and that size now.
 std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offset);
 long VsftpdLogSize(const RealServer& server);
+// The same for pyftpdlib: the commands it logs (tests/servers/pyftpd.py
+// names them), each with its argument as the server resolved it, without the
+// reply code.
+std::vector<std::string> PyftpdCommandsSince(const RealServer& server, long offset);
+long PyftpdLogSize(const RealServer& server);
