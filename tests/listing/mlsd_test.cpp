@@ -27,7 +27,7 @@ struct Entry {
     }
 };
 
-struct Run {
+struct Listed {
     std::vector<Entry> entries;
     std::vector<unsigned> logged;
 };
@@ -36,26 +36,26 @@ constexpr unsigned long long kNoSize = ~0ull;
 
 std::string Bytes(const std::wstring& name) { return WideToMulti(name, name.size() * 2 + 1, 1252); }
 
-void AddDir(void* c, const std::wstring& name) { static_cast<Run*>(c)->entries.push_back({"d", Bytes(name), kNoSize, ""}); }
-void AddFile(void* c, const std::wstring& name) { static_cast<Run*>(c)->entries.push_back({"f", Bytes(name), kNoSize, ""}); }
-void Log(void* c, unsigned id) { static_cast<Run*>(c)->logged.push_back(id); }
+void AddDir(void* c, const std::wstring& name) { static_cast<Listed*>(c)->entries.push_back({"d", Bytes(name), kNoSize, ""}); }
+void AddFile(void* c, const std::wstring& name) { static_cast<Listed*>(c)->entries.push_back({"f", Bytes(name), kNoSize, ""}); }
+void Log(void* c, unsigned id) { static_cast<Listed*>(c)->logged.push_back(id); }
 void Size(void* c, const std::wstring& name, unsigned long long size)
 {
-    Entry& last = static_cast<Run*>(c)->entries.back();
+    Entry& last = static_cast<Listed*>(c)->entries.back();
     EXPECT_EQ(last.name, Bytes(name));
     last.size = size;
 }
 void Time(void* c, const std::wstring& name, const FactTime& time)
 {
-    Entry& last = static_cast<Run*>(c)->entries.back();
+    Entry& last = static_cast<Listed*>(c)->entries.back();
     EXPECT_EQ(last.name, Bytes(name));
     last.time = FormatFactTime(time);
 }
 
 // The listing fed to the reader in pieces of `piece` bytes (0: all at once).
-Run Read(const std::string& bytes, size_t piece)
+Listed Read(const std::string& bytes, size_t piece)
 {
-    Run run;
+    Listed run;
     unsigned long hostType = HOST_UNIX;
     RuleSink sink = {&run, AddDir, AddFile, Log, Size, Time};
     RuleState state = {&hostType, false, 1252, true, false, false};
@@ -68,7 +68,7 @@ Run Read(const std::string& bytes, size_t piece)
     return run;
 }
 
-std::string Show(const Run& run)
+std::string Show(const Listed& run)
 {
     std::string s;
     for (const Entry& e : run.entries)
@@ -127,7 +127,7 @@ TEST(MlsdRule, LinesOfFacts)
     for (const Case& c : cases) {
         for (size_t piece : {0, 1, 7, 511}) {
             SCOPED_TRACE(std::string(c.what) + ", pieces of " + std::to_string(piece));
-            Run run = Read(c.line + "\r\n", piece);
+            Listed run = Read(c.line + "\r\n", piece);
             EXPECT_EQ(run.entries, c.entries) << Show(run);
             EXPECT_EQ(run.logged, c.logged);
         }
@@ -153,8 +153,9 @@ TEST(MlsdRule, FactTimes)
         std::wstring text(c.text, c.text + strlen(c.text));
         bool parsed = ParseFactTime(text, &time);
         EXPECT_EQ(parsed, c.parsed != nullptr) << c.text;
-        if (parsed && c.parsed)
+        if (parsed && c.parsed) {
             EXPECT_EQ(FormatFactTime(time), c.parsed);
+        }
     }
 }
 
