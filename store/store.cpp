@@ -222,5 +222,7 @@ void SaveOptions(StoreFailures* failures)
     DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
-    WriteNumber(TARN_OPTIONS_FOLDER, "KEEPTIME", o.keepTimes ? 1 : 0, failures);
+    // Written only when on: the option's absence is its old behaviour.
+    if (o.keepTimes == 1)
+        WriteNumber(TARN_OPTIONS_FOLDER, "KEEPTIME", 1, failures);
 }

@@ -133,11 +133,13 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.nameEncoding = NAMES_AUTO;
     p.tls = 0;
     p.trustedCertificate[0] = 0;
+    p.mlsd = MLSD_AUTO;
     SaveProfile("work");
 
     // A plain profile without a trusted certificate stores no fingerprint.
-    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWD", "RETRIES",
-                                                               "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "MLSD", "PASV", "PWD",
+                                                               "RETRIES", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegText("work", "MLSD"), "1");
     EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "UTF8"), "1");
     EXPECT_EQ(RegText("work", "TLS"), "0");
@@ -263,6 +265,20 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
     SaveOptions();
     EXPECT_EQ(RegText("_config_", "FLAGS"), "19");
     EXPECT_EQ(RegText("_config_", "AUTOSTART"), "0");
+
+    // Keep the server's file times: stored as KEEPTIME only when on.
+    EXPECT_EQ(ProgramOptions.keepTimes, 0);
+    ProgramOptions.keepTimes = 1;
+    SaveOptions();
+    EXPECT_EQ(RegText("_config_", "KEEPTIME"), "1");
+    ProgramOptions.keepTimes = 0;
+    LoadOptions();
+    EXPECT_EQ(ProgramOptions.keepTimes, 1);
+    ProgramOptions.keepTimes = 0;
+    SaveOptions();
+    bool stored = true;
+    RegText("_config_", "KEEPTIME", &stored);
+    EXPECT_FALSE(stored);
 }
 
 TEST_F(StoreTest, FailedWriteIsReportedAndShownInABoxAndDeletingNothingFailsNot)
