@@ -13,7 +13,7 @@ std::string WinePath(const std::string& unixPath)
     return out;
 }
 
-std::string SharedListingsDir()
+std::string ListingDataDir()
 {
     const char* source = getenv("TARN_SOURCE_DIR");
     std::string base = source && *source ? source : "";
@@ -23,7 +23,7 @@ std::string SharedListingsDir()
         for (int up = 0; up < 3; ++up)
             base = base.substr(0, base.find_last_of("/\\"));
     }
-    return WinePath(base + "/../shared/listings");
+    return WinePath(base + "/tests/data/listings");
 }
 
 std::string ProgramPath()

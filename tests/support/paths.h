@@ -1,10 +1,10 @@
-// Where the tests find shared data.
+// Where the tests find their data and the program under test.
 #pragma once
 #include <string>
 
 // A Unix path as the program sees it under Wine ("Z:" and backslashes).
 std::string WinePath(const std::string& unixPath);
-// The directory of real LIST lines shared by the project.
-std::string SharedListingsDir();
+// The directory of real LIST lines (tests/data/listings of the source tree).
+std::string ListingDataDir();
 // The tarn.exe under test, as the program sees it; empty outside CTest.
 std::string ProgramPath();
