@@ -63,8 +63,9 @@ void CheckAboutBox(const std::wstring& caption, const std::wstring& versionLine)
     EXPECT_TRUE(line.left >= box.left && line.right <= box.right && line.top >= box.top && line.bottom <= box.bottom);
     for (HWND c = GetWindow(about, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
         RECT other = ScreenRect(c);
-        if (c != version)
+        if (c != version) {
             EXPECT_FALSE(IntersectRect(&overlap, &line, &other)) << GetDlgCtrlID(c);
+        }
     }
 
     PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
