@@ -80,7 +80,7 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
 
 static std::string PyftpdLog(const RealServer& server)
 {
-    return ServerRoot(server, false) + "\\..\\server.log";
+    return ServerDir(server) + "\\server.log";
 }
 
 long PyftpdLogSize(const RealServer& server)
