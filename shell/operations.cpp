@@ -78,9 +78,15 @@ void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsign
 // A local file's modification time (UTC); false when it cannot be read.
 bool LocalFileTime(const char* name, FactTime* time)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
+    HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME written;
     SYSTEMTIME utc;
-    if (!GetFileAttributesExA(name, GetFileExInfoStandard, &data) || !FileTimeToSystemTime(&data.ftLastWriteTime, &utc))
+    bool known = GetFileTime(h, nullptr, nullptr, &written) && FileTimeToSystemTime(&written, &utc);
+    CloseHandle(h);
+    if (!known)
         return false;
     *time = {utc.wYear, utc.wMonth, utc.wDay, utc.wHour, utc.wMinute, utc.wSecond};
     return true;
