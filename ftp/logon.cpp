@@ -142,9 +142,11 @@ SOCKET FtpLogon(const char* host)
     CommandCountLeave();
 
     // FTPS: everything from here on (the gateway's logon too) inside TLS,
-    // or the connection ends; nothing goes on in plain text.
+    // or the connection ends; plain text only when TLS is asked for "when
+    // available" and the server has none.
     InterlockedExchange(&g_logonFailEntry, MSG_LOGON_FAILURE);
-    if (HostProfile.tls && !SecureControlConnection(s, target))
+    if (HostProfile.tls != TLS_OFF &&
+        !SecureControlConnection(s, target, HostProfile.tls == TLS_WHEN_AVAILABLE))
         return FailLogon(s, 0, true);
 
     if (HostProfile.useGateway) {

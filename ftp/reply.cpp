@@ -74,7 +74,11 @@ int TrimReplyLine(char* line)
 
 const char* CommandEcho(const char* command)
 {
-    if (command && strncmp(command, "PASS ", 5) == 0)
+    // Servers take commands in any case, so a typed "pass" is a password too.
+    bool pass = command != nullptr;
+    for (int i = 0; pass && i < 5; ++i)
+        pass = (command[i] & ~0x20) == "PASS "[i] || command[i] == "PASS "[i];
+    if (pass)
         return "PASS xxxxxx";
     return command ? command : "";
 }

@@ -42,7 +42,7 @@ int ReplyTakeCount(const char* peek, int count, bool exos, bool (*isLeadByte)(un
 int TrimReplyLine(char* line);
 
 // The text that the status log shows for a command: "PASS xxxxxx" for a
-// command that begins with "PASS ", else the command itself.
+// command that begins with "PASS " in any case, else the command itself.
 const char* CommandEcho(const char* command);
 
 // The size a preliminary reply to a transfer command announces, as in

@@ -20,7 +20,7 @@ struct HostProfileRec {
     char gatePassword[80];
     BYTE passive;                // data connections by PASV; stored as PASV, absent means 0
     BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
-    BYTE tls;                    // explicit FTPS (AUTH TLS); stored as TLS, absent means 0
+    BYTE tls;                    // a TlsMode; stored as TLS, absent means TLS_OFF
     char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
 };
 
@@ -29,6 +29,13 @@ enum NameEncoding : BYTE {
     NAMES_CODE_PAGE = 0,  // bytes as they are in the system's ANSI code page
     NAMES_AUTO = 1,       // UTF-8 when the server's FEAT lists UTF8, else the code page
     NAMES_UTF8 = 2,       // always UTF-8
+};
+
+// Explicit FTPS (AUTH TLS) for a profile (the profile value TLS).
+enum TlsMode : BYTE {
+    TLS_OFF = 0,             // plain FTP
+    TLS_REQUIRED = 1,        // TLS or no connection
+    TLS_WHEN_AVAILABLE = 2,  // TLS when the server accepts AUTH TLS, else plain (and said so)
 };
 
 struct ProgramOptionsRec {

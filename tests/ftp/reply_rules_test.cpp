@@ -120,11 +120,14 @@ TEST(TrimReplyLine, EndsButNeverBelowTwoCharacters)
     }
 }
 
-TEST(CommandEcho, MasksOnlyAnUpperCasePass)
+TEST(CommandEcho, MasksPassInAnyCase)
 {
     EXPECT_STREQ(CommandEcho("PASS secret"), "PASS xxxxxx");
     EXPECT_STREQ(CommandEcho("PASS "), "PASS xxxxxx");
-    EXPECT_STREQ(CommandEcho("pass secret"), "pass secret");
+    EXPECT_STREQ(CommandEcho("pass secret"), "PASS xxxxxx");
+    EXPECT_STREQ(CommandEcho("Pass secret"), "PASS xxxxxx");
+    EXPECT_STREQ(CommandEcho("PASS"), "PASS");
+    EXPECT_STREQ(CommandEcho("PAS"), "PAS");
     EXPECT_STREQ(CommandEcho("PASSsecret"), "PASSsecret");
     EXPECT_STREQ(CommandEcho("USER anonymous"), "USER anonymous");
 }
