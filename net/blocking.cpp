@@ -35,6 +35,16 @@ constexpr long kGuiSliceUs = 10000;
 
 enum WaitFor { WAIT_READ, WAIT_WRITE, WAIT_CONNECT };
 
+// The stall limit (SetStallLimit): set and read by the thread of the transfer.
+SOCKET g_stallSocket = INVALID_SOCKET;
+unsigned long g_stallMs = 0;
+volatile LONG g_stallExpired = 0;
+
+bool StallLimitReached(SOCKET s, DWORD began)
+{
+    return g_stallMs != 0 && s == g_stallSocket && GetTickCount() - began >= g_stallMs;
+}
+
 int ClaimSlot()
 {
     for (int i = 0; i < kSlots; ++i) {
@@ -66,7 +76,8 @@ void FailCancelled()
 }
 
 // Waits until the socket is ready: 1 ready, 0 cancelled (WSAEINTR set),
-// -1 when select failed (its error set).
+// -1 when select failed (its error set) or the stall limit was reached
+// (WSAETIMEDOUT).
 int WaitReady(SOCKET s, WaitFor what)
 {
     int slot = ClaimSlot();
@@ -75,6 +86,7 @@ int WaitReady(SOCKET s, WaitFor what)
     WPARAM quitCode = 0;
     int result = 0;
     int error = 0;
+    DWORD began = GetTickCount();
     for (;;) {
         if (SlotCancelled(slot))
             break;
@@ -97,6 +109,12 @@ int WaitReady(SOCKET s, WaitFor what)
         }
         if (n > 0) {
             result = 1;
+            break;
+        }
+        if (StallLimitReached(s, began)) {
+            InterlockedExchange(&g_stallExpired, 1);
+            error = WSAETIMEDOUT;
+            result = -1;
             break;
         }
         if (gui && !quit)
@@ -179,6 +197,18 @@ void BlockingThreadGone(unsigned long threadId)
             InterlockedExchange(&slot.state, SLOT_FREE);
         }
     }
+}
+
+void SetStallLimit(SOCKET s, unsigned long ms)
+{
+    g_stallSocket = ms ? s : INVALID_SOCKET;
+    g_stallMs = s != INVALID_SOCKET ? ms : 0;
+    InterlockedExchange(&g_stallExpired, 0);
+}
+
+bool StallExpired()
+{
+    return g_stallExpired != 0;
 }
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)

@@ -126,8 +126,12 @@ int SendAll(SOCKET s, const char* buffer, int length)
                 LogError("We're blocking on send()", 0);
         }
         if (r <= 0) {
-            LogError("send", error);
-            LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining), r);
+            // A stalled data connection is reported by its transfer, which
+            // names the file.
+            if (!StallExpired()) {
+                LogError("send", error);
+                LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining), r);
+            }
             return r;
         }
         remaining -= r;

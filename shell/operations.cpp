@@ -12,6 +12,7 @@
 #include "ftp/ftps.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"
+#include "ftp/resume.h"
 #include "ftp/session.h"
 #include "net/socket.h"
 #include "ftp/transfer.h"
@@ -76,11 +77,16 @@ void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsign
 
 int SendOneFile(const char* local, const char* remote)
 {
+    std::string wire = NameOnWire(remote);
     char command[512];
-    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s",
-              NameOnWire(remote).c_str());
+    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", wire.c_str());
     command[sizeof command - 1] = 0;
-    return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
+    // A smaller copy on the server is what an interrupted send left there.
+    RestartRec restart;
+    bool resume =
+        PlanSendResume(FtpSession.controlSocket, wire.c_str(), local, ProgramOptions.transferType, &restart);
+    return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType,
+                     resume ? &restart : nullptr);
 }
 
 DWORD StartThread(ThreadProc proc)
@@ -220,7 +226,7 @@ void ReceiveSelectedFiles()
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
     for (unsigned i = 1; i <= n; ++i) {
-        char remote[256], local[256], fallback[256];
+        char remote[256], local[256], fallback[256], plain[256] = "";
         std::string wire;
         std::wstring wideLocal;  // the true name, when the code page cannot write it
         if (sel.empty()) {
@@ -229,7 +235,7 @@ void ReceiveSelectedFiles()
             lstrcpynA(remote, typed, sizeof remote);
             wire = NameOnWire(remote);
             bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
-            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
+            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback, plain))
                 continue;
         } else {
             if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
@@ -257,18 +263,40 @@ void ReceiveSelectedFiles()
                 }
                 lstrcpyA(local, temp);
                 lstrcpyA(fallback, local);
-            } else if (!MakeSafeLocalName(remote, local, fallback))
+            } else if (!MakeSafeLocalName(remote, local, fallback, plain))
                 continue;
+        }
+        // A local file of the file's own name is what an interrupted receive
+        // left: it is offered under that name, and continued when it is
+        // smaller than the remote file; otherwise the names above are used.
+        RestartRec restart;
+        bool resumable = wideLocal.empty() && plain[0] && ReceiveMayResume(ProgramOptions.transferType) &&
+                         LocalFileSize(plain) != SIZE_UNKNOWN;
+        if (resumable) {
+            lstrcpyA(restart.freshLocal, local);
+            lstrcpyA(restart.freshFallback, fallback);
+            lstrcpyA(local, plain);
+            lstrcpyA(fallback, plain);
         }
         if (ProgramOptions.prompt && wideLocal.empty())
             AskText(local, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_LOCAL_NAME_FOR, remote);
         if (!local[0])
             continue;
+        bool resume = false;
+        if (resumable && lstrcmpA(local, plain) == 0) {
+            resume = PlanReceiveResume(FtpSession.controlSocket, wire.c_str(), plain, ProgramOptions.transferType,
+                                       &restart);
+            if (!resume) {
+                lstrcpyA(local, restart.freshLocal);
+                lstrcpyA(fallback, restart.freshFallback);
+            }
+        }
         LogMessage(MSG_RECEIVING_FILE, remote, wideLocal.empty() ? local : remote, i, n);
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK) {
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType,
+                         resume ? &restart : nullptr) != REPLY_OK) {
             if (!wideLocal.empty())
                 DeleteFileA(local);
             break;
