@@ -66,9 +66,10 @@ void FailCancelled()
 }
 
 // Waits until the socket is ready: 1 ready, 0 cancelled (WSAEINTR set),
-// -1 when select failed (its error set).
-int WaitReady(SOCKET s, WaitFor what)
+// -1 when select failed or limitMs (0: none) passed (its error set).
+int WaitReady(SOCKET s, WaitFor what, unsigned long limitMs = 0)
 {
+    DWORD start = GetTickCount();
     int slot = ClaimSlot();
     bool gui = g_guiThreadId != 0 && OnGuiThread();
     bool quit = false;
@@ -97,6 +98,11 @@ int WaitReady(SOCKET s, WaitFor what)
         }
         if (n > 0) {
             result = 1;
+            break;
+        }
+        if (limitMs && GetTickCount() - start >= limitMs) {
+            error = WSAETIMEDOUT;
+            result = -1;
             break;
         }
         if (gui && !quit)
@@ -181,7 +187,7 @@ void BlockingThreadGone(unsigned long threadId)
     }
 }
 
-int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
+int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength, unsigned long limitMs)
 {
     if (Stopped())
         return SOCKET_ERROR;
@@ -192,7 +198,7 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
         return 0;
     if (!WouldBlock())
         return SOCKET_ERROR;
-    if (WaitReady(s, WAIT_CONNECT) <= 0)
+    if (WaitReady(s, WAIT_CONNECT, limitMs) <= 0)
         return SOCKET_ERROR;
     int error = 0;
     int size = sizeof error;
