@@ -36,7 +36,7 @@ SOCKET ConnectFirst(const NetAddress* addresses, int count, unsigned long limitM
 {
     protoent* protocol = getprotobyname("tcp");
     int protocolNumber = protocol ? protocol->p_proto : 6;
-    for (int i = 0; i < count && !NetAborting; ++i) {
+    for (int i = 0; i < count; ++i) {
         const NetAddress& address = addresses[i];
         char text[ADDRESS_TEXT_SIZE];
         FormatNetAddress(address, text);
@@ -54,8 +54,11 @@ SOCKET ConnectFirst(const NetAddress* addresses, int count, unsigned long limitM
         }
         LogMessage(MSG_CONNECTING, text);
         if (BlockingConnect(s, &address.any, NetAddressLength(address), limitMs) == SOCKET_ERROR) {
-            LogError("connect", WSAGetLastError());
+            int error = WSAGetLastError();
+            LogError("connect", error);
             closesocket(s);
+            if (error == WSAEINTR)
+                break;  // cancelled (abort, time-out, a stopped worker): no other address either
             continue;
         }
         LogMessage(MSG_CONNECTED, text, NetAddressPort(address));
