@@ -1,9 +1,10 @@
 // The data connection and the transfers on it.
 //
-// Active mode (the default): we listen, announce the port with PORT, send
-// the transfer command and accept the server's connection. Passive mode (a
-// profile option): we ask for a port with PASV, connect to it and send the
-// transfer command. The bytes are moved unchanged in every type; the type
+// Active mode (the default): we listen, announce the port with PORT (EPRT
+// on IPv6), send the transfer command and accept the server's connection.
+// Passive mode (a profile option): we ask for a port with PASV (EPSV on
+// IPv6, or once PASV is refused), connect to it and send the transfer
+// command. The bytes are moved unchanged in every type; the type
 // only tells the server how to represent the file.
 #include "ftp/transfer.h"
 
@@ -18,6 +19,7 @@
 
 #include <string>
 
+#include "net/address.h"
 #include "net/hooks.h"
 #include "store/options.h"
 #include "net/blocking.h"
@@ -56,10 +58,16 @@ const char* Text(const char* s)
     return s ? s : "";
 }
 
-unsigned Port(const sockaddr_in& address)
+unsigned Port(const NetAddress& address)
 {
-    return ntohs(address.sin_port);
+    return NetAddressPort(address);
 }
+
+// An address as the log shows it (net/address.h), in a buffer of its own.
+struct Shown {
+    char text[ADDRESS_TEXT_SIZE];
+    explicit Shown(const NetAddress& address) { FormatNetAddress(address, text); }
+};
 
 // The system's text for a failed read or write of a local file; a short
 // write without an error code is a full disk.
@@ -386,10 +394,10 @@ SOCKET OpenPlainDataConnection(SOCKET control, const char* command, char type, c
         return GiveUpDataSocket(bell);
     g_announcedSize = AnnouncedSize(FtpSession.replyLine);
 
-    sockaddr_in& peer = FtpSession.dataPeerAddr;
+    NetAddress& peer = FtpSession.dataPeerAddr;
     int length = sizeof peer;
     FtpHooks.armTimeout(HostProfile.timeout);
-    FtpSession.dataSocket = BlockingAccept(FtpSession.listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+    FtpSession.dataSocket = BlockingAccept(FtpSession.listenSocket, &peer.any, &length);
     int error = WSAGetLastError();
     FtpHooks.stopTimeout();
     if (FtpSession.dataSocket == INVALID_SOCKET) {
@@ -404,7 +412,7 @@ SOCKET OpenPlainDataConnection(SOCKET control, const char* command, char type, c
         return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
     ReleaseHeldSocket(&FtpSession.listenSocket);
-    LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
+    LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), Shown(peer).text, Port(peer));
     return FtpSession.dataSocket;
 }
 
@@ -522,25 +530,40 @@ void SetTransferType(SOCKET control, char type)
 
 SOCKET OpenDataListener(SOCKET control)
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 6);
+    // The server connects back to the address it knows us by: the control
+    // connection's local end. On IPv6 the listener is bound to it and
+    // announced with EPRT; on IPv4 it listens on every address, announced
+    // with PORT. When that end cannot be read, 0.0.0.0 goes out and the
+    // server will refuse it.
+    NetAddress controlEnd = {};
+    int length = sizeof controlEnd;
+    bool controlEndKnown = getsockname(control, &controlEnd.any, &length) != SOCKET_ERROR;
+    int controlEndError = controlEndKnown ? 0 : WSAGetLastError();
+    bool v6 = controlEndKnown && NetAddressIsV6(controlEnd);
+
+    SOCKET s = socket(v6 ? NET_AF_INET6 : AF_INET, SOCK_STREAM, 6);
     if (s == INVALID_SOCKET) {
         LogError("socket create", WSAGetLastError());
         return INVALID_SOCKET;
     }
-    sockaddr_in& local = FtpSession.localAddr;
-    LogMessage(MSG_GOING_TO_LISTEN, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    NetAddress& local = FtpSession.localAddr;
+    LogMessage(MSG_GOING_TO_LISTEN, static_cast<unsigned>(s), Shown(local).text, Port(local));
 
-    memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+    if (v6) {
+        local = controlEnd;
+    } else {
+        memset(&local, 0, sizeof local);
+        local.v4.sin_family = AF_INET;
+        local.v4.sin_addr.s_addr = htonl(INADDR_ANY);
+    }
+    SetNetAddressPort(&local, 0);
+    if (bind(s, &local.any, NetAddressLength(local)) == SOCKET_ERROR) {
         LogError("bind", WSAGetLastError());
         closesocket(s);
         return INVALID_SOCKET;
     }
-    int length = sizeof local;
-    if (getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) {
+    length = sizeof local;
+    if (getsockname(s, &local.any, &length) == SOCKET_ERROR) {
         LogError("getsockname", WSAGetLastError());
         closesocket(s);
         return INVALID_SOCKET;
@@ -550,68 +573,103 @@ SOCKET OpenDataListener(SOCKET control)
         closesocket(s);
         return INVALID_SOCKET;
     }
-    // The server connects back to the address it knows us by; when that
-    // cannot be read, 0.0.0.0 goes out and the server will refuse it.
-    sockaddr_in controlEnd = {};
-    length = sizeof controlEnd;
-    if (getsockname(control, reinterpret_cast<sockaddr*>(&controlEnd), &length) == SOCKET_ERROR) {
-        LogError("getsockname", WSAGetLastError());
+    if (!controlEndKnown) {
+        LogError("getsockname", controlEndError);
         memset(&controlEnd, 0, sizeof controlEnd);
+        controlEnd.v4.sin_family = AF_INET;
     }
-    char command[32];
-    FormatPortCommand(command, ntohl(controlEnd.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
+    char command[COMMAND_MAX + 1];
+    if (v6)
+        FormatExtendedPortCommand(command, controlEnd.v6.sin6_addr, static_cast<unsigned short>(Port(local)));
+    else
+        FormatPortCommand(command, ntohl(controlEnd.v4.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
     if (SendCommand(control, "%s", command) != REPLY_OK) {
         // The transfer goes on; its accept waits until the time-out.
         LogMessage(MSG_PORT_NOT_UNDERSTOOD, static_cast<unsigned>(s));
         return s;
     }
-    LogMessage(MSG_LISTENER, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    LogMessage(MSG_LISTENER, static_cast<unsigned>(s), Shown(local).text, Port(local));
     return s;
 }
 
-SOCKET OpenPassiveData(SOCKET control)
+namespace {
+
+// EPSV and the port of its 229 reply; false (logged) when there is none.
+bool AskExtendedPassive(SOCKET control, unsigned short* port)
 {
-    int result = SendCommand(control, "PASV");
+    int result = SendCommand(control, "EPSV");
     if (result != REPLY_OK) {
-        if (result != 0 && result != -1)  // a reply came, and it was no 227
+        if (result != 0 && result != -1)  // a reply came, and it was no 229
             LogLine(MSG_PASSIVE_REFUSED);
-        return INVALID_SOCKET;
+        return false;
     }
     char reply[128];
     lstrcpynA(reply, FtpSession.replyLine, sizeof reply);
-    unsigned long announced;
-    unsigned short port;
-    PassiveParse parsed = ParsePassiveReply(reply, &announced, &port);
-    if (parsed != PASSIVE_OK) {
-        LogMessage(parsed == PASSIVE_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
-        return INVALID_SOCKET;
+    ExtendedPassiveParse parsed = ParseExtendedPassiveReply(reply, port);
+    if (parsed != EPSV_OK) {
+        LogMessage(parsed == EPSV_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
+        return false;
     }
-    // Servers behind NAT announce their private address: the data connection
-    // goes to the address the control connection reached.
-    sockaddr_in server = {};
+    return true;
+}
+
+}  // namespace
+
+SOCKET OpenPassiveData(SOCKET control)
+{
+    // The data connection goes to the address the control connection
+    // reached: servers behind NAT announce their private address in 227,
+    // and 229 names none.
+    NetAddress server = {};
     int length = sizeof server;
-    if (getpeername(control, reinterpret_cast<sockaddr*>(&server), &length) == SOCKET_ERROR) {
+    if (getpeername(control, &server.any, &length) == SOCKET_ERROR) {
         LogError("getpeername", WSAGetLastError());
         return INVALID_SOCKET;
     }
-    server.sin_port = htons(port);
-    if (ntohl(server.sin_addr.s_addr) != announced) {
-        in_addr named;
-        named.s_addr = htonl(announced);
-        char text[16];
-        lstrcpynA(text, inet_ntoa(named), sizeof text);
-        LogMessage(MSG_PASSIVE_ADDRESS_REPLACED, text, static_cast<unsigned>(port), inet_ntoa(server.sin_addr));
+    unsigned short port = 0;
+    if (NetAddressIsV6(server)) {
+        // PASV can name IPv4 addresses only.
+        if (!AskExtendedPassive(control, &port))
+            return INVALID_SOCKET;
+    } else {
+        int result = SendCommand(control, "PASV");
+        if (result == REPLY_FAILED) {
+            // A server that refuses PASV may still know EPSV: asked once.
+            if (!AskExtendedPassive(control, &port))
+                return INVALID_SOCKET;
+        } else if (result != REPLY_OK) {
+            if (result != 0 && result != -1)  // a reply came, and it was no 227
+                LogLine(MSG_PASSIVE_REFUSED);
+            return INVALID_SOCKET;
+        } else {
+            char reply[128];
+            lstrcpynA(reply, FtpSession.replyLine, sizeof reply);
+            unsigned long announced;
+            PassiveParse parsed = ParsePassiveReply(reply, &announced, &port);
+            if (parsed != PASSIVE_OK) {
+                LogMessage(parsed == PASSIVE_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
+                return INVALID_SOCKET;
+            }
+            if (ntohl(server.v4.sin_addr.s_addr) != announced) {
+                in_addr named;
+                named.s_addr = htonl(announced);
+                char text[16];
+                lstrcpynA(text, inet_ntoa(named), sizeof text);
+                LogMessage(MSG_PASSIVE_ADDRESS_REPLACED, text, static_cast<unsigned>(port), Shown(server).text);
+            }
+        }
     }
+    SetNetAddressPort(&server, port);
 
     // Held where abort and the watchdog release it while the connect waits.
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 6);
+    SOCKET s = socket(server.any.sa_family, SOCK_STREAM, 6);
     if (s == INVALID_SOCKET) {
         LogError("socket create", WSAGetLastError());
         return INVALID_SOCKET;
     }
     FtpSession.listenSocket = s;
     FtpHooks.armTimeout(HostProfile.timeout);
-    int connected = BlockingConnect(s, reinterpret_cast<sockaddr*>(&server), sizeof server);
+    int connected = BlockingConnect(s, &server.any, NetAddressLength(server));
     int error = WSAGetLastError();
     FtpHooks.stopTimeout();
     if (connected == SOCKET_ERROR) {
@@ -620,7 +678,7 @@ SOCKET OpenPassiveData(SOCKET control)
         return INVALID_SOCKET;
     }
     FtpSession.dataPeerAddr = server;
-    LogMessage(MSG_DATA_CONNECTED, static_cast<unsigned>(s), inet_ntoa(server.sin_addr), Port(server));
+    LogMessage(MSG_DATA_CONNECTED, static_cast<unsigned>(s), Shown(server).text, Port(server));
     return s;
 }
 

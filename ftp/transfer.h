@@ -24,14 +24,16 @@ struct RestartRec {
 // Sends TYPE when `type` ('A', 'I' or 'L') differs from the type last set on
 // the server, and remembers it whatever the server answers.
 void SetTransferType(SOCKET control, char type);
-// Listens on a free port and announces it with PORT and the control
-// connection's local address. The listening socket, or INVALID_SOCKET.
+// Listens on a free port and announces it with the control connection's
+// local address: PORT on IPv4 (listening on every address), EPRT on IPv6
+// (listening on that address). The listening socket, or INVALID_SOCKET.
 SOCKET OpenDataListener(SOCKET control);
-// Passive mode: asks for a data port with PASV and connects to it at the
-// control connection's peer address, under the reply time-out and the cancel
-// rules of the other blocking calls. The connected socket, also held in
-// FtpSession.listenSocket, or INVALID_SOCKET with the failure logged. Used
-// for every data connection while HostProfile.passive is set.
+// Passive mode: asks for a data port and connects to it at the control
+// connection's peer address, under the reply time-out and the cancel rules
+// of the other blocking calls: on IPv4 with PASV, and with EPSV once when
+// PASV is answered 5xx; on IPv6 with EPSV. The connected socket, also held
+// in FtpSession.listenSocket, or INVALID_SOCKET with the failure logged.
+// Used for every data connection while HostProfile.passive is set.
 SOCKET OpenPassiveData(SOCKET control);
 // Receives one remote file (command "RETR ...", or a listing command) into
 // local (fallback when local cannot be created). 2 when the server confirmed

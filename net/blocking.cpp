@@ -76,9 +76,9 @@ void FailCancelled()
 }
 
 // Waits until the socket is ready: 1 ready, 0 cancelled (WSAEINTR set),
-// -1 when select failed (its error set) or the stall limit was reached
-// (WSAETIMEDOUT).
-int WaitReady(SOCKET s, WaitFor what)
+// -1 when select failed (its error set), or the stall limit or limitMs (0:
+// none) was reached (WSAETIMEDOUT).
+int WaitReady(SOCKET s, WaitFor what, unsigned long limitMs = 0)
 {
     int slot = ClaimSlot();
     bool gui = g_guiThreadId != 0 && OnGuiThread();
@@ -113,6 +113,11 @@ int WaitReady(SOCKET s, WaitFor what)
         }
         if (StallLimitReached(s, began)) {
             InterlockedExchange(&g_stallExpired, 1);
+            error = WSAETIMEDOUT;
+            result = -1;
+            break;
+        }
+        if (limitMs && GetTickCount() - began >= limitMs) {
             error = WSAETIMEDOUT;
             result = -1;
             break;
@@ -211,7 +216,7 @@ bool StallExpired()
     return g_stallExpired != 0;
 }
 
-int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
+int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength, unsigned long limitMs)
 {
     if (Stopped())
         return SOCKET_ERROR;
@@ -222,7 +227,7 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
         return 0;
     if (!WouldBlock())
         return SOCKET_ERROR;
-    if (WaitReady(s, WAIT_CONNECT) <= 0)
+    if (WaitReady(s, WAIT_CONNECT, limitMs) <= 0)
         return SOCKET_ERROR;
     int error = 0;
     int size = sizeof error;

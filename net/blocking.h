@@ -44,7 +44,10 @@ void BlockingThreadGone(unsigned long threadId);
 void SetStallLimit(SOCKET s, unsigned long ms);
 bool StallExpired();
 
-int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength);
+// A connect may be bounded: after limitMs milliseconds (0: no bound) it
+// fails with WSAETIMEDOUT, without the aborting flag, so that the caller can
+// try another address.
+int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength, unsigned long limitMs = 0);
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength);
 // Send and receive on the socket itself, with the results of send and recv.
 // Above the TLS stream, BlockingSend and BlockingRecv of net/socket.h choose
