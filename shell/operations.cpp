@@ -28,6 +28,7 @@
 #include "shell/configlink.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
+#include "shell/statuslines.h"
 #include "shell/watchdog.h"
 #include "ftp/blocking.h"
 
@@ -61,9 +62,12 @@ DWORD EndOperation()
 void RefreshRemote() { DoDirList(g_hwndMain); }
 void RefreshLocal() { FillLocalLists(g_hwndMain); }
 
+// Batched status lines (a tree transfer) show the log's newest lines only:
+// a line shown here would be covered by the next logged line before it
+// could be seen.
 void SetUpperStatus(const char* text)
 {
-    if (g_hwndStatusUpper)
+    if (g_hwndStatusUpper && !StatusLinesBatched())
         SetWindowTextA(g_hwndStatusUpper, text);
 }
 
@@ -207,7 +211,9 @@ DWORD WINAPI DropFilesThread(LPVOID)
 }
 
 // Steps of the receive of selected remote files, shared with the tree receive.
-void ReceiveSelectedFiles()
+// A tree fills the local lists itself once it leaves the directory, and
+// hides them meanwhile: its files are not added to them one by one.
+void ReceiveSelectedFiles(bool inTree)
 {
     std::vector<int> sel;
     if (!ListSelection(IDC_REMOTE_FILES, &sel))
@@ -280,14 +286,16 @@ void ReceiveSelectedFiles()
             }
             continue;  // the local list, read again below, shows it
         }
-        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
+        if (!inTree)
+            SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
-    RefreshLocal();
+    if (!inTree)
+        RefreshLocal();
 }
 
 DWORD WINAPI ReceiveFilesThread(LPVOID)
 {
-    ReceiveSelectedFiles();
+    ReceiveSelectedFiles(false);
     return EndOperation();
 }
 
