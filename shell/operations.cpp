@@ -42,6 +42,10 @@ static volatile BYTE g_abortWaitExpired;
 
 namespace {
 
+// The size of the name buffers of the file loops (a name that does not fit is
+// not whole).
+constexpr int kNameSize = 256;
+
 // The exit code of a worker that was stopped.
 constexpr DWORD kStoppedExit = 1;
 
@@ -150,12 +154,14 @@ bool SendSelectedFiles(bool askName)
             return false;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    std::vector<ListItemRec> items;
+    ReadListItems(IDC_LOCAL_FILES, sel, kNameSize, false, &items);
     for (unsigned i = 1; i <= n; ++i) {
         char local[256], remote[256];
         if (sel.empty())
             lstrcpynA(local, typed, sizeof local);
         else
-            ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
+            lstrcpynA(local, items[i - 1].shown.c_str(), sizeof local);
         lstrcpyA(remote, local);
         if (ProgramOptions.prompt)
             AskText(remote, CAPTION_SEND_LOCAL_FILE, PROMPT_REMOTE_NAME_FOR, local);
@@ -225,6 +231,8 @@ void ReceiveSelectedFiles(bool inTree)
             return;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    std::vector<ListItemRec> items;
+    ReadListItems(IDC_REMOTE_FILES, sel, kNameSize, true, &items);
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
         std::string wire;
@@ -238,7 +246,9 @@ void ReceiveSelectedFiles(bool inTree)
             if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
                 continue;
         } else {
-            if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
+            lstrcpynA(remote, items[i - 1].shown.c_str(), sizeof remote);
+            wire = items[i - 1].wire;
+            if (!items[i - 1].whole) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);

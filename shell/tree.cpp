@@ -82,10 +82,12 @@ void BeginWindowBatch()
 {
     BatchStatusLines(true);
     ByteCountBatch(true);
+    WalkLocalFills(true);
 }
 
 void EndWindowBatch()
 {
+    WalkLocalFills(false);
     ByteCountBatch(false);
     BatchStatusLines(false);
 }
