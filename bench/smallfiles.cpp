@@ -10,7 +10,7 @@
 //   to or from the file, the close, the final reply.
 // Blocking sockets, the replies read through a buffer: what Windows (here
 // Wine) needs for each file. With TLS the bare loop secures the control and
-// every data connection with TARN's own TLS stream (ftp/tls: Schannel through
+// every data connection with TARN's own TLS stream (net/tls: Schannel through
 // SSPI), the same handshake, records and close_notify as TARN's, so that the
 // figure is the cost of a file around the TLS stream.
 //
@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "ftp/tls.h"
+#include "net/tls.h"
 #include "resources/resource.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/servers.h"
