@@ -16,7 +16,8 @@
 # files a second of the best run of each, and TARN / bare loop.
 #   bench/smallfiles.sh [FILES [KIB [DIRS [ROUNDS [CONFIG...]]]]]
 # CONFIG: active, passive, active_tls, passive_tls (default all four).
-# Build first (tools/build.sh build x86_64); TARN_BUILD names the tree of the
+# Build first (tools/build.sh build x86_64); TARN_PROGRAM names another
+# tarn.exe to measure (another build, for a before and after); TARN_BUILD names the tree of the
 # benchmarks (default build/x86_64-tests, or build/i686-tests where 32-bit
 # programs run and TARN_ARCH=i686), TARN_PORT_BASE the port range (default
 # 21000). Do not run it beside a test run that uses the same port range.
@@ -26,6 +27,7 @@ build="${TARN_BUILD:-$root/build/$("$root/tools/test-archs" 2>/dev/null | tail -
 arch="$(basename "$build")"
 arch="${arch%-tests}"
 base="${TARN_PORT_BASE:-21000}"
+program="${TARN_PROGRAM:-$root/build/$arch/tarn.exe}"
 files="${1:-1000}"
 kib="${2:-4}"
 dirs="${3:-10}"
@@ -126,7 +128,7 @@ for round in $(seq "$rounds"); do
     done
   fi
   TARN_PORT_BASE="$base" TARN_BINARY_DIR="$scratch" TARN_SOURCE_DIR="$root" \
-    TARN_PROGRAM="$root/build/$arch/tarn.exe" WINEPREFIX="$build/wineprefix" \
+    TARN_PROGRAM="$program" WINEPREFIX="$build/wineprefix" \
     "$root/tools/with-display" "$root/tools/wine-run" "$build/bench_smallfiles.exe" "$files" "$dirs" "$round" \
     "${configs[@]}" 2> "$scratch/bench.err" | tr -d '\r' >> "$results"
   # Its own complaints, without Wine's.
