@@ -29,6 +29,7 @@
 #include "shell/configlink.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
+#include "shell/statuslines.h"
 #include "shell/watchdog.h"
 #include "net/blocking.h"
 
@@ -41,6 +42,10 @@ char g_fetchPath[256];
 static volatile BYTE g_abortWaitExpired;
 
 namespace {
+
+// The size of the name buffers of the file loops (a name that does not fit is
+// not whole).
+constexpr int kNameSize = 256;
 
 // The exit code of a worker that was stopped.
 constexpr DWORD kStoppedExit = 1;
@@ -62,9 +67,12 @@ DWORD EndOperation()
 void RefreshRemote() { DoDirList(g_hwndMain); }
 void RefreshLocal() { FillLocalLists(g_hwndMain); }
 
+// Batched status lines (a tree transfer) show the log's newest lines only:
+// a line shown here would be covered by the next logged line before it
+// could be seen.
 void SetUpperStatus(const char* text)
 {
-    if (g_hwndStatusUpper)
+    if (g_hwndStatusUpper && !StatusLinesBatched())
         SetWindowTextA(g_hwndStatusUpper, text);
 }
 
@@ -152,12 +160,14 @@ bool SendSelectedFiles(bool askName)
             return false;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    std::vector<ListItemRec> items;
+    ReadListItems(IDC_LOCAL_FILES, sel, kNameSize, false, &items);
     for (unsigned i = 1; i <= n; ++i) {
         char local[256], remote[256];
         if (sel.empty())
             lstrcpynA(local, typed, sizeof local);
         else
-            ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
+            lstrcpynA(local, items[i - 1].shown.c_str(), sizeof local);
         lstrcpyA(remote, local);
         if (ProgramOptions.prompt)
             AskText(remote, CAPTION_SEND_LOCAL_FILE, PROMPT_REMOTE_NAME_FOR, local);
@@ -213,7 +223,9 @@ DWORD WINAPI DropFilesThread(LPVOID)
 }
 
 // Steps of the receive of selected remote files, shared with the tree receive.
-void ReceiveSelectedFiles()
+// A tree fills the local lists itself once it leaves the directory, and
+// hides them meanwhile: its files are not added to them one by one.
+void ReceiveSelectedFiles(bool inTree)
 {
     std::vector<int> sel;
     if (!ListSelection(IDC_REMOTE_FILES, &sel))
@@ -225,6 +237,8 @@ void ReceiveSelectedFiles()
             return;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    std::vector<ListItemRec> items;
+    ReadListItems(IDC_REMOTE_FILES, sel, kNameSize, true, &items);
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256], plain[256] = "";
         std::string wire;
@@ -238,7 +252,9 @@ void ReceiveSelectedFiles()
             if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback, plain))
                 continue;
         } else {
-            if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
+            lstrcpynA(remote, items[i - 1].shown.c_str(), sizeof remote);
+            wire = items[i - 1].wire;
+            if (!items[i - 1].whole) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
@@ -308,14 +324,16 @@ void ReceiveSelectedFiles()
             }
             continue;  // the local list, read again below, shows it
         }
-        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
+        if (!inTree)
+            SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
     }
-    RefreshLocal();
+    if (!inTree)
+        RefreshLocal();
 }
 
 DWORD WINAPI ReceiveFilesThread(LPVOID)
 {
-    ReceiveSelectedFiles();
+    ReceiveSelectedFiles(false);
     return EndOperation();
 }
 
