@@ -430,6 +430,10 @@ std::string AnswerMailPrompt(HWND d, int id, const char* address)
     SetDlgItemTextA(prompt, IDC_INPUT_TEXT, address);
     Click(prompt, IDOK);
     WaitGone(prompt);
+    // The host dialog fills the password once the prompt's own call has
+    // returned on the dialog's thread, a moment after the prompt is gone.
+    for (int i = 0; i < 100 && ItemText(d, IDC_HOST_PASSWORD) != address; ++i)
+        Sleep(20);
     return seen;
 }
 
