@@ -245,8 +245,10 @@ int MakeLocalName(const char* remote, char* local, char* fallback)
     return MakeName(remote, base, ext, local, fallback);
 }
 
-int MakeSafeLocalName(const char* remote, char* local, char* fallback)
+int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* plain)
 {
+    if (plain)
+        plain[0] = 0;
     std::wstring base, ext;
     SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
     std::wstring whole = base + ext;
@@ -267,5 +269,7 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback)
         local[0] = fallback[0] = 0;
         return 0;
     }
+    if (plain)
+        Narrow(whole, plain, 256);
     return MakeName(remote, base, ext, local, fallback);
 }

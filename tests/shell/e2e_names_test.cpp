@@ -145,13 +145,13 @@ TEST(EndToEndNames, TheLogonAgreesTheEncoding)
         UINT logged;
     } cases[] = {
         {"Auto, FEAT refused", NAMES_AUTO, {Hear(), Say("500 FEAT not understood\r\n")},
-         {"USER tarnftp", "PASS secret", "FEAT", "PWD", "HELP", "SYST", "PORT", "LIST"}, 334},
+         {"USER tarnftp", "PASS secret", "FEAT", "PWD", "HELP", "SYST", "PORT", "LIST"}, 384},
         {"Auto, UTF8 listed", NAMES_AUTO,
          {Hear(), Say("211-Features:\r\n MDTM\r\n UTF8\r\n SIZE\r\n211 End\r\n"), Hear(),
           Say("200 Always in UTF8 mode.\r\n")},
          {"USER tarnftp", "PASS secret", "FEAT", "OPTS UTF8 ON", "PWD", "HELP", "SYST", "PORT", "LIST"}, 263},
         {"Auto, UTF8 not listed", NAMES_AUTO, {Hear(), Say("211-Features:\r\n MDTM\r\n211 End\r\n")},
-         {"USER tarnftp", "PASS secret", "FEAT", "PWD", "HELP", "SYST", "PORT", "LIST"}, 334},
+         {"USER tarnftp", "PASS secret", "FEAT", "PWD", "HELP", "SYST", "PORT", "LIST"}, 384},
         {"UTF-8 chosen", NAMES_UTF8, {Hear(), Say("200 OK\r\n")},
          {"USER tarnftp", "PASS secret", "OPTS UTF8 ON", "PWD", "HELP", "SYST", "PORT", "LIST"}, 263},
         {"stored without the value", -1, {}, {"USER tarnftp", "PASS secret", "PWD", "HELP", "SYST", "PORT", "LIST"}, 0},
@@ -175,7 +175,7 @@ TEST(EndToEndNames, TheLogonAgreesTheEncoding)
         app.Settle(300);
         EXPECT_EQ(Wire(server.Heard()), c.wire);
         std::vector<std::string> lines = app.NewLines();
-        for (UINT id : {263u, 264u, 334u}) {
+        for (UINT id : {263u, 264u, 384u}) {
             bool logged = std::find(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(id))) != lines.end();
             EXPECT_EQ(logged, id == c.logged) << id << "\n" << Joined(lines);
         }
