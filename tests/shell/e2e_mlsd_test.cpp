@@ -50,7 +50,8 @@ void Connect(TarnApp& app, const std::string& folder)
 {
     app.Click(IDC_CONNECT);
     ASSERT_TRUE(app.ConnectWith(folder, kServerPassword));
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    // An FTPS session's title says so: "TARN 127.0.0.1 (TLS)".
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title().compare(0, 14, "TARN 127.0.0.1") == 0; })) << app.Title();
     app.Settle();
 }
 
