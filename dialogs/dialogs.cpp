@@ -183,7 +183,7 @@ static constexpr struct {
 } kOptionBoxes[] = {
     {IDC_OPT_VERBOSE, &ProgramOptionsRec::verbose},       {IDC_OPT_BELL, &ProgramOptionsRec::bell},
     {IDC_OPT_PROMPT, &ProgramOptionsRec::prompt},         {IDC_OPT_RECVUNIQUE, &ProgramOptionsRec::receiveUnique},
-    {IDC_OPT_SENDUNIQUE, &ProgramOptionsRec::sendUnique},
+    {IDC_OPT_SENDUNIQUE, &ProgramOptionsRec::sendUnique}, {IDC_OPT_RESUME, &ProgramOptionsRec::resume},
 };
 
 enum { VIEWER_INPUT_MAX = 69, MAIL_INPUT_MAX = 126 };

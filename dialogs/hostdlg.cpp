@@ -15,7 +15,7 @@
 #include "resources/catalogue.h"
 #include "resources/resource.h"
 
-enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65 };
+enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65, STALL_DIGITS_MAX = 5 };
 
 // Set while a profile is being loaded or the dialog set up: the folder box
 // notifies on focus changes too, and a prompt opened by LoadProfile takes the
@@ -124,6 +124,9 @@ int LoadProfile(HWND dialog, const char* folderName)
     p.tls = tls == TLS_REQUIRED || tls == TLS_WHEN_AVAILABLE ? static_cast<BYTE>(tls) : static_cast<BYTE>(TLS_OFF);
     ShowTlsMode(dialog, p.tls);
     ProfileReadText(folder, "TLSCERT", "", p.trustedCertificate, sizeof p.trustedCertificate);
+    // A saved profile without the value waits for ever, as it always did.
+    p.stall = ProfileReadNumber(folder, "STALL", saved ? 0 : STALL_NEW_PROFILE);
+    SetDlgItemInt(dialog, IDC_HOST_STALL, p.stall, FALSE);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -188,6 +191,7 @@ static void InitHostDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_HOST_NAME, EM_LIMITTEXT, HOST_TEXT_MAX, 0);
     for (int id : {IDC_HOST_USER, IDC_HOST_PASSWORD, IDC_HOST_DIR})
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, USER_TEXT_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_STALL, EM_LIMITTEXT, STALL_DIGITS_MAX, 0);
 
     SetDlgItemTextA(dialog, IDC_HOST_FOLDER, p.folder);
     lstrcpyA(g_boxFolder, p.folder);
@@ -196,6 +200,7 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, p.password);
     SetDlgItemTextA(dialog, IDC_HOST_DIR, p.initialDir);
     SetDlgItemInt(dialog, IDC_HOST_TIMEOUT, p.timeout, FALSE);
+    SetDlgItemInt(dialog, IDC_HOST_STALL, p.stall, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
@@ -232,6 +237,7 @@ static void TakeHostFields(HWND dialog)
     p.timeout = GetDlgItemInt(dialog, IDC_HOST_TIMEOUT, nullptr, FALSE);
     if (p.timeout == 0 || p.timeout > TIMEOUT_MAX)
         p.timeout = TIMEOUT_MAX;
+    p.stall = GetDlgItemInt(dialog, IDC_HOST_STALL, nullptr, FALSE);  // empty: 0, wait for ever
     p.savePassword = IsChecked(dialog, IDC_HOST_SAVEPWD) ? 1 : 0;
     p.passive = IsChecked(dialog, IDC_HOST_PASSIVE) ? 1 : 0;
     LRESULT encoding = SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);

@@ -211,8 +211,10 @@ int MakeLocalName(const char* remote, char* local, char* fallback)
     return MakeName(remote, base, ext, local, fallback);
 }
 
-int MakeSafeLocalName(const char* remote, char* local, char* fallback)
+int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* plain)
 {
+    if (plain)
+        plain[0] = 0;
     std::wstring base, ext;
     SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
     std::wstring whole = base + ext;
@@ -228,5 +230,7 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback)
         Narrow(whole, shown, sizeof shown);
         LogMessage(MSG_REMOTE_NAME_STORED_AS, remote, shown);
     }
+    if (plain)
+        Narrow(whole, plain, 256);
     return MakeName(remote, base, ext, local, fallback);
 }

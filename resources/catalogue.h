@@ -197,6 +197,13 @@ enum CatalogueId : unsigned {
     MSG_CONNECTION_LOST = 244,
     MSG_WORKER_TERMINATED = 245,
     MSG_TREE_FAILED = 246,
+    // Continuing interrupted transfers, and the stall limit.
+    MSG_RESUMED_AT = 340,
+    MSG_NOT_RESUMED_NOT_SMALLER = 341,
+    MSG_NOT_RESUMED_SIZE_UNKNOWN = 342,
+    MSG_NOT_RESUMED_REST_REFUSED = 343,
+    MSG_RESUME_BY_APPEND = 344,
+    MSG_TRANSFER_STALLED = 345,
     HELP_TITLE = 280,
     HELP_FIRST_SECTION = 281,   // each section: its heading, a line feed, its text
     HELP_LAST_SECTION = 294,

@@ -113,3 +113,7 @@
 #define IDC_CERT_FINGERPRINT  6007
 #define IDC_CERT_ONCE         6008
 #define IDC_CERT_ALWAYS       6009
+// Resuming interrupted transfers (options dialog) and the stall limit of a
+// profile (host dialog).
+#define IDC_OPT_RESUME        5130
+#define IDC_HOST_STALL        4041

@@ -12,6 +12,7 @@
 #include "store/options.h"
 #include "store/store.h"
 #include "ftp/session.h"
+#include "net/address.h"
 #include "net/socket.h"
 #include "shell/debugwin.h"
 #include "shell/lists.h"
@@ -205,13 +206,12 @@ void OnMainClose(HWND main)
 
 int StartCommandLineFetch(const wchar_t* argument)
 {
-    const wchar_t* colon = wcschr(argument, L':');
-    if (!colon)
+    // "host:path"; an IPv6 address is written in brackets: "[::1]:/pub/f".
+    std::wstring host, path;
+    if (!SplitFetchArgument(argument, &host, &path))
         return 0;
-    std::wstring host(argument, colon - argument);
     if (host.size() > 63)
         host.resize(63);
-    std::wstring path(colon + 1);
     if (path.size() > 255)
         path.resize(255);
     // Converted with the runtime, whose locale start-up has set to the user's.

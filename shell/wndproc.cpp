@@ -199,7 +199,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TARN_LIST_TEXT:
         return OnListTextRequest(lParam);
     case WM_TARN_STATUS_REFRESH:
-        StatusShow();
+        OnStatusRefreshMessage(hwnd, wParam);
         return 0;
     case WM_TARN_WATCHDOG:
         WatchdogMessage(hwnd, wParam);

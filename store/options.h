@@ -22,7 +22,12 @@ struct HostProfileRec {
     BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
     BYTE tls;                    // a TlsMode; stored as TLS, absent means TLS_OFF
     char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
+    DWORD stall;                 // seconds a data connection may move nothing before the transfer
+                                 // ends; 0 waits for ever. Stored as STALL, absent means 0
 };
+
+// The stall limit of a profile made new in the host dialog.
+enum { STALL_NEW_PROFILE = 60 };
 
 // How a profile's remote names are exchanged (the profile value UTF8).
 enum NameEncoding : BYTE {
@@ -47,6 +52,7 @@ struct ProgramOptionsRec {
     LONG bell;
     LONG prompt;
     LONG verbose;
+    LONG resume;                 // continue interrupted binary transfers; stored as RESUME, absent means 0
     char transferType;           // 'A', 'I' or 'L'; not stored, 'I' at every start
 };
 

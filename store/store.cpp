@@ -130,6 +130,20 @@ int ProfileReadText(const char* folder, const char* name, const char* def, char*
     return 0;
 }
 
+int ProfileFolderExists(const char* folder)
+{
+    if (!IsFolderName(folder))
+        return 0;
+    char path[sizeof TARN_REGISTRY_KEY + 262];
+    wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
+    KeyGuard sub;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &sub.key) != ERROR_SUCCESS) {
+        sub.key = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
 DWORD ProfileReadNumber(const char* folder, const char* name, DWORD def)
 {
     char text[256];
@@ -258,6 +272,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "UTF8", p.nameEncoding, failures);
     WriteNumber(folder, "TLS", p.tls, failures);
     ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
+    WriteNumber(folder, "STALL", p.stall, failures);
 }
 
 enum : DWORD {
@@ -279,6 +294,7 @@ void LoadOptions()
     p.nameEncoding = NAMES_CODE_PAGE;
     p.tls = TLS_OFF;
     p.trustedCertificate[0] = 0;
+    p.stall = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);
@@ -289,6 +305,11 @@ void LoadOptions()
     o.bell = (flags & FLAG_BELL) ? 1 : 0;
     o.prompt = (flags & FLAG_PROMPT) ? 1 : 0;
     o.verbose = (flags & FLAG_VERBOSE) ? 1 : 0;
+    // Options stored before resuming existed keep transfers as they were; a
+    // first start, with no options at all, resumes.
+    o.resume = ProfileReadNumber(TARN_OPTIONS_FOLDER, "RESUME", ProfileFolderExists(TARN_OPTIONS_FOLDER) ? 0 : 1) == 1
+                   ? 1
+                   : 0;
 }
 
 void SaveOptions(StoreFailures* failures)
@@ -304,4 +325,5 @@ void SaveOptions(StoreFailures* failures)
     DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
+    WriteNumber(TARN_OPTIONS_FOLDER, "RESUME", o.resume == 1 ? 1 : 0, failures);
 }

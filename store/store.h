@@ -36,6 +36,8 @@ int ProfileWrite(const char* folder, const char* name, const char* text, StoreFa
 // Copies the value (it must fit in size bytes with its zero) and returns 1;
 // otherwise copies def and returns 0.
 int ProfileReadText(const char* folder, const char* name, const char* def, char* out, DWORD size);
+// 1 when the folder's key exists (with or without values), else 0.
+int ProfileFolderExists(const char* folder);
 // The value read as decimal text, or def.
 DWORD ProfileReadNumber(const char* folder, const char* name, DWORD def);
 // How a saved password was found (ProfileReadPassword).

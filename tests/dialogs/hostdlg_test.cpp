@@ -330,6 +330,42 @@ TEST_F(HostDialogTest, PassiveModeFollowsTheProfileAndIsStored)
     EXPECT_EQ(RegText("plain", "PASV"), "");
 }
 
+// The stall limit beside the time-out: a stored profile without STALL waits
+// for ever (0), a folder never saved starts at 60, OK takes the field and
+// Save stores it.
+TEST_F(HostDialogTest, StallLimitFollowsTheProfileAndANewOneStartsAt60)
+{
+    StoreProfile("old", "ftp.old.org", "joe", nullptr, "6000");
+    StoreProfile("set", "ftp.set.org", "joe", nullptr, "6000");
+    RegSetText("set", "STALL", "15");
+    HostProfile = HostProfileRec{"old", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", ""};
+    std::string old, set, fresh;
+    INT_PTR rc = Run([&](HWND d) {
+        old = ItemText(d, IDC_HOST_STALL);
+        Type(d, IDC_HOST_FOLDER, "set");
+        set = ItemText(d, IDC_HOST_STALL);
+        Type(d, IDC_HOST_FOLDER, "brand-new");
+        fresh = ItemText(d, IDC_HOST_STALL);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(old, "0");
+    EXPECT_EQ(set, "15");
+    EXPECT_EQ(fresh, "60");
+    EXPECT_EQ(HostProfile.stall, 60u);
+    EXPECT_EQ(RegText("brand-new", "STALL"), "");  // OK alone stores nothing
+
+    rc = Run([&](HWND d) {
+        Type(d, IDC_HOST_FOLDER, "old");
+        SetDlgItemTextA(d, IDC_HOST_STALL, "25");
+        Click(d, IDC_HOST_SAVE);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(HostProfile.stall, 25u);
+    EXPECT_EQ(RegText("old", "STALL"), "25");
+}
+
 TEST_F(HostDialogTest, SaveWithEmptyFolderAndHostSavesNothing)
 {
     std::vector<std::string> entries{"?"};
@@ -394,6 +430,10 @@ std::string AnswerMailPrompt(HWND d, int id, const char* address)
     SetDlgItemTextA(prompt, IDC_INPUT_TEXT, address);
     Click(prompt, IDOK);
     WaitGone(prompt);
+    // The host dialog fills the password once the prompt's own call has
+    // returned on the dialog's thread, a moment after the prompt is gone.
+    for (int i = 0; i < 100 && ItemText(d, IDC_HOST_PASSWORD) != address; ++i)
+        Sleep(20);
     return seen;
 }
 

@@ -84,8 +84,10 @@ TEST_F(StoreTest, FirstStartGivesTheDefaultsWithoutCreatingTheKey)
     ProgramOptions.bell = 0;
     ProgramOptions.receiveUnique = 0;
     ProgramOptions.verbose = 1;
+    ProgramOptions.resume = 0;
     lstrcpyA(HostProfile.user, "someone");
     HostProfile.timeout = 5;
+    HostProfile.stall = 9;
     LoadOptions();
     EXPECT_STREQ(ProgramOptions.viewer, "notepad");
     EXPECT_STREQ(ProgramOptions.mailAddr, "");
@@ -96,7 +98,9 @@ TEST_F(StoreTest, FirstStartGivesTheDefaultsWithoutCreatingTheKey)
     EXPECT_EQ(ProgramOptions.sendUnique, 0);
     EXPECT_EQ(ProgramOptions.prompt, 0);
     EXPECT_EQ(ProgramOptions.verbose, 0);
+    EXPECT_EQ(ProgramOptions.resume, 1);  // a first start resumes
     EXPECT_EQ(HostProfile.timeout, 65u);
+    EXPECT_EQ(HostProfile.stall, 0u);
     EXPECT_EQ(HostProfile.retries, 0u);
     EXPECT_EQ(HostProfile.ftpPort, 21u);
     EXPECT_EQ(HostProfile.hostType, 6000u);
@@ -133,11 +137,13 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.nameEncoding = NAMES_AUTO;
     p.tls = 0;
     p.trustedCertificate[0] = 0;
+    p.stall = 45;
     SaveProfile("work");
 
     // A plain profile without a trusted certificate stores no fingerprint.
-    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWDDPAPI",
-                                                               "RETRIES", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWDDPAPI", "RETRIES",
+                                                               "STALL", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegText("work", "STALL"), "45");
     EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "UTF8"), "1");
     EXPECT_EQ(RegText("work", "TLS"), "0");
@@ -287,7 +293,7 @@ TEST_F(StoreTest, NumbersAreReadByTheirLeadingDigits)
     EXPECT_EQ(ProfileReadNumber("nosuch", "TYPE", 6000), 6000u);
 }
 
-TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
+TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
 {
     RegSetText("_config_", "SESSION", "work");
     RegSetText("_config_", "MAILADDR", "me@x.org");
@@ -303,11 +309,22 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
     for (LONG flag : {ProgramOptions.receiveUnique, ProgramOptions.sendUnique, ProgramOptions.bell,
                       ProgramOptions.prompt, ProgramOptions.verbose})
         EXPECT_EQ(flag, 1);
+    // Options stored before resuming existed: off, whatever FLAGS holds.
+    EXPECT_EQ(ProgramOptions.resume, 0);
 
     SaveOptions();
     EXPECT_EQ(RegValueNames("_config_"),
-              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "SESSION", "VIEWER"}));
+              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "RESUME", "SESSION", "VIEWER"}));
     EXPECT_EQ(RegText("_config_", "FLAGS"), "31");
+    EXPECT_EQ(RegText("_config_", "RESUME"), "0");
+    for (const char* stored : {"1", "0"}) {
+        RegSetText("_config_", "RESUME", stored);
+        LoadOptions();
+        EXPECT_EQ(ProgramOptions.resume, stored[0] == '1' ? 1 : 0) << stored;
+    }
+    ProgramOptions.resume = 1;
+    SaveOptions();
+    EXPECT_EQ(RegText("_config_", "RESUME"), "1");
     EXPECT_EQ(RegText("_config_", "VIEWER"), "write");
 
     // Only flags that are exactly 1 count.

@@ -55,7 +55,9 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
     std::vector<std::string> commands;
     if (offset > static_cast<long>(log.size()))
         offset = 0;
-    const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
+    // 'FTP command: Client "127.0.0.1", "...' (or "::1").
+    const std::string marker = "FTP command: Client \"";
+    const std::string between = "\", \"";
     size_t pos = static_cast<size_t>(offset);
     while (pos < log.size()) {
         size_t end = log.find('\n', pos);
@@ -63,8 +65,9 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
             end = log.size();
         std::string line = log.substr(pos, end - pos);
         size_t at = line.find(marker);
-        if (at != std::string::npos) {
-            std::string command = line.substr(at + marker.size());
+        size_t after = at == std::string::npos ? at : line.find(between, at + marker.size());
+        if (after != std::string::npos) {
+            std::string command = line.substr(after + between.size());
             // The log quotes the line: one closing quote goes, a quote of the
             // command itself stays.
             if (!command.empty() && command.back() == '\r')
