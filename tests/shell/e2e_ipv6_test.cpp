@@ -83,7 +83,8 @@ TEST_P(Ipv6Table, LogonListReceiveSend)
     app.Mark();
     app.Click(IDC_CONNECT);
     ASSERT_TRUE(app.ConnectWith("e2e-ipv6", kServerPassword));
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN ::1"; })) << app.Title() << Joined(app.NewLines());
+    const std::string title = tls ? "TARN ::1 (TLS)" : "TARN ::1";
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == title; })) << app.Title() << Joined(app.NewLines());
     app.Settle();
     std::vector<std::string> lines = app.NewLines();
     const std::string port = std::to_string(ServerPort(Server()));

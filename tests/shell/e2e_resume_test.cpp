@@ -183,7 +183,8 @@ void AbortAndResume(const RealServer& server, bool tls, bool passive, unsigned l
     ASSERT_TRUE(app.Start(std::string("resume-") + server.name));
     app.Click(IDC_CONNECT);
     ASSERT_TRUE(app.ConnectWith("e2e-resume", kServerPassword));
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << Joined(app.NewLines());
+    const std::string title = tls ? "TARN 127.0.0.1 (TLS)" : "TARN 127.0.0.1";
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == title; })) << Joined(app.NewLines());
     app.Settle();
 
     // The receive, cut off.

@@ -50,7 +50,10 @@ void Connect(TarnApp& app, const std::string& folder, const std::string& passwor
 {
     app.Click(IDC_CONNECT);
     ASSERT_TRUE(app.ConnectWith(folder, password));
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; })) << app.Title();
+    // An FTPS session names itself in the title.
+    ASSERT_TRUE(TarnApp::WaitFor([&] {
+        return app.Title() == "TARN 127.0.0.1" || app.Title() == "TARN 127.0.0.1 (TLS)";
+    })) << app.Title();
     app.Settle();
 }
 
