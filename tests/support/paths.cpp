@@ -1,5 +1,6 @@
 #include "tests/support/paths.h"
 
+#include <windows.h>
 #include <stdlib.h>
 
 std::string WinePath(const std::string& unixPath)
@@ -13,17 +14,31 @@ std::string WinePath(const std::string& unixPath)
     return out;
 }
 
-std::string SharedListingsDir()
+// The source tree: CTest names it; else the tree this file was compiled from.
+static std::string SourceDir()
 {
     const char* source = getenv("TARN_SOURCE_DIR");
     std::string base = source && *source ? source : "";
     if (base.empty()) {
-        // Outside CTest: the source tree this file was compiled from.
         base = __FILE__;
         for (int up = 0; up < 3; ++up)
             base = base.substr(0, base.find_last_of("/\\"));
     }
-    return WinePath(base + "/../shared/listings");
+    return base;
+}
+
+std::string SharedListingsDir()
+{
+    // The repository's own copy where the tree has one.
+    std::string inTree = WinePath(SourceDir() + "/tests/data/listings");
+    if (GetFileAttributesA((inTree + "\\unix.txt").c_str()) != INVALID_FILE_ATTRIBUTES)
+        return inTree;
+    return WinePath(SourceDir() + "/../shared/listings");
+}
+
+std::string SourceFile(const std::string& relative)
+{
+    return WinePath(SourceDir() + "/" + relative);
 }
 
 std::string ProgramPath()
