@@ -207,4 +207,7 @@ enum CatalogueId : unsigned {
     MSG_NAMES_CODE_PAGE = 264,
     MSG_NAME_NOT_UTF8 = 265,
     MSG_NAME_NOT_WRITABLE = 266,
+    MSG_LOCAL_NAME_KEPT = 360,     // a remote name ending in blanks or dots, stored as Windows keeps it
+    MSG_BATCH_FAILED = 361,        // the end of a batch of files in which some failed
+    MSG_PASSWORD_CANCELLED = 362,  // the password prompt was left: the connect attempt ends
 };
