@@ -16,6 +16,9 @@
 #include "resources/resource.h"
 
 enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65 };
+// The digits each number field takes: the time-out's 65, a port's 65535,
+// retries up to 999, the keep-alive's seconds.
+enum { TIMEOUT_DIGITS = 2, RETRIES_DIGITS = 3, PORT_DIGITS = 5, KEEPALIVE_DIGITS = 4 };
 
 // Set while a profile is being loaded or the dialog set up: the folder box
 // notifies on focus changes too, and a prompt opened by LoadProfile takes the
@@ -100,6 +103,10 @@ int LoadProfile(HWND dialog, const char* folderName)
     p.tls = ProfileReadNumber(folder, "TLS", 0) == 1 ? 1 : 0;
     SetCheck(dialog, IDC_HOST_TLS, p.tls);
     ProfileReadText(folder, "TLSCERT", "", p.trustedCertificate, sizeof p.trustedCertificate);
+    p.keepAlive = ProfileReadNumber(folder, "KEEPALIVE", 0);
+    if (p.keepAlive > KEEPALIVE_MAX)
+        p.keepAlive = KEEPALIVE_MAX;
+    SetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, p.keepAlive, FALSE);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -155,6 +162,10 @@ static void InitHostDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_HOST_NAME, EM_LIMITTEXT, HOST_TEXT_MAX, 0);
     for (int id : {IDC_HOST_USER, IDC_HOST_PASSWORD, IDC_HOST_DIR})
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, USER_TEXT_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_TIMEOUT, EM_LIMITTEXT, TIMEOUT_DIGITS, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_RETRIES, EM_LIMITTEXT, RETRIES_DIGITS, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_PORT, EM_LIMITTEXT, PORT_DIGITS, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_KEEPALIVE, EM_LIMITTEXT, KEEPALIVE_DIGITS, 0);
 
     SetDlgItemTextA(dialog, IDC_HOST_FOLDER, p.folder);
     lstrcpyA(g_boxFolder, p.folder);
@@ -165,6 +176,7 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemInt(dialog, IDC_HOST_TIMEOUT, p.timeout, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
+    SetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, p.keepAlive, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
@@ -204,6 +216,9 @@ static void TakeHostFields(HWND dialog)
     LRESULT encoding = SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);
     p.nameEncoding = encoding == CB_ERR ? static_cast<BYTE>(NAMES_CODE_PAGE) : static_cast<BYTE>(encoding);
     p.tls = IsChecked(dialog, IDC_HOST_TLS) ? 1 : 0;
+    p.keepAlive = GetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, nullptr, FALSE);
+    if (p.keepAlive > KEEPALIVE_MAX)
+        p.keepAlive = KEEPALIVE_MAX;
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

@@ -34,6 +34,7 @@
 OperationRequestRec OperationRequest;
 BYTE g_connectInProgress;
 LONG g_dirsCreated;
+ULONGLONG g_treeStartMs;
 char g_fetchHost[64];
 char g_fetchPath[256];
 
@@ -83,6 +84,39 @@ int SendOneFile(const char* local, const char* remote)
     return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
 }
 
+// A batch of files goes on past a file that fails; its end says how many
+// failed. Abort and a lost connection end it at once.
+struct BatchRec {
+    long files;   // files tried
+    long failed;  // of them, files that did not arrive whole
+};
+BatchRec g_batch;
+
+void BatchStart() { g_batch = BatchRec(); }
+
+// After one file of the batch: false when the batch must end here.
+bool BatchGoesOn(bool succeeded)
+{
+    ++g_batch.files;
+    if (!succeeded)
+        ++g_batch.failed;
+    return !WorkerStopping() && FtpSession.loggedOn && !ControlConnectionLost();
+}
+
+// A file the batch could not even try (a refused name) counts as failed.
+void BatchRefused()
+{
+    ++g_batch.files;
+    ++g_batch.failed;
+}
+
+// The end of a batch of several files that ran to its end, some failed.
+void BatchReport()
+{
+    if (g_batch.files > 1 && g_batch.failed > 0 && !WorkerStopping() && !ControlConnectionLost())
+        LogMessage(MSG_BATCH_FAILED, g_batch.failed, g_batch.files);
+}
+
 DWORD StartThread(ThreadProc proc)
 {
     DWORD id = 0;
@@ -127,9 +161,10 @@ void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConn
         tree = selected(IDC_REMOTE_DIRS) > 0 && selected(IDC_REMOTE_FILES) <= 0;
     if (tree) {
         proc = proc == SendFilesThread ? SendTreeThread : ReceiveTreeThread;
-        FtpSession.totalBytes = FtpSession.totalSeconds = FtpSession.totalFiles = 0;
+        FtpSession.totalBytes = FtpSession.totalMilliseconds = FtpSession.totalFiles = 0;
         FtpSession.failedFiles = 0;
         g_dirsCreated = 0;
+        g_treeStartMs = TransferClockMs();
     }
     StartThread(proc);
 }
@@ -146,6 +181,7 @@ bool SendSelectedFiles(bool askName)
             return false;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    BatchStart();
     for (unsigned i = 1; i <= n; ++i) {
         char local[256], remote[256];
         if (sel.empty())
@@ -158,7 +194,7 @@ bool SendSelectedFiles(bool askName)
         if (!remote[0])
             continue;
         ShowSendingStatus(local, remote, i, n);
-        if (SendOneFile(local, remote) != REPLY_OK)
+        if (!BatchGoesOn(SendOneFile(local, remote) == REPLY_OK))
             break;
     }
     return true;
@@ -166,8 +202,10 @@ bool SendSelectedFiles(bool askName)
 
 DWORD WINAPI SendFilesThread(LPVOID)
 {
-    if (SendSelectedFiles(true))
+    if (SendSelectedFiles(true)) {
+        BatchReport();
         RefreshRemote();
+    }
     return EndOperation();
 }
 
@@ -182,6 +220,7 @@ DWORD WINAPI DropFilesThread(LPVOID)
     } else if (FtpSession.commandCount != 0) {
         LogLine(MSG_DROP_BUSY);
     } else {
+        BatchStart();
         for (UINT i = 1; i <= n; ++i) {
             char path[257] = "";
             DragQueryFileA(drop, i - 1, path, sizeof path);
@@ -197,9 +236,10 @@ DWORD WINAPI DropFilesThread(LPVOID)
                 continue;
             EnableAbort(true);
             ShowSendingStatus(path, remote, i, n);
-            if (SendOneFile(path, remote) != REPLY_OK)
+            if (!BatchGoesOn(SendOneFile(path, remote) == REPLY_OK))
                 break;
         }
+        BatchReport();
         RefreshRemote();
     }
     DragFinish(drop);
@@ -219,6 +259,7 @@ void ReceiveSelectedFiles()
             return;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    BatchStart();
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256];
         std::string wire;
@@ -229,36 +270,46 @@ void ReceiveSelectedFiles()
             lstrcpynA(remote, typed, sizeof remote);
             wire = NameOnWire(remote);
             bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
-            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback))
+            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback)) {
+                BatchRefused();
                 continue;
+            }
         } else {
             if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
+                BatchRefused();
                 continue;
             }
             // The local file gets the name shown, never one with marks in it.
             std::wstring wide;
             ReceiveNameKind kind = ReceivableName(wire, remote, &wide);
-            if (kind == RECEIVE_REFUSED)
+            if (kind == RECEIVE_REFUSED) {
+                BatchRefused();
                 continue;
+            }
             if (kind == RECEIVE_WIDE) {
                 // Received under a temporary name of the code page, then renamed.
-                if (!MakeWideLocalName(wide, remote, &wideLocal))
+                if (!MakeWideLocalName(wide, remote, &wideLocal)) {
+                    BatchRefused();
                     continue;
+                }
                 char temp[MAX_PATH];
                 UINT made = GetTempFileNameA(".", "trn", 0, temp);
                 if (!made || lstrlenA(temp) >= static_cast<int>(sizeof local)) {
                     if (made)
                         DeleteFileA(temp);
                     LogMessage(MSG_NAME_NOT_WRITABLE, remote);
+                    BatchRefused();
                     continue;
                 }
                 lstrcpyA(local, temp);
                 lstrcpyA(fallback, local);
-            } else if (!MakeSafeLocalName(remote, local, fallback))
+            } else if (!MakeSafeLocalName(remote, local, fallback)) {
+                BatchRefused();
                 continue;
+            }
         }
         if (ProgramOptions.prompt && wideLocal.empty())
             AskText(local, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_LOCAL_NAME_FOR, remote);
@@ -271,16 +322,23 @@ void ReceiveSelectedFiles()
         if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK) {
             if (!wideLocal.empty())
                 DeleteFileA(local);
-            break;
+            if (!BatchGoesOn(false))
+                break;
+            continue;
         }
+        bool named = true;
         if (!wideLocal.empty()) {
-            if (!GiveWideName(local, wideLocal)) {
+            named = GiveWideName(local, wideLocal);
+            if (!named) {
                 LogMessage(MSG_NAME_NOT_WRITABLE, remote);
                 DeleteFileA(local);
             }
-            continue;  // the local list, read again below, shows it
+            // the local list, read again below, shows it
+        } else {
+            SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
         }
-        SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
+        if (!BatchGoesOn(named))
+            break;
     }
     RefreshLocal();
 }
@@ -288,6 +346,7 @@ void ReceiveSelectedFiles()
 DWORD WINAPI ReceiveFilesThread(LPVOID)
 {
     ReceiveSelectedFiles();
+    BatchReport();
     return EndOperation();
 }
 
@@ -492,6 +551,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     HostProfile.passive = 0;  // no profile: the data connection is active
     HostProfile.nameEncoding = NAMES_CODE_PAGE;  // ... and names are bytes of the code page
     HostProfile.tls = 0;      // ... and plain
+    HostProfile.keepAlive = 0;  // ... and sends no NOOP
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     if (WorkerStopping())
@@ -828,8 +888,21 @@ void OnControlClosed(HWND main, SOCKET s)
     if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
         return;
     // Bytes still to read: a running operation reads them and finds the end
-    // itself; with none running they are the server's last words.
+    // itself; with none running they are the server's last words (an idle
+    // time-out's 421), shown before the session ends. The connection has
+    // ended, so the read finds them, or the end, at once.
     if (r > 0 && IsBusy())
         return;
+    if (r > 0 && !g_stopping && FtpSession.loggedOn && FtpSession.commandCount == 0) {
+        SetBusy(1);
+        GetReply(s);
+        SetBusy(0);
+        // A reply that did not end the connection leaves the session as it is.
+        if (!ControlConnectionLost() && s == FtpSession.controlSocket) {
+            r = recv(s, &byte, 1, MSG_PEEK);
+            if (r > 0 || (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK))
+                return;
+        }
+    }
     EndLostSession(main);
 }

@@ -22,7 +22,11 @@ struct HostProfileRec {
     BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
     BYTE tls;                    // explicit FTPS (AUTH TLS); stored as TLS, absent means 0
     char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
+    DWORD keepAlive;             // seconds idle before a NOOP, 0 never; stored as KEEPALIVE, absent means 0
 };
+
+// The longest keep-alive the host dialog takes, in seconds (four digits).
+enum { KEEPALIVE_MAX = 9999 };
 
 // How a profile's remote names are exchanged (the profile value UTF8).
 enum NameEncoding : BYTE {

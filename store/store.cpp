@@ -173,6 +173,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "UTF8", p.nameEncoding, failures);
     WriteNumber(folder, "TLS", p.tls ? 1 : 0, failures);
     ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
+    WriteNumber(folder, "KEEPALIVE", p.keepAlive, failures);
 }
 
 enum : DWORD {
@@ -194,6 +195,7 @@ void LoadOptions()
     p.nameEncoding = NAMES_CODE_PAGE;
     p.tls = 0;
     p.trustedCertificate[0] = 0;
+    p.keepAlive = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);
