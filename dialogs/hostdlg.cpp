@@ -15,7 +15,7 @@
 #include "resources/catalogue.h"
 #include "resources/resource.h"
 
-enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65 };
+enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65, STALL_DIGITS_MAX = 5 };
 // The digits each number field takes: the time-out's 65, a port's 65535,
 // retries up to 999, the keep-alive's seconds.
 enum { TIMEOUT_DIGITS = 2, RETRIES_DIGITS = 3, PORT_DIGITS = 5, KEEPALIVE_DIGITS = 4 };
@@ -26,6 +26,9 @@ enum { TIMEOUT_DIGITS = 2, RETRIES_DIGITS = 3, PORT_DIGITS = 5, KEEPALIVE_DIGITS
 static bool g_loadingProfile;
 // The folder box's text when a profile was last loaded from it.
 static char g_boxFolder[64];
+// The folder whose saved password could not be read, once said in this
+// opening of the dialog (the box loads the folder again on every key).
+static char g_unreadableFolder[64];
 // The folder last connected with (at OK): the current host type, detected or
 // switched since, is that folder's, and the dialog shows it when it opens
 // there again, so that Save stores it.
@@ -39,6 +42,22 @@ static void SetCheck(HWND dialog, int id, bool on)
 static bool IsChecked(HWND dialog, int id)
 {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+static UINT TlsModeText(BYTE mode)
+{
+    if (mode == TLS_REQUIRED)
+        return TEXT_TLS_REQUIRED;
+    return mode == TLS_WHEN_AVAILABLE ? TEXT_TLS_WHEN_AVAILABLE : TEXT_TLS_OFF;
+}
+
+static void ShowTlsMode(HWND dialog, BYTE mode)
+{
+    HWND box = GetDlgItem(dialog, IDC_HOST_TLS);
+    LRESULT count = SendMessageA(box, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i)
+        if (SendMessageA(box, CB_GETITEMDATA, i, 0) == mode)
+            SendMessageA(box, CB_SETCURSEL, i, 0);
 }
 
 // The e-mail address, asked for once when none is known yet.
@@ -66,11 +85,13 @@ int LoadProfile(HWND dialog, const char* folderName)
 
     p.savePassword = 0;
     p.password[0] = 0;
-    char stored[USER_TEXT_MAX + 1];
-    ProfileReadText(folder, "PWD", "", stored, sizeof stored);
-    if (p.user[0] && stored[0]) {
-        CopyTextCut(p.password, DecodePassword(p.user, stored), USER_TEXT_MAX);
-        p.savePassword = 1;
+    if (p.user[0]) {
+        int found = ProfileReadPassword(folder, PASSWORD_VALUE, p.user, p.password, USER_TEXT_MAX + 1);
+        if (found == PASSWORD_UNREADABLE && lstrcmpiA(folder, g_unreadableFolder) != 0) {
+            LogLine(MSG_PASSWORD_UNREADABLE);
+            lstrcpyA(g_unreadableFolder, folder);
+        }
+        p.savePassword = found == PASSWORD_READ ? 1 : 0;
     }
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
 
@@ -100,9 +121,15 @@ int LoadProfile(HWND dialog, const char* folderName)
     DWORD encoding = ProfileReadNumber(folder, "UTF8", static_cast<DWORD>(saved ? NAMES_CODE_PAGE : NAMES_AUTO));
     p.nameEncoding = encoding <= NAMES_UTF8 ? static_cast<BYTE>(encoding) : static_cast<BYTE>(NAMES_CODE_PAGE);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
-    p.tls = ProfileReadNumber(folder, "TLS", 0) == 1 ? 1 : 0;
-    SetCheck(dialog, IDC_HOST_TLS, p.tls);
+    // A new profile asks for TLS when the server offers it; a saved one
+    // without the value stays plain, as it always was.
+    DWORD tls = ProfileReadNumber(folder, "TLS", static_cast<DWORD>(saved ? TLS_OFF : TLS_WHEN_AVAILABLE));
+    p.tls = tls == TLS_REQUIRED || tls == TLS_WHEN_AVAILABLE ? static_cast<BYTE>(tls) : static_cast<BYTE>(TLS_OFF);
+    ShowTlsMode(dialog, p.tls);
     ProfileReadText(folder, "TLSCERT", "", p.trustedCertificate, sizeof p.trustedCertificate);
+    // A saved profile without the value waits for ever, as it always did.
+    p.stall = ProfileReadNumber(folder, "STALL", saved ? 0 : STALL_NEW_PROFILE);
+    SetDlgItemInt(dialog, IDC_HOST_STALL, p.stall, FALSE);
     p.keepAlive = ProfileReadNumber(folder, "KEEPALIVE", 0);
     if (p.keepAlive > KEEPALIVE_MAX)
         p.keepAlive = KEEPALIVE_MAX;
@@ -143,6 +170,7 @@ static void LoadFolderFromBox(HWND dialog, FolderEvent event)
 static void InitHostDialog(HWND dialog)
 {
     g_loadingProfile = true;
+    g_unreadableFolder[0] = 0;
     HostProfileRec& p = HostProfile;
     for (DWORD type = HOST_AUTO; type <= HOST_VARNVMS; ++type)
         SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(HostTypeName(type)));
@@ -151,6 +179,14 @@ static void InitHostDialog(HWND dialog)
         char name[64] = "";
         LoadCatalogue(text, name, sizeof name);
         SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    }
+    // Shown in the order of how much they protect; each item's data is its
+    // stored value.
+    for (TlsMode mode : {TLS_OFF, TLS_WHEN_AVAILABLE, TLS_REQUIRED}) {
+        char name[64] = "";
+        LoadCatalogue(TlsModeText(mode), name, sizeof name);
+        LRESULT index = SendDlgItemMessageA(dialog, IDC_HOST_TLS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+        SendDlgItemMessageA(dialog, IDC_HOST_TLS, CB_SETITEMDATA, index, mode);
     }
     std::vector<std::string> folders;
     StoreFailures failures;
@@ -162,6 +198,7 @@ static void InitHostDialog(HWND dialog)
     SendDlgItemMessageA(dialog, IDC_HOST_NAME, EM_LIMITTEXT, HOST_TEXT_MAX, 0);
     for (int id : {IDC_HOST_USER, IDC_HOST_PASSWORD, IDC_HOST_DIR})
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, USER_TEXT_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_STALL, EM_LIMITTEXT, STALL_DIGITS_MAX, 0);
     SendDlgItemMessageA(dialog, IDC_HOST_TIMEOUT, EM_LIMITTEXT, TIMEOUT_DIGITS, 0);
     SendDlgItemMessageA(dialog, IDC_HOST_RETRIES, EM_LIMITTEXT, RETRIES_DIGITS, 0);
     SendDlgItemMessageA(dialog, IDC_HOST_PORT, EM_LIMITTEXT, PORT_DIGITS, 0);
@@ -174,13 +211,14 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, p.password);
     SetDlgItemTextA(dialog, IDC_HOST_DIR, p.initialDir);
     SetDlgItemInt(dialog, IDC_HOST_TIMEOUT, p.timeout, FALSE);
+    SetDlgItemInt(dialog, IDC_HOST_STALL, p.stall, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, p.keepAlive, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
-    SetCheck(dialog, IDC_HOST_TLS, p.tls);
+    ShowTlsMode(dialog, p.tls);
     SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_SETCURSEL, p.hostType - HOST_AUTO, 0);
 
     if (!p.folder[0])
@@ -211,11 +249,14 @@ static void TakeHostFields(HWND dialog)
     p.timeout = GetDlgItemInt(dialog, IDC_HOST_TIMEOUT, nullptr, FALSE);
     if (p.timeout == 0 || p.timeout > TIMEOUT_MAX)
         p.timeout = TIMEOUT_MAX;
+    p.stall = GetDlgItemInt(dialog, IDC_HOST_STALL, nullptr, FALSE);  // empty: 0, wait for ever
     p.savePassword = IsChecked(dialog, IDC_HOST_SAVEPWD) ? 1 : 0;
     p.passive = IsChecked(dialog, IDC_HOST_PASSIVE) ? 1 : 0;
     LRESULT encoding = SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_GETCURSEL, 0, 0);
     p.nameEncoding = encoding == CB_ERR ? static_cast<BYTE>(NAMES_CODE_PAGE) : static_cast<BYTE>(encoding);
-    p.tls = IsChecked(dialog, IDC_HOST_TLS) ? 1 : 0;
+    LRESULT tls = SendDlgItemMessageA(dialog, IDC_HOST_TLS, CB_GETCURSEL, 0, 0);
+    p.tls = tls == CB_ERR ? static_cast<BYTE>(TLS_OFF)
+                          : static_cast<BYTE>(SendDlgItemMessageA(dialog, IDC_HOST_TLS, CB_GETITEMDATA, tls, 0));
     p.keepAlive = GetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, nullptr, FALSE);
     if (p.keepAlive > KEEPALIVE_MAX)
         p.keepAlive = KEEPALIVE_MAX;
@@ -345,9 +386,12 @@ static void InitGatewayDialog(HWND dialog)
     SetDlgItemTextA(dialog, IDC_HOST_NAME, p.gateHost);
     ProfileReadText(folder, "GATEUSERID", "", p.gateUser, USER_TEXT_MAX + 1);
     SetDlgItemTextA(dialog, IDC_HOST_USER, p.gateUser);
-    char stored[USER_TEXT_MAX + 1];
-    if (ProfileReadText(folder, "GATEPASSWORD", "", stored, sizeof stored))
-        CopyTextCut(p.gatePassword, DecodePassword(p.gateUser, stored), USER_TEXT_MAX);
+    char saved[USER_TEXT_MAX + 1];
+    int found = ProfileReadPassword(folder, GATE_PASSWORD_VALUE, p.gateUser, saved, sizeof saved);
+    if (found == PASSWORD_UNREADABLE)
+        LogLine(MSG_GATE_PASSWORD_UNREADABLE);
+    if (found != PASSWORD_ABSENT)
+        lstrcpyA(p.gatePassword, saved);
     SetDlgItemTextA(dialog, IDC_HOST_PASSWORD, p.gatePassword);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
 }
@@ -362,9 +406,8 @@ static void OnGatewayOk(HWND dialog)
     GetDialogText(dialog, IDC_HOST_USER, p.gateUser, USER_TEXT_MAX);
     ProfileWrite(folder, "GATEUSERID", p.gateUser, &failures);
     GetDialogText(dialog, IDC_HOST_PASSWORD, p.gatePassword, USER_TEXT_MAX);
-    ProfileWrite(folder, "GATEPASSWORD",
-                 IsChecked(dialog, IDC_HOST_SAVEPWD) ? EncodePassword(p.gateUser, p.gatePassword) : nullptr,
-                 &failures);
+    ProfileWritePassword(folder, GATE_PASSWORD_VALUE, p.gateUser,
+                         IsChecked(dialog, IDC_HOST_SAVEPWD) ? p.gatePassword : nullptr, &failures);
     ShowStoreFailures(failures);
     EndDialog(dialog, 1);
 }

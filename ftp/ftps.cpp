@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "net/blocking.h"
 #include "net/certificate.h"
 #include "ftp/command.h"
 #include "ftp/hooks.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-enum { REPLY_AUTH_OK = 234 };
+enum { REPLY_AUTH_OK = 234, REPLY_CLOSING = 421 };
 
 // The secured session: the target every stream names, and the control
 // connection's certificate, which every data connection must show again.
@@ -87,6 +88,12 @@ bool AcceptCertificate(const void* certificate, const BYTE sha256[32], const std
     return false;
 }
 
+// A reply of the server's own, not a closed or cut connection.
+bool ServerAnswered(int code)
+{
+    return code >= 100 && code <= 599 && code != REPLY_CLOSING && !NetAborting;
+}
+
 }  // namespace
 
 void EndSecureSession()
@@ -111,18 +118,24 @@ bool CertificateRefused()
     return g_refused;
 }
 
-bool SecureControlConnection(SOCKET control, const char* target)
+bool SecureControlConnection(SOCKET control, const char* target, bool whenAvailable)
 {
     EndSecureSession();
     g_refused = false;
     UINT why = 0;
     if (!TlsAvailable(&why) || !CertificateAvailable(&why)) {
-        LogLine(why);
-        return false;
+        LogLine(whenAvailable ? static_cast<UINT>(MSG_TLS_UNAVAILABLE_PLAIN) : why);
+        return whenAvailable;
     }
     lstrcpynA(g_target, target ? target : "", sizeof g_target);
     int code = SendCommandCode(control, "AUTH TLS");
     if (code != REPLY_AUTH_OK) {
+        // A server that answered without TLS may be logged on to in plain
+        // text; one that answered nothing (or is closing) may not.
+        if (whenAvailable && ServerAnswered(code)) {
+            LogMessage(MSG_TLS_NOT_OFFERED, static_cast<unsigned>(code));
+            return true;
+        }
         LogMessage(MSG_AUTH_TLS_REFUSED, static_cast<unsigned>(code));
         return false;
     }

@@ -11,8 +11,12 @@ void EndSecureSession();
 bool SessionIsSecure();
 // After the greeting: AUTH TLS, the handshake naming target, the certificate
 // check. False, with one failure line logged, when the connection must end;
-// nothing has then been sent in plain text beyond AUTH TLS.
-bool SecureControlConnection(SOCKET control, const char* target);
+// nothing has then been sent in plain text beyond AUTH TLS. whenAvailable:
+// a server that answers AUTH TLS with anything but 234 (and a Windows
+// without TLS) gives one line saying the session is not encrypted and true,
+// with the session plain (SessionIsSecure false); once AUTH TLS is accepted
+// it is as without.
+bool SecureControlConnection(SOCKET control, const char* target, bool whenAvailable);
 // True when the user refused the certificate of the last logon: connecting
 // again at once would only ask again.
 bool CertificateRefused();

@@ -241,8 +241,10 @@ int MakeLocalName(const char* remote, char* local, char* fallback)
     return MakeName(remote, base, ext, local, fallback);
 }
 
-int MakeSafeLocalName(const char* remote, char* local, char* fallback)
+int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* plain)
 {
+    if (plain)
+        plain[0] = 0;
     std::wstring base, ext;
     SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
     bool cut = KeepSplitName(&base, &ext);
@@ -259,6 +261,8 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback)
         Narrow(whole, shown, sizeof shown);
         LogMessage(MSG_REMOTE_NAME_STORED_AS, remote, shown);
     }
+    if (plain)
+        Narrow(whole, plain, 256);
     int made = MakeName(remote, base, ext, local, fallback);
     // One line for the one change, and the name it was stored as.
     if (cut && safe == 0)

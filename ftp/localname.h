@@ -12,8 +12,10 @@ int MakeLocalName(const char* remote, char* local, char* fallback);
 // leave the local current directory nor open a device. Separators and drive
 // colons become "_", reserved device names get a leading "_" (both logged);
 // "." and ".." and names that end up empty are refused (logged). Returns 1
-// with the names set, or 0 when refused.
-int MakeSafeLocalName(const char* remote, char* local, char* fallback);
+// with the names set, or 0 when refused. plain, when given (256 bytes),
+// receives the name before Receive Unique numbered it: the file that an
+// interrupted receive left.
+int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* plain = nullptr);
 
 // The last component of a remote path typed by the user: the part after the
 // last "/", and on VMS hosts also after the last "]" (a pointer into path).

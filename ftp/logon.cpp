@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "net/address.h"
 #include "net/blocking.h"
 #include "net/hooks.h"
 #include "store/options.h"
@@ -111,14 +112,15 @@ SOCKET FtpLogon(const char* host)
         return INVALID_SOCKET;
     }
     int length = sizeof FtpSession.localAddr;
-    if (getsockname(s, reinterpret_cast<sockaddr*>(&FtpSession.localAddr), &length) != 0) {
+    if (getsockname(s, &FtpSession.localAddr.any, &length) != 0) {
         LogError("getsockname", WSAGetLastError());
         CommandCountLeave();
         ReleaseSocket(s);
         return INVALID_SOCKET;
     }
-    LogMessage(MSG_SOCKET_FROM, static_cast<unsigned>(s), inet_ntoa(FtpSession.localAddr.sin_addr),
-               static_cast<unsigned>(ntohs(FtpSession.localAddr.sin_port)));
+    char local[ADDRESS_TEXT_SIZE];
+    LogMessage(MSG_SOCKET_FROM, static_cast<unsigned>(s), FormatNetAddress(FtpSession.localAddr, local),
+               NetAddressPort(FtpSession.localAddr));
     InterlockedExchange(&g_logonFailEntry, MSG_UNKNOWN_OPEN_MESSAGE);
     FtpSession.controlSocket = s;
     FtpSession.replyDepth = 0;
@@ -147,9 +149,15 @@ SOCKET FtpLogon(const char* host)
     CommandCountLeave();
 
     // FTPS: everything from here on (the gateway's logon too) inside TLS,
-    // or the connection ends; nothing goes on in plain text.
+    // or the connection ends; plain text only when TLS is asked for "when
+    // available" and the server has none.
     InterlockedExchange(&g_logonFailEntry, MSG_LOGON_FAILURE);
-    if (HostProfile.tls && !SecureControlConnection(s, target))
+    // The certificate names the host without the brackets of an address.
+    HostText typed;
+    ParseHostText(target, &typed);
+    if (HostProfile.tls != TLS_OFF &&
+        !SecureControlConnection(s, typed.form == HOSTFORM_IPV6 ? typed.host : target,
+                                 HostProfile.tls == TLS_WHEN_AVAILABLE))
         return FailLogon(s, 0, true);
 
     if (HostProfile.useGateway) {

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "net/address.h"
+
 int ReplyCode(const char* line)
 {
     if (!line)
@@ -74,7 +76,11 @@ int TrimReplyLine(char* line)
 
 const char* CommandEcho(const char* command)
 {
-    if (command && strncmp(command, "PASS ", 5) == 0)
+    // Servers take commands in any case, so a typed "pass" is a password too.
+    bool pass = command != nullptr;
+    for (int i = 0; pass && i < 5; ++i)
+        pass = (command[i] & ~0x20) == "PASS "[i] || command[i] == "PASS "[i];
+    if (pass)
         return "PASS xxxxxx";
     return command ? command : "";
 }
@@ -111,4 +117,36 @@ bool FeatureLineIsUtf8(const char* line)
             return false;
     char after = line[sizeof kFeature];
     return after == 0 || after == ' ' || after == '\r' || after == '\n';
+}
+
+ExtendedPassiveParse ParseExtendedPassiveReply(const char* reply, unsigned short* port)
+{
+    *port = 0;
+    const char* p = reply ? strchr(reply, '(') : nullptr;
+    if (!p)
+        return EPSV_GARBLED;
+    char delimiter = *++p;
+    if (delimiter < '!' || delimiter > '~' || (delimiter >= '0' && delimiter <= '9'))
+        return EPSV_GARBLED;
+    if (p[1] != delimiter || p[2] != delimiter)
+        return EPSV_GARBLED;
+    p += 3;
+    unsigned long value = 0;
+    int digits = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        if (++digits > 5)
+            return EPSV_GARBLED;
+        value = value * 10 + static_cast<unsigned long>(*p - '0');
+    }
+    if (digits == 0 || *p != delimiter || value > 65535)
+        return EPSV_GARBLED;
+    *port = static_cast<unsigned short>(value);
+    return value == 0 ? EPSV_PORT_ZERO : EPSV_OK;
+}
+
+void FormatExtendedPortCommand(char* out, const unsigned char address[16], unsigned short port)
+{
+    char text[ADDRESS_TEXT_SIZE];
+    FormatIpv6(address, text);
+    wsprintfA(out, "EPRT |2|%s|%u|", text, static_cast<unsigned>(port));
 }

@@ -42,7 +42,7 @@ int ReplyTakeCount(const char* peek, int count, bool exos, bool (*isLeadByte)(un
 int TrimReplyLine(char* line);
 
 // The text that the status log shows for a command: "PASS xxxxxx" for a
-// command that begins with "PASS ", else the command itself.
+// command that begins with "PASS " in any case, else the command itself.
 const char* CommandEcho(const char* command);
 
 // The size a preliminary reply to a transfer command announces, as in
@@ -56,3 +56,15 @@ unsigned long long AnnouncedSize(const char* line);
 // Whether a line of a FEAT reply names the UTF8 feature: a blank, "UTF8"
 // in any case, then the end or a blank.
 bool FeatureLineIsUtf8(const char* line);
+
+// The port of a 229 reply to EPSV ("229 Entering Extended Passive Mode
+// (|||6446|)"): after the first "(", three equal delimiters (any printable
+// character but a digit), the port in decimal, and the delimiter again.
+// EPSV_PORT_ZERO when it names port 0, EPSV_GARBLED for anything else that
+// is not a port from 1 to 65535.
+enum ExtendedPassiveParse { EPSV_OK, EPSV_GARBLED, EPSV_PORT_ZERO };
+ExtendedPassiveParse ParseExtendedPassiveReply(const char* reply, unsigned short* port);
+
+// "EPRT |2|address|port|" for an IPv6 address (its shortest text form) and
+// a port in host byte order, into out (at least 64 bytes).
+void FormatExtendedPortCommand(char* out, const unsigned char address[16], unsigned short port);

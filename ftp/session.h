@@ -3,6 +3,8 @@
 #include <winsock.h>
 #include <windows.h>
 
+#include "net/address.h"
+
 struct FtpSessionRec {
     SOCKET controlSocket;        // INVALID_SOCKET when not connected
     SOCKET dataSocket;           // accepted data connection of the running transfer
@@ -17,9 +19,9 @@ struct FtpSessionRec {
     LONG lastReplyCode;          // 100..599, or 0
     char replyLine[4096];        // last reply line; also the transfers' block buffer
     char sendBuffer[4096];       // command line being sent, with CR LF
-    sockaddr_in serverAddr;
-    sockaddr_in localAddr;
-    sockaddr_in dataPeerAddr;
+    NetAddress serverAddr;       // the control connection's peer, of either family
+    NetAddress localAddr;        // its local end; the listener's while one is opened
+    NetAddress dataPeerAddr;     // the data connection's peer
     char transferType;           // 'A', 'I' or 'L': the type last set on the server
     LONG hostTypeDetected;
     int receiveFile;             // runtime file handle of ReceiveToFile, -1 when none

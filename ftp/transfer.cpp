@@ -1,9 +1,10 @@
 // The data connection and the transfers on it.
 //
-// Active mode (the default): we listen, announce the port with PORT, send
-// the transfer command and accept the server's connection. Passive mode (a
-// profile option): we ask for a port with PASV, connect to it and send the
-// transfer command. The bytes are moved unchanged in every type; the type
+// Active mode (the default): we listen, announce the port with PORT (EPRT
+// on IPv6), send the transfer command and accept the server's connection.
+// Passive mode (a profile option): we ask for a port with PASV (EPSV on
+// IPv6, or once PASV is refused), connect to it and send the transfer
+// command. The bytes are moved unchanged in every type; the type
 // only tells the server how to represent the file.
 #include "ftp/transfer.h"
 
@@ -17,6 +18,7 @@
 
 #include <string>
 
+#include "net/address.h"
 #include "net/hooks.h"
 #include "store/options.h"
 #include "net/blocking.h"
@@ -55,10 +57,16 @@ const char* Text(const char* s)
     return s ? s : "";
 }
 
-unsigned Port(const sockaddr_in& address)
+unsigned Port(const NetAddress& address)
 {
-    return ntohs(address.sin_port);
+    return NetAddressPort(address);
 }
+
+// An address as the log shows it (net/address.h), in a buffer of its own.
+struct Shown {
+    char text[ADDRESS_TEXT_SIZE];
+    explicit Shown(const NetAddress& address) { FormatNetAddress(address, text); }
+};
 
 // The system's text for a failed read or write of a local file; a short
 // write without an error code is a full disk.
@@ -94,6 +102,7 @@ struct LoopOutcome {
     bool complete = false;  // our side moved the whole file
     bool counted = false;   // goes into the session's totals
     bool writeError = false;
+    bool stalled = false;   // the stall limit ended it
     ULONGLONG total = 0;
     DWORD milliseconds = 1;
 };
@@ -154,34 +163,60 @@ void ReportIncomplete(bool received, const char* name, ULONGLONG moved, unsigned
         LogMessage(received ? MSG_RECEIVE_UNCONFIRMED : MSG_SEND_UNCONFIRMED, Text(name), movedText.c_str());
 }
 
-// The size of a local file, SIZE_UNKNOWN when it cannot be read.
-unsigned long long LocalFileSize(const char* name)
+// Puts a runtime file's position at offset, past the 2 GiB that the
+// runtime's own seek reaches. False when it could not.
+bool SeekLocalFile(int fd, unsigned long long offset)
 {
-    HANDLE h = CreateFileA(Text(name), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     if (h == INVALID_HANDLE_VALUE)
-        return SIZE_UNKNOWN;
-    DWORD high = 0;
-    DWORD low = GetFileSize(h, &high);
-    bool known = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
-    CloseHandle(h);
-    return known ? (static_cast<unsigned long long>(high) << 32) | low : SIZE_UNKNOWN;
+        return false;
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    DWORD low = SetFilePointer(h, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+// The local file of an interrupted receive, opened to be continued at
+// offset (nothing is truncated); -1, logged, when it cannot be.
+int ContinueLocalFile(const char* name, unsigned long long offset)
+{
+    name = Text(name);
+    int fd = _open(name, _O_WRONLY | _O_BINARY);
+    if (fd != -1 && !SeekLocalFile(fd, offset)) {
+        _close(fd);
+        fd = -1;
+    }
+    if (fd == -1)
+        LogMessage(MSG_FAILED_TO_OPEN, name, static_cast<unsigned>(errno));
+    return fd;
+}
+
+// The stall limit of the profile, for the data loops.
+unsigned long StallLimitMs()
+{
+    const DWORD kMaxSeconds = 4000000;  // what fits in milliseconds
+    DWORD seconds = HostProfile.stall < kMaxSeconds ? HostProfile.stall : kMaxSeconds;
+    return static_cast<unsigned long>(seconds) * 1000;
 }
 
 // The receive loop. out->complete tells the frame whether the file was
 // written whole: created, every block written, no receive failed, no abort.
-// size is what the server announced, SIZE_UNKNOWN when it did not.
+// size is the whole file's size as far as known, SIZE_UNKNOWN when it is
+// not; offset > 0 continues the local file from there.
 int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, LoopOutcome* out,
-                unsigned long long size, ListingDataFn onData = nullptr, void* context = nullptr)
+                unsigned long long size, unsigned long long offset, ListingDataFn onData = nullptr,
+                void* context = nullptr)
 {
     *out = LoopOutcome();
     if (data == INVALID_SOCKET || !FtpSession.loggedOn)
         return 0;
     CommandCountEnter();
-    FtpHooks.stopTimeout();  // a stalled transfer ends only by the user's abort
+    // No reply time-out while data moves: a stalled transfer ends by the
+    // user's abort, or by the profile's stall limit.
+    FtpHooks.stopTimeout();
     NetAborting = 0;
 
-    int fd = CreateLocalFile(name, fallback);
+    int fd = offset ? ContinueLocalFile(name, offset) : CreateLocalFile(name, fallback);
     bool created = fd != -1;
     FtpSession.receiveFile = fd;
     FtpSession.receiveFileOpen = created ? 1 : 0;
@@ -192,6 +227,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
     FtpHooks.bytesBegin(true, size);
+    SetStallLimit(data, StallLimitMs());
     for (;;) {
         int n = BlockingRecv(data, block, RECEIVE_BLOCK, 0);
         if (n <= 0) {
@@ -214,10 +250,13 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
                 onData(context, block, n);
         }
         total += static_cast<ULONGLONG>(n);
-        FtpHooks.bytesStep(total);
+        FtpHooks.bytesStep(offset + total);
         if (NetHooks.safePoint() || NetAborting)
             break;
     }
+    bool stalled = StallExpired();
+    SetStallLimit(INVALID_SOCKET, 0);
+    out->stalled = stalled;
     DWORD milliseconds = MillisecondsSince(start);
     if (created) {
         CloseTransferFile(&FtpSession.receiveFile);
@@ -226,7 +265,8 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     FtpHooks.bytesEnd();
 
     if (receiveFailed) {
-        LogError("recv", receiveError);
+        if (!stalled)  // the frame names the stalled file
+            LogError("recv", receiveError);
         if (total == 0) {
             Beep(MB_ICONEXCLAMATION, bell);
             CommandCountLeave();
@@ -245,10 +285,10 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     return 1;
 }
 
-// The send loop on the file recorded in FtpSession (open already), `size`
-// bytes long as far as known. out->complete tells the frame whether the
-// whole file went out.
-int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size)
+// The send loop on the file recorded in FtpSession (open already, at
+// offset), `size` bytes long as far as known. out->complete tells the frame
+// whether the rest of the file went out.
+int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size, unsigned long long offset = 0)
 {
     *out = LoopOutcome();
     CommandCountEnter();
@@ -257,6 +297,7 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size)
     ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
     FtpHooks.bytesBegin(false, size);
+    SetStallLimit(data, StallLimitMs());
     for (;;) {
         int n = _read(FtpSession.sendFile, block, SEND_BLOCK);
         if (n <= 0) {
@@ -271,12 +312,14 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size)
             sendFailed = true;  // SendAll has logged why
             break;
         }
-        FtpHooks.bytesStep(total);
+        FtpHooks.bytesStep(offset + total);
         if (NetHooks.safePoint()) {
             sendFailed = true;
             break;
         }
     }
+    out->stalled = StallExpired();
+    SetStallLimit(INVALID_SOCKET, 0);
     DWORD milliseconds = MillisecondsSince(start);
     CloseTransferFile(&FtpSession.sendFile);
     FtpSession.sendFileOpen = 0;
@@ -284,6 +327,7 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size)
 
     out->milliseconds = milliseconds;
     out->total = total;
+    out->stalled = out->stalled && sendFailed;
     // A file cut short by a read error is not a file sent.
     out->complete = !sendFailed && !readError;
     out->counted = true;
@@ -304,6 +348,28 @@ int OpenForSending(const char* name)
     return fd;
 }
 
+// The restart of the transfer being opened, null for a whole file.
+RestartRec* g_restart = nullptr;
+
+// The transfer command, after REST when the transfer continues an
+// interrupted one (RestartRec). The class of the transfer command's reply.
+int SendTransferCommand(SOCKET control, const char* command)
+{
+    RestartRec* restart = g_restart;
+    if (restart && restart->offset > 0) {
+        SendCommand(control, "REST %s", std::to_string(restart->offset).c_str());
+        restart->accepted = FtpSession.lastReplyCode == 350;
+        if (!restart->accepted && restart->appendCommand[0]) {
+            LogMessage(MSG_RESUME_BY_APPEND, Text(restart->name), std::to_string(restart->offset).c_str());
+            command = restart->appendCommand;
+            restart->accepted = true;  // APPE continues from the same offset
+        } else if (!restart->accepted) {
+            LogMessage(MSG_NOT_RESUMED_REST_REFUSED, Text(restart->name));
+        }
+    }
+    return SendCommand(control, "%s", Text(command));
+}
+
 // Releases the data socket that is not yet a transfer's (listener, or the
 // connected socket of passive mode) and beeps when asked to.
 SOCKET GiveUpDataSocket(bool beep)
@@ -321,7 +387,7 @@ SOCKET OpenPassiveConnection(SOCKET control, const char* command, bool bell, boo
     FtpSession.listenSocket = OpenPassiveData(control);
     if (FtpSession.listenSocket == INVALID_SOCKET)
         return GiveUpDataSocket(bell && beepOnFailure);
-    if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
+    if (SendTransferCommand(control, command) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
     g_announcedSize = AnnouncedSize(FtpSession.replyLine);
     FtpSession.dataSocket = FtpSession.listenSocket;
@@ -345,14 +411,14 @@ SOCKET OpenPlainDataConnection(SOCKET control, const char* command, char type, c
         return INVALID_SOCKET;
     }
     // The server must answer with a preliminary reply before it connects.
-    if (SendCommand(control, "%s", Text(command)) != REPLY_PRELIMINARY)
+    if (SendTransferCommand(control, command) != REPLY_PRELIMINARY)
         return GiveUpDataSocket(bell);
     g_announcedSize = AnnouncedSize(FtpSession.replyLine);
 
-    sockaddr_in& peer = FtpSession.dataPeerAddr;
+    NetAddress& peer = FtpSession.dataPeerAddr;
     int length = sizeof peer;
     FtpHooks.armTimeout(HostProfile.timeout);
-    FtpSession.dataSocket = BlockingAccept(FtpSession.listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+    FtpSession.dataSocket = BlockingAccept(FtpSession.listenSocket, &peer.any, &length);
     int error = WSAGetLastError();
     FtpHooks.stopTimeout();
     if (FtpSession.dataSocket == INVALID_SOCKET) {
@@ -367,7 +433,7 @@ SOCKET OpenPlainDataConnection(SOCKET control, const char* command, char type, c
         return GiveUpDataSocket(bell && beepOnAcceptFailure);
     }
     ReleaseHeldSocket(&FtpSession.listenSocket);
-    LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), inet_ntoa(peer.sin_addr), Port(peer));
+    LogMessage(MSG_ACCEPT_FROM, static_cast<unsigned>(FtpSession.dataSocket), Shown(peer).text, Port(peer));
     return FtpSession.dataSocket;
 }
 
@@ -487,25 +553,40 @@ void SetTransferType(SOCKET control, char type)
 
 SOCKET OpenDataListener(SOCKET control)
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 6);
+    // The server connects back to the address it knows us by: the control
+    // connection's local end. On IPv6 the listener is bound to it and
+    // announced with EPRT; on IPv4 it listens on every address, announced
+    // with PORT. When that end cannot be read, 0.0.0.0 goes out and the
+    // server will refuse it.
+    NetAddress controlEnd = {};
+    int length = sizeof controlEnd;
+    bool controlEndKnown = getsockname(control, &controlEnd.any, &length) != SOCKET_ERROR;
+    int controlEndError = controlEndKnown ? 0 : WSAGetLastError();
+    bool v6 = controlEndKnown && NetAddressIsV6(controlEnd);
+
+    SOCKET s = socket(v6 ? NET_AF_INET6 : AF_INET, SOCK_STREAM, 6);
     if (s == INVALID_SOCKET) {
         LogError("socket create", WSAGetLastError());
         return INVALID_SOCKET;
     }
-    sockaddr_in& local = FtpSession.localAddr;
-    LogMessage(MSG_GOING_TO_LISTEN, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    NetAddress& local = FtpSession.localAddr;
+    LogMessage(MSG_GOING_TO_LISTEN, static_cast<unsigned>(s), Shown(local).text, Port(local));
 
-    memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+    if (v6) {
+        local = controlEnd;
+    } else {
+        memset(&local, 0, sizeof local);
+        local.v4.sin_family = AF_INET;
+        local.v4.sin_addr.s_addr = htonl(INADDR_ANY);
+    }
+    SetNetAddressPort(&local, 0);
+    if (bind(s, &local.any, NetAddressLength(local)) == SOCKET_ERROR) {
         LogError("bind", WSAGetLastError());
         closesocket(s);
         return INVALID_SOCKET;
     }
-    int length = sizeof local;
-    if (getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == SOCKET_ERROR) {
+    length = sizeof local;
+    if (getsockname(s, &local.any, &length) == SOCKET_ERROR) {
         LogError("getsockname", WSAGetLastError());
         closesocket(s);
         return INVALID_SOCKET;
@@ -515,68 +596,103 @@ SOCKET OpenDataListener(SOCKET control)
         closesocket(s);
         return INVALID_SOCKET;
     }
-    // The server connects back to the address it knows us by; when that
-    // cannot be read, 0.0.0.0 goes out and the server will refuse it.
-    sockaddr_in controlEnd = {};
-    length = sizeof controlEnd;
-    if (getsockname(control, reinterpret_cast<sockaddr*>(&controlEnd), &length) == SOCKET_ERROR) {
-        LogError("getsockname", WSAGetLastError());
+    if (!controlEndKnown) {
+        LogError("getsockname", controlEndError);
         memset(&controlEnd, 0, sizeof controlEnd);
+        controlEnd.v4.sin_family = AF_INET;
     }
-    char command[32];
-    FormatPortCommand(command, ntohl(controlEnd.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
+    char command[COMMAND_MAX + 1];
+    if (v6)
+        FormatExtendedPortCommand(command, controlEnd.v6.sin6_addr, static_cast<unsigned short>(Port(local)));
+    else
+        FormatPortCommand(command, ntohl(controlEnd.v4.sin_addr.s_addr), static_cast<unsigned short>(Port(local)));
     if (SendCommand(control, "%s", command) != REPLY_OK) {
         // The transfer goes on; its accept waits until the time-out.
         LogMessage(MSG_PORT_NOT_UNDERSTOOD, static_cast<unsigned>(s));
         return s;
     }
-    LogMessage(MSG_LISTENER, static_cast<unsigned>(s), inet_ntoa(local.sin_addr), Port(local));
+    LogMessage(MSG_LISTENER, static_cast<unsigned>(s), Shown(local).text, Port(local));
     return s;
 }
 
-SOCKET OpenPassiveData(SOCKET control)
+namespace {
+
+// EPSV and the port of its 229 reply; false (logged) when there is none.
+bool AskExtendedPassive(SOCKET control, unsigned short* port)
 {
-    int result = SendCommand(control, "PASV");
+    int result = SendCommand(control, "EPSV");
     if (result != REPLY_OK) {
-        if (result != 0 && result != -1)  // a reply came, and it was no 227
+        if (result != 0 && result != -1)  // a reply came, and it was no 229
             LogLine(MSG_PASSIVE_REFUSED);
-        return INVALID_SOCKET;
+        return false;
     }
     char reply[128];
     lstrcpynA(reply, FtpSession.replyLine, sizeof reply);
-    unsigned long announced;
-    unsigned short port;
-    PassiveParse parsed = ParsePassiveReply(reply, &announced, &port);
-    if (parsed != PASSIVE_OK) {
-        LogMessage(parsed == PASSIVE_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
-        return INVALID_SOCKET;
+    ExtendedPassiveParse parsed = ParseExtendedPassiveReply(reply, port);
+    if (parsed != EPSV_OK) {
+        LogMessage(parsed == EPSV_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
+        return false;
     }
-    // Servers behind NAT announce their private address: the data connection
-    // goes to the address the control connection reached.
-    sockaddr_in server = {};
+    return true;
+}
+
+}  // namespace
+
+SOCKET OpenPassiveData(SOCKET control)
+{
+    // The data connection goes to the address the control connection
+    // reached: servers behind NAT announce their private address in 227,
+    // and 229 names none.
+    NetAddress server = {};
     int length = sizeof server;
-    if (getpeername(control, reinterpret_cast<sockaddr*>(&server), &length) == SOCKET_ERROR) {
+    if (getpeername(control, &server.any, &length) == SOCKET_ERROR) {
         LogError("getpeername", WSAGetLastError());
         return INVALID_SOCKET;
     }
-    server.sin_port = htons(port);
-    if (ntohl(server.sin_addr.s_addr) != announced) {
-        in_addr named;
-        named.s_addr = htonl(announced);
-        char text[16];
-        lstrcpynA(text, inet_ntoa(named), sizeof text);
-        LogMessage(MSG_PASSIVE_ADDRESS_REPLACED, text, static_cast<unsigned>(port), inet_ntoa(server.sin_addr));
+    unsigned short port = 0;
+    if (NetAddressIsV6(server)) {
+        // PASV can name IPv4 addresses only.
+        if (!AskExtendedPassive(control, &port))
+            return INVALID_SOCKET;
+    } else {
+        int result = SendCommand(control, "PASV");
+        if (result == REPLY_FAILED) {
+            // A server that refuses PASV may still know EPSV: asked once.
+            if (!AskExtendedPassive(control, &port))
+                return INVALID_SOCKET;
+        } else if (result != REPLY_OK) {
+            if (result != 0 && result != -1)  // a reply came, and it was no 227
+                LogLine(MSG_PASSIVE_REFUSED);
+            return INVALID_SOCKET;
+        } else {
+            char reply[128];
+            lstrcpynA(reply, FtpSession.replyLine, sizeof reply);
+            unsigned long announced;
+            PassiveParse parsed = ParsePassiveReply(reply, &announced, &port);
+            if (parsed != PASSIVE_OK) {
+                LogMessage(parsed == PASSIVE_PORT_ZERO ? MSG_PASSIVE_PORT_ZERO : MSG_PASSIVE_REPLY_GARBLED, reply);
+                return INVALID_SOCKET;
+            }
+            if (ntohl(server.v4.sin_addr.s_addr) != announced) {
+                in_addr named;
+                named.s_addr = htonl(announced);
+                char text[16];
+                lstrcpynA(text, inet_ntoa(named), sizeof text);
+                LogMessage(MSG_PASSIVE_ADDRESS_REPLACED, text, static_cast<unsigned>(port), Shown(server).text);
+            }
+        }
     }
+    SetNetAddressPort(&server, port);
 
     // Held where abort and the watchdog release it while the connect waits.
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 6);
+    SOCKET s = socket(server.any.sa_family, SOCK_STREAM, 6);
     if (s == INVALID_SOCKET) {
         LogError("socket create", WSAGetLastError());
         return INVALID_SOCKET;
     }
     FtpSession.listenSocket = s;
     FtpHooks.armTimeout(HostProfile.timeout);
-    int connected = BlockingConnect(s, reinterpret_cast<sockaddr*>(&server), sizeof server);
+    int connected = BlockingConnect(s, &server.any, NetAddressLength(server));
     int error = WSAGetLastError();
     FtpHooks.stopTimeout();
     if (connected == SOCKET_ERROR) {
@@ -585,14 +701,27 @@ SOCKET OpenPassiveData(SOCKET control)
         return INVALID_SOCKET;
     }
     FtpSession.dataPeerAddr = server;
-    LogMessage(MSG_DATA_CONNECTED, static_cast<unsigned>(s), inet_ntoa(server.sin_addr), Port(server));
+    LogMessage(MSG_DATA_CONNECTED, static_cast<unsigned>(s), Shown(server).text, Port(server));
     return s;
+}
+
+unsigned long long LocalFileSize(const char* name)
+{
+    HANDLE h = CreateFileA(Text(name), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return SIZE_UNKNOWN;
+    DWORD high = 0;
+    DWORD low = GetFileSize(h, &high);
+    bool known = low != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(h);
+    return known ? (static_cast<unsigned long long>(high) << 32) | low : SIZE_UNKNOWN;
 }
 
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback)
 {
     LoopOutcome out;
-    int r = ReceiveLoop(data, name, fallback, true, &out, SIZE_UNKNOWN);
+    int r = ReceiveLoop(data, name, fallback, true, &out, SIZE_UNKNOWN, 0);
     ReportLoop(true, out, true);
     return r;
 }
@@ -614,41 +743,79 @@ int SendFromFile(SOCKET data, const char* name)
 
 namespace {
 
+// The end of a data connection that stalled, as after Abort: it is dropped
+// and the server's answer to the cut transfer is read.
+int ReadStalledTransferReply(SOCKET control, const char* shownName)
+{
+    LogMessage(MSG_TRANSFER_STALLED, Text(shownName), static_cast<unsigned>(HostProfile.stall));
+    LogMessage(MSG_WAITING_FOR_ABORT_REPLY);
+    int result = GetReply(control);
+    LogMessage(MSG_ABORT_REPLY, static_cast<int>(FtpSession.lastReplyCode));
+    return result;
+}
+
+// The line of a transfer that continued an interrupted one: its offset and
+// what moved this time.
+void ReportResumed(const char* shownName, unsigned long long offset, const LoopOutcome& out)
+{
+    if (offset > 0 && out.reported)
+        LogMessage(MSG_RESUMED_AT, Text(shownName), std::to_string(offset).c_str(),
+                   std::to_string(out.total).c_str());
+}
+
 int Retrieve(SOCKET control, const char* command, const char* local, const char* fallback, char type, bool bell,
-             const char* shownName, ListingDataFn onData = nullptr, void* context = nullptr)
+             const char* shownName, RestartRec* restart, ListingDataFn onData = nullptr, void* context = nullptr)
 {
     FtpSession.lastReplyCode = 0;
     g_announcedSize = SIZE_UNKNOWN;
     FtpSession.replyDepth = 0;
     if (!CanStart(control))
         return 0;
+    if (restart) {
+        restart->accepted = false;
+        restart->name = Text(shownName);
+        restart->appendCommand[0] = 0;  // a receive never appends on the server
+    }
+    g_restart = restart;
     SOCKET data = OpenDataConnection(control, command, type, "accept RetrieveFile", bell, false);
+    g_restart = nullptr;
     if (data == INVALID_SOCKET) {
         FtpSession.lastReceiveOk = 0;
         return 0;
     }
+    unsigned long long offset = 0, size = g_announcedSize;
+    if (restart && restart->offset > 0) {
+        if (restart->accepted) {
+            offset = restart->offset;
+            size = restart->size;
+        } else if (restart->freshLocal[0]) {
+            local = restart->freshLocal;
+            fallback = restart->freshFallback[0] ? restart->freshFallback : restart->freshLocal;
+        }
+    }
     LoopOutcome out;
-    ReceiveLoop(data, local, fallback, bell, &out, g_announcedSize, onData, context);
+    ReceiveLoop(data, local, fallback, bell, &out, size, offset, onData, context);
     // The server's close_notify is answered before the connection is shut;
     // without one, the end of the file is not proven.
     if (TlsCutOff(FtpSession.dataSocket)) {
         LogLine(MSG_TLS_DATA_CUT_OFF);
         out.complete = false;
     }
-    TlsDetach(FtpSession.dataSocket, !NetAborting);
+    TlsDetach(FtpSession.dataSocket, !NetAborting && !out.stalled);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down
             LogError("shutdown", error);
     }
-    ReleaseHeldSocket(&FtpSession.dataSocket);
-    int result = GetReply(control);
+    ReleaseHeldSocket(&FtpSession.dataSocket, !out.stalled);
+    int result = out.stalled ? ReadStalledTransferReply(control, shownName) : GetReply(control);
     // The server's confirmation does not make up for a file we failed to
     // write, and a file is whole only when the server confirms it.
     bool confirmed = result == REPLY_OK;
     ReportLoop(true, out, confirmed);
+    ReportResumed(shownName, offset, out);
     if (out.reported && !(out.complete && confirmed))
-        ReportIncomplete(true, shownName, out.total, g_announcedSize);
+        ReportIncomplete(true, shownName, offset + out.total, offset ? size : g_announcedSize);
     if (result == REPLY_OK && !out.complete)
         result = 0;
     FtpSession.lastReceiveOk = result == REPLY_OK ? 1 : 0;
@@ -657,14 +824,16 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
 
 }  // namespace
 
-int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type)
+int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type,
+                 RestartRec* restart)
 {
-    return Retrieve(control, command, local, fallback, type, true, local);
+    return Retrieve(control, command, local, fallback, type, true, local, restart);
 }
 
 int RetrieveListing(SOCKET control, const char* command, ListingDataFn onData, void* context)
 {
-    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command, onData, context);
+    return Retrieve(control, command, ListingTempFile, ListingTempFile, 'A', false, command, nullptr, onData,
+                    context);
 }
 
 int FtpQuote(SOCKET s, const char* text)
@@ -677,7 +846,7 @@ int FtpQuote(SOCKET s, const char* text)
     return FtpSession.lastReplyCode / 100;
 }
 
-int StoreFile(SOCKET control, const char* command, const char* local, char type)
+int StoreFile(SOCKET control, const char* command, const char* local, char type, RestartRec* restart)
 {
     FtpSession.lastReplyCode = 0;
     if (!CanStart(control))
@@ -687,11 +856,23 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
     int fd = OpenForSending(local);
     if (fd == -1)
         return 0;
+    unsigned long long offset = restart ? restart->offset : 0;
+    if (offset > 0 && !SeekLocalFile(fd, offset)) {
+        LogMessage(MSG_FAILED_TO_OPEN, Text(local), static_cast<unsigned>(EIO));
+        _close(fd);
+        return 0;
+    }
     FtpSession.sendFile = fd;
     FtpSession.sendFileOpen = 1;
     unsigned long long size = LocalFileSize(local);
 
+    if (restart) {
+        restart->accepted = false;
+        restart->name = Text(local);
+    }
+    g_restart = restart;
     SOCKET data = OpenDataConnection(control, command, type, "accept", true, true);
+    g_restart = nullptr;
     if (data == INVALID_SOCKET) {
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;
@@ -699,7 +880,7 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
     }
     LoopOutcome out;
     if (FtpSession.loggedOn) {
-        SendLoop(data, &out, size);
+        SendLoop(data, &out, size, offset);
     } else {
         CloseTransferFile(&FtpSession.sendFile);
         FtpSession.sendFileOpen = 0;
@@ -714,11 +895,12 @@ int StoreFile(SOCKET control, const char* command, const char* local, char type)
         DrainUntilClosed(FtpSession.dataSocket, kSentCloseWaitMs);
     }
     ReleaseHeldSocket(&FtpSession.dataSocket, out.complete);
-    int result = GetReply(control);
+    int result = out.stalled ? ReadStalledTransferReply(control, local) : GetReply(control);
     bool confirmed = result == REPLY_OK;
     ReportLoop(false, out, confirmed);
+    ReportResumed(local, offset, out);
     if (out.reported && !(out.complete && confirmed))
-        ReportIncomplete(false, local, out.total, size);
+        ReportIncomplete(false, local, offset + out.total, size);
     if (result == REPLY_OK && !out.complete)
         result = 0;
     return result;

@@ -4,24 +4,46 @@
 #include <winsock.h>
 #include <windows.h>
 
+#include "ftp/reply.h"  // SIZE_UNKNOWN
+
+// A transfer that continues an interrupted one: REST with the offset goes
+// out after PORT or PASV, just before the transfer command, and the file
+// moves from that byte on. A REST answered with anything but 350 makes a
+// receive start from the first byte under the fresh names (one line says
+// why) and a send append with appendCommand from the same offset.
+struct RestartRec {
+    unsigned long long offset = 0;           // bytes both sides have already; 0: the whole file, no REST
+    unsigned long long size = SIZE_UNKNOWN;  // the whole file's size, for the byte count
+    const char* name = "";                   // the file, as the status lines name it
+    char freshLocal[256] = "";               // a receive refused REST: the names of the whole file
+    char freshFallback[256] = "";
+    char appendCommand[512] = "";            // a send refused REST: "APPE name"
+    bool accepted = false;                   // set by the transfer: REST was answered 350
+};
+
 // Sends TYPE when `type` ('A', 'I' or 'L') differs from the type last set on
 // the server, and remembers it whatever the server answers.
 void SetTransferType(SOCKET control, char type);
-// Listens on a free port and announces it with PORT and the control
-// connection's local address. The listening socket, or INVALID_SOCKET.
+// Listens on a free port and announces it with the control connection's
+// local address: PORT on IPv4 (listening on every address), EPRT on IPv6
+// (listening on that address). The listening socket, or INVALID_SOCKET.
 SOCKET OpenDataListener(SOCKET control);
-// Passive mode: asks for a data port with PASV and connects to it at the
-// control connection's peer address, under the reply time-out and the cancel
-// rules of the other blocking calls. The connected socket, also held in
-// FtpSession.listenSocket, or INVALID_SOCKET with the failure logged. Used
-// for every data connection while HostProfile.passive is set.
+// Passive mode: asks for a data port and connects to it at the control
+// connection's peer address, under the reply time-out and the cancel rules
+// of the other blocking calls: on IPv4 with PASV, and with EPSV once when
+// PASV is answered 5xx; on IPv6 with EPSV. The connected socket, also held
+// in FtpSession.listenSocket, or INVALID_SOCKET with the failure logged.
+// Used for every data connection while HostProfile.passive is set.
 SOCKET OpenPassiveData(SOCKET control);
 // Receives one remote file (command "RETR ...", or a listing command) into
 // local (fallback when local cannot be created). 2 when the server confirmed
 // the transfer and the file was written whole; another reply class; 0 when
 // the transfer was not made, or the server confirmed it but the local side
 // failed (no file could be created, a write or a receive failed).
-int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type);
+// restart, when given with an offset, continues an interrupted transfer
+// (RestartRec below).
+int RetrieveFile(SOCKET control, const char* command, const char* local, const char* fallback, char type,
+                 RestartRec* restart = nullptr);
 // The receive loop on an accepted data connection: 1 when a receive took
 // place, 0 when nothing was received.
 int ReceiveToFile(SOCKET data, const char* name, const char* fallback);
@@ -38,10 +60,14 @@ int FtpQuote(SOCKET s, const char* text);
 // Sends one local file with command "STOR ..." or "STOU ...". A local file
 // that cannot be opened is reported before anything reaches the server.
 // 2 when the server confirmed the transfer and the whole file was sent.
-int StoreFile(SOCKET control, const char* command, const char* local, char type);
+// restart, when given with an offset, continues an interrupted transfer.
+int StoreFile(SOCKET control, const char* command, const char* local, char type, RestartRec* restart = nullptr);
 // The send loop on an accepted data connection: 1 when the file was opened
 // and sent (completely or not), 0 when nothing was sent.
 int SendFromFile(SOCKET data, const char* name);
+// The size of a local file, SIZE_UNKNOWN when it cannot be read (or there
+// is none).
+unsigned long long LocalFileSize(const char* name);
 // Closes a transfer file recorded in FtpSession and sets its handle to -1
 // (the abort procedure closes the files a stopped transfer left open).
 void CloseTransferFile(int* handle);

@@ -35,6 +35,16 @@ constexpr long kGuiSliceUs = 10000;
 
 enum WaitFor { WAIT_READ, WAIT_WRITE, WAIT_CONNECT };
 
+// The stall limit (SetStallLimit): set and read by the thread of the transfer.
+SOCKET g_stallSocket = INVALID_SOCKET;
+unsigned long g_stallMs = 0;
+volatile LONG g_stallExpired = 0;
+
+bool StallLimitReached(SOCKET s, DWORD began)
+{
+    return g_stallMs != 0 && s == g_stallSocket && GetTickCount() - began >= g_stallMs;
+}
+
 int ClaimSlot()
 {
     for (int i = 0; i < kSlots; ++i) {
@@ -66,8 +76,9 @@ void FailCancelled()
 }
 
 // Waits until the socket is ready: 1 ready, 0 cancelled (WSAEINTR set),
-// -1 when select failed (its error set).
-int WaitReady(SOCKET s, WaitFor what)
+// -1 when select failed (its error set), or the stall limit or limitMs (0:
+// none) was reached (WSAETIMEDOUT).
+int WaitReady(SOCKET s, WaitFor what, unsigned long limitMs = 0)
 {
     int slot = ClaimSlot();
     bool gui = g_guiThreadId != 0 && OnGuiThread();
@@ -75,6 +86,7 @@ int WaitReady(SOCKET s, WaitFor what)
     WPARAM quitCode = 0;
     int result = 0;
     int error = 0;
+    DWORD began = GetTickCount();
     for (;;) {
         if (SlotCancelled(slot))
             break;
@@ -97,6 +109,17 @@ int WaitReady(SOCKET s, WaitFor what)
         }
         if (n > 0) {
             result = 1;
+            break;
+        }
+        if (StallLimitReached(s, began)) {
+            InterlockedExchange(&g_stallExpired, 1);
+            error = WSAETIMEDOUT;
+            result = -1;
+            break;
+        }
+        if (limitMs && GetTickCount() - began >= limitMs) {
+            error = WSAETIMEDOUT;
+            result = -1;
             break;
         }
         if (gui && !quit)
@@ -181,7 +204,19 @@ void BlockingThreadGone(unsigned long threadId)
     }
 }
 
-int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
+void SetStallLimit(SOCKET s, unsigned long ms)
+{
+    g_stallSocket = ms ? s : INVALID_SOCKET;
+    g_stallMs = s != INVALID_SOCKET ? ms : 0;
+    InterlockedExchange(&g_stallExpired, 0);
+}
+
+bool StallExpired()
+{
+    return g_stallExpired != 0;
+}
+
+int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength, unsigned long limitMs)
 {
     if (Stopped())
         return SOCKET_ERROR;
@@ -192,7 +227,7 @@ int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength)
         return 0;
     if (!WouldBlock())
         return SOCKET_ERROR;
-    if (WaitReady(s, WAIT_CONNECT) <= 0)
+    if (WaitReady(s, WAIT_CONNECT, limitMs) <= 0)
         return SOCKET_ERROR;
     int error = 0;
     int size = sizeof error;

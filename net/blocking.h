@@ -34,7 +34,20 @@ int CancelBlockingCall();
 // net/socket.h also marks its TLS streams).
 void BlockingThreadGone(unsigned long threadId);
 
-int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength);
+// The stall limit of a data connection: while it is set for s, a wait on s
+// (a send or receive, a TLS record's included) that sees nothing move for
+// `ms` milliseconds fails with WSAETIMEDOUT, and StallExpired() says so
+// until the limit is set again. Not a cancel: the aborting flag stays clear,
+// so that the transfer's own end (its reply) still runs. 0 (or
+// INVALID_SOCKET) removes the limit. One socket at a time: the running
+// transfer's.
+void SetStallLimit(SOCKET s, unsigned long ms);
+bool StallExpired();
+
+// A connect may be bounded: after limitMs milliseconds (0: no bound) it
+// fails with WSAETIMEDOUT, without the aborting flag, so that the caller can
+// try another address.
+int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength, unsigned long limitMs = 0);
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength);
 // Send and receive on the socket itself, with the results of send and recv.
 // Above the TLS stream, BlockingSend and BlockingRecv of net/socket.h choose

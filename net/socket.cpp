@@ -6,7 +6,9 @@
 
 #include "log/log.h"
 #include "log/process.h"
+#include "net/address.h"
 #include "net/blocking.h"
+#include "net/resolve.h"
 #include "net/tls.h"
 #include "resources/catalogue.h"
 #include "store/options.h"
@@ -17,6 +19,8 @@ namespace {
 // (SEND_BLOCK) goes in one call.
 constexpr int kSendPiece = 262144;
 constexpr int kCloseRetries = 5;
+// Longest bound of one connect (a day): beyond it, milliseconds overflow.
+constexpr DWORD kMaxLimitSeconds = 86400;
 
 // closesocket, replaceable by tests that need a close that keeps failing.
 int (PASCAL* g_closeSocket)(SOCKET) = closesocket;
@@ -28,7 +32,44 @@ void SetCloseSocketForTesting(int (PASCAL* fn)(SOCKET))
     g_closeSocket = fn ? fn : closesocket;
 }
 
-SOCKET ConnectTcp(const char* host, const char* service, sockaddr_in* answered)
+SOCKET ConnectFirst(const NetAddress* addresses, int count, unsigned long limitMs, NetAddress* answered)
+{
+    protoent* protocol = getprotobyname("tcp");
+    int protocolNumber = protocol ? protocol->p_proto : 6;
+    for (int i = 0; i < count; ++i) {
+        const NetAddress& address = addresses[i];
+        char text[ADDRESS_TEXT_SIZE];
+        FormatNetAddress(address, text);
+        SOCKET s = socket(address.any.sa_family, SOCK_STREAM, protocolNumber);
+        if (s == INVALID_SOCKET) {
+            // An IPv6 address where the system has no IPv6: the next one may do.
+            LogError("create socket", WSAGetLastError());
+            continue;
+        }
+        LONG on = 1;
+        if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
+            LogError("setsockopt", WSAGetLastError());
+            closesocket(s);
+            continue;
+        }
+        LogMessage(MSG_CONNECTING, text);
+        if (BlockingConnect(s, &address.any, NetAddressLength(address), limitMs) == SOCKET_ERROR) {
+            int error = WSAGetLastError();
+            LogError("connect", error);
+            closesocket(s);
+            if (error == WSAEINTR)
+                break;  // cancelled (abort, time-out, a stopped worker): no other address either
+            continue;
+        }
+        LogMessage(MSG_CONNECTED, text, NetAddressPort(address));
+        if (answered)
+            *answered = address;
+        return s;
+    }
+    return INVALID_SOCKET;
+}
+
+SOCKET ConnectTcp(const char* host, const char* service, NetAddress* answered)
 {
     if (!host)
         host = "";
@@ -36,56 +77,26 @@ SOCKET ConnectTcp(const char* host, const char* service, sockaddr_in* answered)
         service = "ftp";
     LogLine("  ");
 
-    sockaddr_in server;
-    memset(&server, 0, sizeof server);
-    server.sin_family = AF_INET;
-
+    unsigned port;
     servent* entry = getservbyname(service, "tcp");
     if (HostProfile.ftpPort != 21) {
         LogMessage(MSG_PORT_OVERRIDDEN, static_cast<unsigned>(HostProfile.ftpPort));
-        server.sin_port = htons(static_cast<u_short>(HostProfile.ftpPort));
+        port = static_cast<u_short>(HostProfile.ftpPort);
     } else {
-        server.sin_port = entry ? static_cast<u_short>(entry->s_port) : htons(21);
+        port = entry ? ntohs(static_cast<u_short>(entry->s_port)) : 21;
     }
 
-    hostent* he = gethostbyname(host);
-    if (he && he->h_addr_list && he->h_addr_list[0]) {
-        int n = he->h_length < 4 ? he->h_length : 4;
-        memcpy(&server.sin_addr, he->h_addr_list[0], n);
-    } else {
-        unsigned long address = inet_addr(host);
-        if (address == INADDR_NONE) {
-            LogMessage(MSG_NO_HOST_ENTRY, host);
-            return INVALID_SOCKET;
-        }
-        server.sin_addr.s_addr = address;
-    }
-
-    protoent* protocol = getprotobyname("tcp");
-    int protocolNumber = protocol ? protocol->p_proto : 6;
-
-    SOCKET s = socket(AF_INET, SOCK_STREAM, protocolNumber);
-    if (s == INVALID_SOCKET) {
-        LogError("create socket", WSAGetLastError());
+    NetAddress addresses[RESOLVE_MAX];
+    int count = ResolveHost(host, port, addresses, RESOLVE_MAX);
+    if (count == 0)
         return INVALID_SOCKET;
-    }
-    LONG on = 1;
-    if (setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) == SOCKET_ERROR) {
-        LogError("setsockopt", WSAGetLastError());
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
-
-    LogMessage(MSG_CONNECTING, inet_ntoa(server.sin_addr));
-    if (BlockingConnect(s, reinterpret_cast<const sockaddr*>(&server), sizeof server) == SOCKET_ERROR) {
-        LogError("connect", WSAGetLastError());
-        LogMessage(MSG_CANNOT_CONNECT, host, service, static_cast<unsigned>(ntohs(server.sin_port)));
-        closesocket(s);
-        return INVALID_SOCKET;
-    }
-    LogMessage(MSG_CONNECTED, inet_ntoa(server.sin_addr), static_cast<unsigned>(ntohs(server.sin_port)));
-    if (answered)
-        *answered = server;
+    // Each address gets the profile's time-out, so that one that never
+    // answers leaves time for the next.
+    DWORD seconds = HostProfile.timeout;
+    unsigned long limitMs = seconds > kMaxLimitSeconds ? kMaxLimitSeconds * 1000ul : seconds * 1000ul;
+    SOCKET s = ConnectFirst(addresses, count, limitMs, answered);
+    if (s == INVALID_SOCKET)
+        LogMessage(MSG_CANNOT_CONNECT, host, service, port);
     return s;
 }
 
@@ -126,8 +137,12 @@ int SendAll(SOCKET s, const char* buffer, int length)
                 LogError("We're blocking on send()", 0);
         }
         if (r <= 0) {
-            LogError("send", error);
-            LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining), r);
+            // A stalled data connection is reported by its transfer, which
+            // names the file.
+            if (!StallExpired()) {
+                LogError("send", error);
+                LogMessage(MSG_SEND_LEFT, static_cast<unsigned>(s), static_cast<unsigned>(remaining), r);
+            }
             return r;
         }
         remaining -= r;

@@ -5,11 +5,19 @@
 #pragma once
 #include <winsock.h>
 
-// Resolves the host (name, else dotted decimal), opens a TCP connection to
-// its FTP port (FTPPORT of the host profile when not 21) and fills *server
-// (when given) with the address that answered. Returns the connected socket
-// or INVALID_SOCKET.
-SOCKET ConnectTcp(const char* host, const char* service, sockaddr_in* server = nullptr);
+#include "net/address.h"
+
+// Resolves the host (net/resolve.h: a name, an IPv4 address, or an IPv6
+// address plain or in brackets), and opens a TCP connection to its FTP port
+// (FTPPORT of the host profile when not 21), trying each address in turn,
+// each for at most the profile's time-out, until one connects. Fills
+// *server (when given) with the address that answered, which the log names.
+// Returns the connected socket or INVALID_SOCKET.
+SOCKET ConnectTcp(const char* host, const char* service, NetAddress* server = nullptr);
+// The connect of ConnectTcp over a list of addresses: the first that
+// connects within limitMs (0: no bound) each, logged; INVALID_SOCKET when
+// none did or the connect was cancelled (the rest are not tried).
+SOCKET ConnectFirst(const NetAddress* addresses, int count, unsigned long limitMs, NetAddress* answered);
 // Send and receive, with the results of send and recv: through the TLS
 // stream attached to the socket when there is one, else on the socket itself.
 int BlockingSend(SOCKET s, const char* buffer, int length, int flags);

@@ -197,6 +197,13 @@ enum CatalogueId : unsigned {
     MSG_CONNECTION_LOST = 244,
     MSG_WORKER_TERMINATED = 245,
     MSG_TREE_FAILED = 246,
+    // Continuing interrupted transfers, and the stall limit.
+    MSG_RESUMED_AT = 340,
+    MSG_NOT_RESUMED_NOT_SMALLER = 341,
+    MSG_NOT_RESUMED_SIZE_UNKNOWN = 342,
+    MSG_NOT_RESUMED_REST_REFUSED = 343,
+    MSG_RESUME_BY_APPEND = 344,
+    MSG_TRANSFER_STALLED = 345,
     HELP_TITLE = 280,
     HELP_FIRST_SECTION = 281,   // each section: its heading, a line feed, its text
     HELP_LAST_SECTION = 294,
@@ -207,6 +214,18 @@ enum CatalogueId : unsigned {
     MSG_NAMES_CODE_PAGE = 264,
     MSG_NAME_NOT_UTF8 = 265,
     MSG_NAME_NOT_WRITABLE = 266,
+    MSG_PROGRAM_VERSION = 300,
+    TEXT_ABOUT_VERSION = 301,
+    MENU_ABOUT = 302,
+    MSG_TLS_NOT_OFFERED = 330,
+    MSG_TLS_UNAVAILABLE_PLAIN = 331,
+    MSG_PASSWORD_UNREADABLE = 332,
+    MSG_GATE_PASSWORD_UNREADABLE = 333,
+    MSG_PASSWORD_NOT_PROTECTED = 334,
+    TEXT_TLS_OFF = 335,
+    TEXT_TLS_WHEN_AVAILABLE = 336,
+    TEXT_TLS_REQUIRED = 337,
+    TEXT_TITLE_TLS = 338,
     MSG_LOCAL_NAME_KEPT = 360,     // a remote name ending in blanks or dots, stored as Windows keeps it
     MSG_BATCH_FAILED = 361,        // the end of a batch of files in which some failed
     MSG_PASSWORD_CANCELLED = 362,  // the password prompt was left: the connect attempt ends

@@ -96,6 +96,10 @@
 // About box.
 #define IDC_ABOUT_WINSOCK     4050
 #define IDC_ABOUT_HOST        4060
+#define IDC_ABOUT_VERSION     4070
+// The main window's system menu entry that opens the About box (system menu
+// commands leave the low four bits to Windows).
+#define IDM_ABOUT             0x2000
 
 // The help window.
 #define IDC_HELP_TEXT         6200
@@ -110,3 +114,7 @@
 #define IDC_CERT_FINGERPRINT  6007
 #define IDC_CERT_ONCE         6008
 #define IDC_CERT_ALWAYS       6009
+// Resuming interrupted transfers (options dialog) and the stall limit of a
+// profile (host dialog).
+#define IDC_OPT_RESUME        5130
+#define IDC_HOST_STALL        4041

@@ -4,6 +4,7 @@
 #include "ftp/reply.h"
 #include "ftp/session.h"
 #include "shell/app.h"
+#include "shell/busy.h"
 #include "shell/mainwin.h"
 
 namespace {
@@ -13,6 +14,10 @@ volatile LONG g_stepped;      // a block has been counted since ByteCountBegin
 DWORD g_lastShownTick;        // transfers on the GUI thread: when it last showed
 const ULONGLONG kNoneShown = ~0ull;
 ULONGLONG g_shownTotal = kNoneShown;  // GUI thread: the total the field shows
+HWND g_shownField;                    // GUI thread: the field that shows it
+// Batched (a tree of files): the timer runs for the whole batch, and the
+// transfers only store their totals.
+volatile LONG g_batch;
 
 // The newest running total. 64 bits cannot be stored in one interlocked step
 // on a 32-bit processor of the oldest Windows, so a lock keeps both halves together.
@@ -79,12 +84,17 @@ void ShowTotal(HWND window)
     ULONGLONG total = LoadTotal(&size);
     SetWindowTextA(window, ByteCountText(total, size).c_str());
     g_shownTotal = total;
+    g_shownField = window;
     ShowPercentInTitle(TransferPercent(total, size));
 }
 
 void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
 {
     HWND w = FieldWindow(g_field);
+    // Between two files of a batch the last total stays until the next one
+    // shows or the batch ends.
+    if (g_batch && (!w || FtpSession.commandCount == 0))
+        return;
     if (!w) {
         KillTimer(hwnd, BYTECOUNT_TIMER_ID);
         return;
@@ -159,13 +169,13 @@ void ByteCountBegin(ByteField field, unsigned long long size)
     InterlockedExchange(&g_stepped, 0);
     InterlockedExchange(&g_field, field);
     HWND main = g_hwndMain;
-    if (!main)
+    if (!main || g_batch)
         return;
     if (OnGuiThread()) {
         g_lastShownTick = GetTickCount() - BYTECOUNT_INTERVAL_MS;
-        OnByteCountMessage(main, 0);
+        OnByteCountMessage(main, BYTECOUNT_START);
     } else {
-        PostMessageA(main, WM_TARN_BYTE_COUNT, 0, 0);
+        PostMessageA(main, WM_TARN_BYTE_COUNT, BYTECOUNT_START, 0);
     }
 }
 
@@ -188,11 +198,11 @@ void ByteCountStep(ULONGLONG total)
 void ByteCountEnd()
 {
     HWND main = g_hwndMain;
-    if (main) {
+    if (main && !g_batch) {
         if (OnGuiThread())
-            OnByteCountMessage(main, 1);
+            OnByteCountMessage(main, BYTECOUNT_FINAL);
         else
-            SendMessageA(main, WM_TARN_BYTE_COUNT, 1, 0);
+            SendMessageA(main, WM_TARN_BYTE_COUNT, BYTECOUNT_FINAL, 0);
     }
     // A timer still running now finds no transfer and stops itself.
     InterlockedExchange(&g_field, -1);
@@ -201,6 +211,7 @@ void ByteCountEnd()
 
 void ByteCountAbandon()
 {
+    InterlockedExchange(&g_batch, 0);
     LONG field = InterlockedExchange(&g_field, -1);
     InterlockedExchange(&g_stepped, 0);
     if (g_hwndMain)
@@ -211,14 +222,37 @@ void ByteCountAbandon()
     ShowPercentInTitle(-1);
 }
 
-void OnByteCountMessage(HWND main, WPARAM final)
+void ByteCountBatch(bool on)
 {
-    if (!final) {
+    InterlockedExchange(&g_batch, on ? 1 : 0);
+    HWND main = g_hwndMain;
+    if (!main)
+        return;
+    WPARAM what = on ? BYTECOUNT_BATCH_START : BYTECOUNT_BATCH_END;
+    if (OnGuiThread())
+        OnByteCountMessage(main, what);
+    else if (on || WorkerStopping())  // the thread that stops a worker may be waiting for it
+        PostMessageA(main, WM_TARN_BYTE_COUNT, what, 0);
+    else
+        SendMessageA(main, WM_TARN_BYTE_COUNT, what, 0);
+}
+
+void OnByteCountMessage(HWND main, WPARAM what)
+{
+    if (what == BYTECOUNT_START || what == BYTECOUNT_BATCH_START) {
         g_shownTotal = kNoneShown;
         SetTimer(main, BYTECOUNT_TIMER_ID, BYTECOUNT_INTERVAL_MS, ByteCountTimerProc);
         return;
     }
     KillTimer(main, BYTECOUNT_TIMER_ID);
+    if (what == BYTECOUNT_BATCH_END) {
+        // As after every file: the field empty, the title without a percent.
+        if (g_shownTotal != kNoneShown && g_shownField)
+            SetWindowTextA(g_shownField, "");
+        g_shownTotal = kNoneShown;
+        ShowPercentInTitle(-1);
+        return;
+    }
     HWND w = FieldWindow(g_field);
     if (!w || !g_stepped)
         return;

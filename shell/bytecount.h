@@ -37,7 +37,16 @@ int TransferPercent(unsigned long long total, unsigned long long size);
 // without one when percent is -1; a percent in front of `title` is replaced.
 std::string TitleWithPercent(const std::string& title, int percent);
 
+// Transfers of a batch (the files of a tree transfer) one after the other:
+// while on, the display timer runs for the whole batch and a transfer's
+// begin and end make no call into the GUI thread; the field shows the
+// running total of the file that is moving, at display rate. Off empties
+// the field, as the end of each transfer does otherwise, before it returns.
+void ByteCountBatch(bool on);
+
 // Message by which a transfer thread has the GUI thread start the display
-// timer (wParam 0) or show the final total and empty the field (wParam 1).
+// timer (BYTECOUNT_START), show the final total and empty the field
+// (BYTECOUNT_FINAL), or begin or end a batch.
 #define WM_TARN_BYTE_COUNT (WM_APP + 6)
-void OnByteCountMessage(HWND main, WPARAM final);
+enum { BYTECOUNT_START = 0, BYTECOUNT_FINAL = 1, BYTECOUNT_BATCH_START = 2, BYTECOUNT_BATCH_END = 3 };
+void OnByteCountMessage(HWND main, WPARAM what);

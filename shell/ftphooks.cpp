@@ -4,10 +4,12 @@
 
 #include "dialogs/certdlg.h"
 #include "dialogs/dialogs.h"
+#include "ftp/ftps.h"
 #include "ftp/hooks.h"
 #include "ftp/session.h"
 #include "listing/names.h"
 #include "listing/textconv.h"
+#include "log/log.h"
 #include "net/hooks.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"
@@ -89,10 +91,16 @@ void ShowConnected(bool connected)
         WSAAsyncSelect(FtpSession.controlSocket, g_hwndMain, WM_TARN_CONTROL_CLOSED, FD_CLOSE);
 }
 
+// The host, and while the session is encrypted the word that says so.
 void ShowHostInTitle(const char* host)
 {
+    char secure[32] = "";
+    if (SessionIsSecure()) {
+        secure[0] = ' ';
+        LoadCatalogue(TEXT_TITLE_TLS, secure + 1, sizeof secure - 1);
+    }
     char title[128];
-    _snprintf(title, sizeof title - 1, "%s %s", "TARN", host);
+    _snprintf(title, sizeof title - 1, "%s %s%s", "TARN", host, secure);
     title[sizeof title - 1] = 0;
     SetWindowTextA(g_hwndMain, title);
 }

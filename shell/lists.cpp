@@ -46,6 +46,50 @@ static void ResetList(int id, int startExtent)
 
 // The local lists
 
+// A tree walk fills the local lists for every directory it enters and
+// leaves. The drives' entries come from LB_DIR, which asks every drive letter
+// for its type (tens of milliseconds under Wine): a walk lists them once, in
+// a list box of its own, and its fills add those entries; its end fills the
+// lists once more the usual way. The worker starts and ends a walk; the
+// rest is the GUI thread's.
+static volatile LONG g_walk;        // a walk is on: its number (never 0)
+static LONG g_walkRead;             // the walk whose drives g_walkDrives holds
+static bool g_walkFilled;           // a fill of that walk took them from there
+static std::vector<std::string> g_walkDrives;
+
+static bool ReadWalkDrives(LONG walk)
+{
+    g_walkDrives.clear();
+    HWND scratch = CreateWindowA("LISTBOX", "", WS_CHILD | LBS_SORT | LBS_HASSTRINGS, 0, 0, 0, 0, g_hwndMain,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (!scratch)
+        return false;
+    SendMessageA(scratch, LB_DIR, DDL_DRIVES | DDL_EXCLUSIVE, reinterpret_cast<LPARAM>("*"));
+    LRESULT count = SendMessageA(scratch, LB_GETCOUNT, 0, 0);
+    bool read = count != LB_ERR;
+    for (LRESULT i = 0; read && i < count; ++i) {
+        LRESULT length = SendMessageA(scratch, LB_GETTEXTLEN, i, 0);
+        std::vector<char> text(length > 0 ? static_cast<size_t>(length) + 1 : 1);
+        read = length != LB_ERR && SendMessageA(scratch, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data())) != LB_ERR;
+        g_walkDrives.emplace_back(text.data());
+    }
+    DestroyWindow(scratch);
+    g_walkRead = read ? walk : 0;
+    return read;
+}
+
+static void AddDriveEntries(HWND list)
+{
+    LONG walk = g_walk;
+    if (walk == 0 || (g_walkRead != walk && !ReadWalkDrives(walk))) {
+        SendMessageA(list, LB_DIR, DDL_DRIVES | DDL_EXCLUSIVE, reinterpret_cast<LPARAM>("*"));
+        return;
+    }
+    for (const std::string& drive : g_walkDrives)
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(drive.c_str()));
+    g_walkFilled = true;
+}
+
 static void FillLocalList(int id, int startExtent, const char* pattern, bool directories, int* widest)
 {
     HWND list = MainControl(id);
@@ -55,7 +99,7 @@ static void FillLocalList(int id, int startExtent, const char* pattern, bool dir
     ListFillRec fill = {list, widest, false};
     AddListNames(&fill, names.data(), count, static_cast<int>(names.size()));
     if (directories)
-        SendMessageA(list, LB_DIR, DDL_DRIVES | DDL_EXCLUSIVE, reinterpret_cast<LPARAM>("*"));
+        AddDriveEntries(list);
     EndListFill(&fill);
 }
 
@@ -84,6 +128,32 @@ int FillLocalLists(HWND)
         return 0;
     CallOnGuiThread(FillLocalOnGuiThread, nullptr);
     return 0;
+}
+
+static LRESULT EndWalkOnGuiThread(void*)
+{
+    bool filled = g_walkFilled;
+    g_walkFilled = false;
+    g_walkRead = 0;
+    g_walkDrives.clear();
+    if (filled)
+        FillLocalOnGuiThread(nullptr);
+    return 0;
+}
+
+void WalkLocalFills(bool on)
+{
+    static LONG walks;
+    if (on) {
+        LONG walk = ++walks;
+        InterlockedExchange(&g_walk, walk ? walk : ++walks);
+        return;
+    }
+    InterlockedExchange(&g_walk, 0);
+    // A stopped walk leaves the lists as they are (their drive entries taken
+    // from the walk's listing of them).
+    if (!WorkerStopping())
+        CallOnGuiThread(EndWalkOnGuiThread, nullptr);
 }
 
 // The remote lists
@@ -243,6 +313,43 @@ std::string NameOnWire(const char* name)
 bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* wire)
 {
     return ListItemText(listId, index, shown, shownSize) && ListItemWire(listId, index, wire);
+}
+
+namespace {
+
+struct ListItemsRequest {
+    int listId;
+    const std::vector<int>* indexes;
+    int shownSize;
+    bool wires;
+    std::vector<ListItemRec>* items;
+};
+
+LRESULT ReadListItemsHere(void* argument)
+{
+    ListItemsRequest& r = *static_cast<ListItemsRequest*>(argument);
+    std::vector<char> shown(static_cast<size_t>(r.shownSize));
+    for (int index : *r.indexes) {
+        ListItemRec item;
+        item.whole = ListItemText(r.listId, index, shown.data(), r.shownSize);
+        item.shown = shown.data();
+        if (r.wires)
+            item.whole = item.whole && ListItemWire(r.listId, index, &item.wire);
+        r.items->push_back(item);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void ReadListItems(int listId, const std::vector<int>& indexes, int shownSize, bool wires,
+                   std::vector<ListItemRec>* items)
+{
+    items->clear();
+    if (shownSize <= 0)
+        return;
+    ListItemsRequest r = {listId, &indexes, shownSize, wires, items};
+    CallOnGuiThread(ReadListItemsHere, &r);
 }
 
 ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide)

@@ -5,6 +5,9 @@
 #include <winsock.h>
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "listing/hosttypes.h"
 
 // The remote current directory as the last PWD of a listing named it (at most
@@ -21,6 +24,10 @@ int GetMaskText(int editId, char out[120]);
 // in one synchronous call, so two listings never mix their entries.
 // Always returns 0.
 int FillLocalLists(HWND window);
+// A tree walk's fills (on: from the walk's start to its end): the drives are
+// listed once for the whole walk, and the end fills the local lists once more
+// as FillLocalLists does, so that they end as every fill leaves them.
+void WalkLocalFills(bool on);
 
 // Refreshes the remote side: current directory, detection once per logon,
 // LIST into ListingTempFile, and the two lists filled by the line rule of the
@@ -46,6 +53,17 @@ std::string NameOnWire(const char* name);
 // A remote list's item: its text as shown into shown (shownSize bytes; false
 // when it does not fit, see ListItemText) and the server's bytes into wire.
 bool RemoteItem(int listId, int index, char* shown, int shownSize, std::string* wire);
+// The items of a selection read in one call on the GUI thread (a worker's
+// call for each item costs a round trip to that thread): each as RemoteItem
+// reads it when wires is set (whole: the text fitted and the wire was
+// found), else as ListItemText does (the wire left empty).
+struct ListItemRec {
+    std::string shown;
+    std::string wire;
+    bool whole;
+};
+void ReadListItems(int listId, const std::vector<int>& indexes, int shownSize, bool wires,
+                   std::vector<ListItemRec>* items);
 // How a listed file or directory is received: under the name shown (and
 // every name of a session in the code page); under its true name through the
 // wide-character file calls (a file whose name has characters that the code

@@ -12,6 +12,7 @@
 #include "ftp/ftps.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"
+#include "ftp/resume.h"
 #include "ftp/session.h"
 #include "net/socket.h"
 #include "ftp/transfer.h"
@@ -28,6 +29,7 @@
 #include "shell/configlink.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
+#include "shell/statuslines.h"
 #include "shell/watchdog.h"
 #include "net/blocking.h"
 
@@ -41,6 +43,10 @@ char g_fetchPath[256];
 static volatile BYTE g_abortWaitExpired;
 
 namespace {
+
+// The size of the name buffers of the file loops (a name that does not fit is
+// not whole).
+constexpr int kNameSize = 256;
 
 // The exit code of a worker that was stopped.
 constexpr DWORD kStoppedExit = 1;
@@ -62,9 +68,12 @@ DWORD EndOperation()
 void RefreshRemote() { DoDirList(g_hwndMain); }
 void RefreshLocal() { FillLocalLists(g_hwndMain); }
 
+// Batched status lines (a tree transfer) show the log's newest lines only:
+// a line shown here would be covered by the next logged line before it
+// could be seen.
 void SetUpperStatus(const char* text)
 {
-    if (g_hwndStatusUpper)
+    if (g_hwndStatusUpper && !StatusLinesBatched())
         SetWindowTextA(g_hwndStatusUpper, text);
 }
 
@@ -77,11 +86,16 @@ void ShowSendingStatus(const char* local, const char* remote, unsigned i, unsign
 
 int SendOneFile(const char* local, const char* remote)
 {
+    std::string wire = NameOnWire(remote);
     char command[512];
-    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s",
-              NameOnWire(remote).c_str());
+    _snprintf(command, sizeof command - 1, ProgramOptions.sendUnique ? "STOU %s" : "STOR %s", wire.c_str());
     command[sizeof command - 1] = 0;
-    return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType);
+    // A smaller copy on the server is what an interrupted send left there.
+    RestartRec restart;
+    bool resume =
+        PlanSendResume(FtpSession.controlSocket, wire.c_str(), local, ProgramOptions.transferType, &restart);
+    return StoreFile(FtpSession.controlSocket, command, local, ProgramOptions.transferType,
+                     resume ? &restart : nullptr);
 }
 
 // A batch of files goes on past a file that fails; its end says how many
@@ -181,13 +195,15 @@ bool SendSelectedFiles(bool askName)
             return false;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    std::vector<ListItemRec> items;
+    ReadListItems(IDC_LOCAL_FILES, sel, kNameSize, false, &items);
     BatchStart();
     for (unsigned i = 1; i <= n; ++i) {
         char local[256], remote[256];
         if (sel.empty())
             lstrcpynA(local, typed, sizeof local);
         else
-            ListItemText(IDC_LOCAL_FILES, sel[i - 1], local, sizeof local);
+            lstrcpynA(local, items[i - 1].shown.c_str(), sizeof local);
         lstrcpyA(remote, local);
         if (ProgramOptions.prompt)
             AskText(remote, CAPTION_SEND_LOCAL_FILE, PROMPT_REMOTE_NAME_FOR, local);
@@ -247,7 +263,9 @@ DWORD WINAPI DropFilesThread(LPVOID)
 }
 
 // Steps of the receive of selected remote files, shared with the tree receive.
-void ReceiveSelectedFiles()
+// A tree fills the local lists itself once it leaves the directory, and
+// hides them meanwhile: its files are not added to them one by one.
+void ReceiveSelectedFiles(bool inTree)
 {
     std::vector<int> sel;
     if (!ListSelection(IDC_REMOTE_FILES, &sel))
@@ -259,9 +277,11 @@ void ReceiveSelectedFiles()
             return;
     }
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
+    std::vector<ListItemRec> items;
+    ReadListItems(IDC_REMOTE_FILES, sel, kNameSize, true, &items);
     BatchStart();
     for (unsigned i = 1; i <= n; ++i) {
-        char remote[256], local[256], fallback[256];
+        char remote[256], local[256], fallback[256], plain[256] = "";
         std::string wire;
         std::wstring wideLocal;  // the true name, when the code page cannot write it
         if (sel.empty()) {
@@ -270,12 +290,14 @@ void ReceiveSelectedFiles()
             lstrcpynA(remote, typed, sizeof remote);
             wire = NameOnWire(remote);
             bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
-            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback)) {
+            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback, plain)) {
                 BatchRefused();
                 continue;
             }
         } else {
-            if (!RemoteItem(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, &wire)) {
+            lstrcpynA(remote, items[i - 1].shown.c_str(), sizeof remote);
+            wire = items[i - 1].wire;
+            if (!items[i - 1].whole) {
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
@@ -306,20 +328,42 @@ void ReceiveSelectedFiles()
                 }
                 lstrcpyA(local, temp);
                 lstrcpyA(fallback, local);
-            } else if (!MakeSafeLocalName(remote, local, fallback)) {
+            } else if (!MakeSafeLocalName(remote, local, fallback, plain)) {
                 BatchRefused();
                 continue;
             }
+        }
+        // A local file of the file's own name is what an interrupted receive
+        // left: it is offered under that name, and continued when it is
+        // smaller than the remote file; otherwise the names above are used.
+        RestartRec restart;
+        bool resumable = wideLocal.empty() && plain[0] && ReceiveMayResume(ProgramOptions.transferType) &&
+                         LocalFileSize(plain) != SIZE_UNKNOWN;
+        if (resumable) {
+            lstrcpyA(restart.freshLocal, local);
+            lstrcpyA(restart.freshFallback, fallback);
+            lstrcpyA(local, plain);
+            lstrcpyA(fallback, plain);
         }
         if (ProgramOptions.prompt && wideLocal.empty())
             AskText(local, CAPTION_RECEIVE_REMOTE_FILE, PROMPT_LOCAL_NAME_FOR, remote);
         if (!local[0])
             continue;
+        bool resume = false;
+        if (resumable && lstrcmpA(local, plain) == 0) {
+            resume = PlanReceiveResume(FtpSession.controlSocket, wire.c_str(), plain, ProgramOptions.transferType,
+                                       &restart);
+            if (!resume) {
+                lstrcpyA(local, restart.freshLocal);
+                lstrcpyA(fallback, restart.freshFallback);
+            }
+        }
         LogMessage(MSG_RECEIVING_FILE, remote, wideLocal.empty() ? local : remote, i, n);
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType) != REPLY_OK) {
+        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType,
+                         resume ? &restart : nullptr) != REPLY_OK) {
             if (!wideLocal.empty())
                 DeleteFileA(local);
             if (!BatchGoesOn(false))
@@ -334,18 +378,19 @@ void ReceiveSelectedFiles()
                 DeleteFileA(local);
             }
             // the local list, read again below, shows it
-        } else {
+        } else if (!inTree) {
             SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
         }
         if (!BatchGoesOn(named))
             break;
     }
-    RefreshLocal();
+    if (!inTree)
+        RefreshLocal();
 }
 
 DWORD WINAPI ReceiveFilesThread(LPVOID)
 {
-    ReceiveSelectedFiles();
+    ReceiveSelectedFiles(false);
     BatchReport();
     return EndOperation();
 }

@@ -12,6 +12,7 @@
 #include "store/options.h"
 #include "store/store.h"
 #include "ftp/session.h"
+#include "net/address.h"
 #include "net/socket.h"
 #include "shell/debugwin.h"
 #include "shell/lists.h"
@@ -150,6 +151,17 @@ static void MakeTempFiles()
     GetTempFileNameA(here, "DSP", 0, ViewTempFile);
 }
 
+// The About box is offered at the end of the main window's system menu.
+static void AddAboutToSystemMenu(HWND main)
+{
+    HMENU menu = GetSystemMenu(main, FALSE);
+    char text[64];
+    if (!menu || LoadCatalogue(MENU_ABOUT, text, sizeof text) == 0)
+        return;
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_ABOUT, text);
+}
+
 void OnMainCreate(HWND main)
 {
     g_hwndMain = main;
@@ -174,6 +186,7 @@ void OnMainCreate(HWND main)
     MakeTempFiles();
     StartKeepAliveTimer(main);
     DragAcceptFiles(main, TRUE);
+    AddAboutToSystemMenu(main);
 }
 
 void OnMainClose(HWND main)
@@ -213,13 +226,12 @@ void OnMainClose(HWND main)
 
 int StartCommandLineFetch(const wchar_t* argument)
 {
-    const wchar_t* colon = wcschr(argument, L':');
-    if (!colon)
+    // "host:path"; an IPv6 address is written in brackets: "[::1]:/pub/f".
+    std::wstring host, path;
+    if (!SplitFetchArgument(argument, &host, &path))
         return 0;
-    std::wstring host(argument, colon - argument);
     if (host.size() > 63)
         host.resize(63);
-    std::wstring path(colon + 1);
     if (path.size() > 255)
         path.resize(255);
     // Converted with the runtime, whose locale start-up has set to the user's.

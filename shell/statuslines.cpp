@@ -9,16 +9,41 @@ namespace {
 
 HWND g_statusUpper, g_statusLower;
 
+// Batched: a worker's lines are stored at once and shown at most every
+// STATUS_BATCH_MS. g_pending is set from a worker's first line after a show
+// until the GUI thread's next show, so that one request is on its way at a
+// time.
+volatile LONG g_batched;
+volatile LONG g_pending;
+DWORD g_lastShown;  // GUI thread: when the status lines last showed a batch
+
+void ShowBatch()
+{
+    InterlockedExchange(&g_pending, 0);  // a line stored after this show asks again
+    g_lastShown = GetTickCount();
+    StatusShow();
+}
+
+void CALLBACK StatusTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
+{
+    KillTimer(hwnd, STATUS_TIMER_ID);
+    ShowBatch();
+}
+
 // A status line changed: shown at once on the GUI thread, through the main
-// window from a worker.
+// window from a worker (batched: asked for once, shown soon).
 void OnStatusChanged()
 {
     if (!g_statusLower)
         return;
     if (OnGuiThread())
         StatusShow();
-    else if (g_hwndMain)
+    else if (!g_hwndMain)
+        return;
+    else if (!g_batched)
         SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+    else if (InterlockedExchange(&g_pending, 1) == 0)
+        PostMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, STATUS_REFRESH_BATCHED, 0);
 }
 
 }  // namespace
@@ -38,6 +63,37 @@ void StatusShow()
         SetWindowTextA(g_statusLower, lower);
     if (hasUpper && g_statusUpper)
         SetWindowTextA(g_statusUpper, upper);
+}
+
+void OnStatusRefreshMessage(HWND main, WPARAM how)
+{
+    if (how != STATUS_REFRESH_BATCHED) {
+        StatusShow();
+        return;
+    }
+    DWORD since = GetTickCount() - g_lastShown;
+    if (since >= STATUS_BATCH_MS)
+        ShowBatch();
+    else
+        SetTimer(main, STATUS_TIMER_ID, STATUS_BATCH_MS - since, StatusTimerProc);
+}
+
+void BatchStatusLines(bool on)
+{
+    InterlockedExchange(&g_batched, on ? 1 : 0);
+    if (on || !g_hwndMain || OnGuiThread())
+        return;
+    // The last lines, shown before the batch is over. A worker being stopped
+    // only asks: the thread that stops it may be waiting for it.
+    if (WorkerStopping())
+        PostMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+    else
+        SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+}
+
+bool StatusLinesBatched()
+{
+    return g_batched != 0;
 }
 
 void InstallLogHooks()

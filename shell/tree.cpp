@@ -20,11 +20,13 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/bytecount.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
+#include "shell/statuslines.h"
 #include "resources/catalogue.h"
 
-void ReceiveSelectedFiles();
+void ReceiveSelectedFiles(bool inTree);
 
 namespace {
 
@@ -73,6 +75,23 @@ void RefreshRemoteAfterCwd()
     FtpSession.failedFiles = failed;
 }
 
+// The window during a tree transfer: the status lines show the newest lines
+// at most every STATUS_BATCH_MS and the byte field the moving file's total,
+// instead of a call into the GUI thread for every line and every file.
+void BeginWindowBatch()
+{
+    BatchStatusLines(true);
+    ByteCountBatch(true);
+    WalkLocalFills(true);
+}
+
+void EndWindowBatch()
+{
+    WalkLocalFills(false);
+    ByteCountBatch(false);
+    BatchStatusLines(false);
+}
+
 void ReportLevelEnd(UINT bytesEntry)
 {
     if (static_cast<LONG>(FtpSession.totalFiles) > 0)
@@ -94,6 +113,8 @@ void LevelEnd(bool ok, UINT bytesEntry, bool outermost)
     // The files that are not whole, once for the whole tree, however it ended.
     if (outermost && FtpSession.failedFiles > 0)
         LogMessage(MSG_TREE_FAILED, static_cast<long>(FtpSession.failedFiles));
+    if (outermost)
+        EndWindowBatch();
     EnableAbort(false);
     ShowFileLists();
     if (outermost)
@@ -206,7 +227,7 @@ void TreeLevel(bool send)
             if (send)
                 SendFileBatch();
             else
-                ReceiveSelectedFiles();
+                ReceiveSelectedFiles(true);
         }
         // All entries: the next level skips the parent entry and the drives by name.
         int dirs = ItemCount(dirList);
@@ -230,6 +251,7 @@ void TreeLevel(bool send)
 DWORD WINAPI SendTreeThread(LPVOID)
 {
     g_depth = 0;
+    BeginWindowBatch();
     TreeLevel(true);
     return WorkerStopping() ? 1 : 0;  // 1: stopped
 }
@@ -237,6 +259,7 @@ DWORD WINAPI SendTreeThread(LPVOID)
 DWORD WINAPI ReceiveTreeThread(LPVOID)
 {
     g_depth = 0;
+    BeginWindowBatch();
     TreeLevel(false);
     return WorkerStopping() ? 1 : 0;  // 1: stopped
 }

@@ -3,11 +3,11 @@
 #include "log/log.h"
 
 HostProfileRec HostProfile = {
-    "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 0, NAMES_CODE_PAGE, 0, "", 0,
+    "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 0, NAMES_CODE_PAGE, 0, "", 0, 0,
 };
 
 ProgramOptionsRec ProgramOptions = {
-    "", "notepad", 0, 1, 0, 1, 0, 0, 'I',
+    "", "notepad", 0, 1, 0, 1, 0, 0, 1, 'I',
 };
 
 // Trace lines follow the Verbose option from the first line logged.

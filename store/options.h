@@ -20,11 +20,15 @@ struct HostProfileRec {
     char gatePassword[80];
     BYTE passive;                // data connections by PASV; stored as PASV, absent means 0
     BYTE nameEncoding;           // a NameEncoding; stored as UTF8, absent means NAMES_CODE_PAGE
-    BYTE tls;                    // explicit FTPS (AUTH TLS); stored as TLS, absent means 0
+    BYTE tls;                    // a TlsMode; stored as TLS, absent means TLS_OFF
     char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
+    DWORD stall;                 // seconds a data connection may move nothing before the transfer
+                                 // ends; 0 waits for ever. Stored as STALL, absent means 0
     DWORD keepAlive;             // seconds idle before a NOOP, 0 never; stored as KEEPALIVE, absent means 0
 };
 
+// The stall limit of a profile made new in the host dialog.
+enum { STALL_NEW_PROFILE = 60 };
 // The longest keep-alive the host dialog takes, in seconds (four digits).
 enum { KEEPALIVE_MAX = 9999 };
 
@@ -33,6 +37,13 @@ enum NameEncoding : BYTE {
     NAMES_CODE_PAGE = 0,  // bytes as they are in the system's ANSI code page
     NAMES_AUTO = 1,       // UTF-8 when the server's FEAT lists UTF8, else the code page
     NAMES_UTF8 = 2,       // always UTF-8
+};
+
+// Explicit FTPS (AUTH TLS) for a profile (the profile value TLS).
+enum TlsMode : BYTE {
+    TLS_OFF = 0,             // plain FTP
+    TLS_REQUIRED = 1,        // TLS or no connection
+    TLS_WHEN_AVAILABLE = 2,  // TLS when the server accepts AUTH TLS, else plain (and said so)
 };
 
 struct ProgramOptionsRec {
@@ -44,6 +55,7 @@ struct ProgramOptionsRec {
     LONG bell;
     LONG prompt;
     LONG verbose;
+    LONG resume;                 // continue interrupted binary transfers; stored as RESUME, absent means 0
     char transferType;           // 'A', 'I' or 'L'; not stored, 'I' at every start
 };
 

@@ -4,7 +4,7 @@
 
 static char g_passwordForm[PASSWORD_FORM_SIZE];
 
-static bool IsAnonymous(const char* user)
+bool IsAnonymousUser(const char* user)
 {
     return user && strcmp(user, "anonymous") == 0;
 }
@@ -24,7 +24,7 @@ const char* EncodePassword(const char* user, const char* password)
 {
     if (!password)
         password = "";
-    if (IsAnonymous(user))
+    if (IsAnonymousUser(user))
         return CopyUnchanged(password);
     static constexpr char kDigits[] = "0123456789ABCDEF";
     // Two digits per byte: 79 bytes fill the buffer; the dialogs never hand
@@ -52,7 +52,7 @@ const char* DecodePassword(const char* user, const char* stored)
 {
     if (!stored)
         stored = "";
-    if (IsAnonymous(user))
+    if (IsAnonymousUser(user))
         return CopyUnchanged(stored);
     size_t n = strlen(stored);
     if (n % 2 != 0 || n > 2 * (PASSWORD_FORM_SIZE - 1))

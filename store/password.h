@@ -14,4 +14,10 @@
 const char* EncodePassword(const char* user, const char* password);
 const char* DecodePassword(const char* user, const char* stored);
 
-enum { PASSWORD_FORM_SIZE = 160 };
+enum {
+    PASSWORD_FORM_SIZE = 160,
+    PASSWORD_FORM_MAX = 78,  // a stored form read back; a longer one reads as empty
+};
+
+// The user whose password is stored unchanged: "anonymous", exact case.
+bool IsAnonymousUser(const char* user);

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "store/options.h"
+#include "store/secret.h"
 #include "resources/catalogue.h"
 
 namespace {
@@ -49,7 +50,10 @@ bool IsFolderName(const char* folder)
 
 }  // namespace
 
-int ProfileWrite(const char* folder, const char* name, const char* text, StoreFailures* failures)
+// Sets (data given), deletes the value (name only) or the folder's key
+// (neither). A failed write adds the failure with insert.
+static int WriteValue(const char* folder, const char* name, DWORD type, const void* data, DWORD size,
+                      const char* insert, StoreFailures* failures)
 {
     if (!IsFolderName(folder))
         return 1;
@@ -58,7 +62,7 @@ int ProfileWrite(const char* folder, const char* name, const char* text, StoreFa
         return 0;
     if (RegOpenKeyExA(root.key, folder, 0, KEY_ALL_ACCESS, &sub.key) != ERROR_SUCCESS) {
         sub.key = nullptr;
-        if (!text)
+        if (!data)
             return 1;
         char path[sizeof TARN_REGISTRY_KEY + 262];
         wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
@@ -70,7 +74,7 @@ int ProfileWrite(const char* folder, const char* name, const char* text, StoreFa
             return 0;
         }
     }
-    if (!text) {
+    if (!data) {
         if (name)
             RegDeleteValueA(sub.key, name);
         else {
@@ -80,12 +84,16 @@ int ProfileWrite(const char* folder, const char* name, const char* text, StoreFa
         }
         return 1;
     }
-    if (RegSetValueExA(sub.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                       static_cast<DWORD>(strlen(text) + 1)) != ERROR_SUCCESS) {
-        AddFailure(failures, MSG_REGISTRY_WRITE_FAILED, text);
+    if (RegSetValueExA(sub.key, name, 0, type, static_cast<const BYTE*>(data), size) != ERROR_SUCCESS) {
+        AddFailure(failures, MSG_REGISTRY_WRITE_FAILED, insert);
         return 0;
     }
     return 1;
+}
+
+int ProfileWrite(const char* folder, const char* name, const char* text, StoreFailures* failures)
+{
+    return WriteValue(folder, name, REG_SZ, text, text ? static_cast<DWORD>(strlen(text) + 1) : 0, text, failures);
 }
 
 int ProfileReadText(const char* folder, const char* name, const char* def, char* out, DWORD size)
@@ -122,12 +130,103 @@ int ProfileReadText(const char* folder, const char* name, const char* def, char*
     return 0;
 }
 
+int ProfileFolderExists(const char* folder)
+{
+    if (!IsFolderName(folder))
+        return 0;
+    char path[sizeof TARN_REGISTRY_KEY + 262];
+    wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
+    KeyGuard sub;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &sub.key) != ERROR_SUCCESS) {
+        sub.key = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
 DWORD ProfileReadNumber(const char* folder, const char* name, DWORD def)
 {
     char text[256];
     if (!ProfileReadText(folder, name, "", text, sizeof text))
         return def;
     return static_cast<DWORD>(strtoul(text, nullptr, 10));
+}
+
+// The REG_BINARY value into *bytes; false when there is none.
+static bool ReadBytes(const char* folder, const char* name, std::string* bytes)
+{
+    bytes->clear();
+    if (!IsFolderName(folder))
+        return false;
+    char path[sizeof TARN_REGISTRY_KEY + 262];
+    wsprintfA(path, "%s\\%.260s", TARN_REGISTRY_KEY, folder);
+    KeyGuard sub;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &sub.key) != ERROR_SUCCESS) {
+        sub.key = nullptr;
+        return false;
+    }
+    char value[PROTECTED_PASSWORD_MAX];
+    DWORD type = 0, size = sizeof value;
+    LONG rc = RegQueryValueExA(sub.key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    if (type != REG_BINARY || (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA))
+        return false;
+    // Longer than any password protected here: there, but damaged.
+    if (rc == ERROR_MORE_DATA)
+        return true;
+    bytes->assign(value, size);
+    return true;
+}
+
+static std::string ProtectedName(const char* value)
+{
+    return std::string(value) + PROTECTED_SUFFIX;
+}
+
+int ProfileReadPassword(const char* folder, const char* value, const char* user, char* out, DWORD size)
+{
+    if (!out || size == 0)
+        return PASSWORD_ABSENT;
+    out[0] = 0;
+    std::string blob;
+    if (ReadBytes(folder, ProtectedName(value).c_str(), &blob))
+        return UnprotectSecret(blob, out, size) && out[0] ? PASSWORD_READ : PASSWORD_UNREADABLE;
+    // The older form: read back as far as it always was.
+    char stored[PASSWORD_FORM_MAX + 1];
+    ProfileReadText(folder, value, "", stored, sizeof stored);
+    if (!stored[0])
+        return PASSWORD_ABSENT;
+    lstrcpynA(out, DecodePassword(user, stored), static_cast<int>(size));
+    return out[0] ? PASSWORD_READ : PASSWORD_ABSENT;
+}
+
+int ProfileWritePassword(const char* folder, const char* value, const char* user, const char* password,
+                         StoreFailures* failures)
+{
+    const std::string protectedName = ProtectedName(value);
+    // The anonymous logon's e-mail address stays in clear, and Windows
+    // without DPAPI keeps the older form.
+    if (password && (IsAnonymousUser(user) || !SecretProtectionAvailable())) {
+        WriteValue(folder, protectedName.c_str(), REG_BINARY, nullptr, 0, nullptr, failures);
+        const char* stored = EncodePassword(user, password);
+        return WriteValue(folder, value, REG_SZ, stored, static_cast<DWORD>(strlen(stored) + 1), value, failures);
+    }
+    // Neither form of an older password stays behind.
+    WriteValue(folder, value, REG_SZ, nullptr, 0, nullptr, failures);
+    if (!password || !password[0]) {
+        WriteValue(folder, protectedName.c_str(), REG_BINARY, nullptr, 0, nullptr, failures);
+        return 1;
+    }
+    std::string blob;
+    DWORD error = 0;
+    if (!ProtectSecret(password, &blob, &error)) {
+        WriteValue(folder, protectedName.c_str(), REG_BINARY, nullptr, 0, nullptr, failures);
+        char code[16];
+        wsprintfA(code, "0x%08lX", static_cast<unsigned long>(error));
+        AddFailure(failures, MSG_PASSWORD_NOT_PROTECTED, code);
+        return 0;
+    }
+    return WriteValue(folder, protectedName.c_str(), REG_BINARY, blob.data(), static_cast<DWORD>(blob.size()),
+                      protectedName.c_str(), failures);
 }
 
 int EnumProfiles(std::vector<std::string>* names, StoreFailures* failures)
@@ -163,7 +262,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     const HostProfileRec& p = HostProfile;
     ProfileWrite(folder, "HOST", p.host, failures);
     ProfileWrite(folder, "UID", p.user, failures);
-    ProfileWrite(folder, "PWD", p.savePassword ? EncodePassword(p.user, p.password) : nullptr, failures);
+    ProfileWritePassword(folder, PASSWORD_VALUE, p.user, p.savePassword ? p.password : nullptr, failures);
     ProfileWrite(folder, "DIR", p.initialDir[0] ? p.initialDir : nullptr, failures);
     WriteNumber(folder, "TYPE", p.hostType, failures);
     WriteNumber(folder, "TIMEOUT", p.timeout, failures);
@@ -171,8 +270,9 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "FTPPORT", p.ftpPort, failures);
     WriteNumber(folder, "PASV", p.passive ? 1 : 0, failures);
     WriteNumber(folder, "UTF8", p.nameEncoding, failures);
-    WriteNumber(folder, "TLS", p.tls ? 1 : 0, failures);
+    WriteNumber(folder, "TLS", p.tls, failures);
     ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
+    WriteNumber(folder, "STALL", p.stall, failures);
     WriteNumber(folder, "KEEPALIVE", p.keepAlive, failures);
 }
 
@@ -193,8 +293,9 @@ void LoadOptions()
     p.hostType = 6000;
     p.passive = 0;
     p.nameEncoding = NAMES_CODE_PAGE;
-    p.tls = 0;
+    p.tls = TLS_OFF;
     p.trustedCertificate[0] = 0;
+    p.stall = 0;
     p.keepAlive = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
@@ -206,6 +307,11 @@ void LoadOptions()
     o.bell = (flags & FLAG_BELL) ? 1 : 0;
     o.prompt = (flags & FLAG_PROMPT) ? 1 : 0;
     o.verbose = (flags & FLAG_VERBOSE) ? 1 : 0;
+    // Options stored before resuming existed keep transfers as they were; a
+    // first start, with no options at all, resumes.
+    o.resume = ProfileReadNumber(TARN_OPTIONS_FOLDER, "RESUME", ProfileFolderExists(TARN_OPTIONS_FOLDER) ? 0 : 1) == 1
+                   ? 1
+                   : 0;
 }
 
 void SaveOptions(StoreFailures* failures)
@@ -221,4 +327,5 @@ void SaveOptions(StoreFailures* failures)
     DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
+    WriteNumber(TARN_OPTIONS_FOLDER, "RESUME", o.resume == 1 ? 1 : 0, failures);
 }

@@ -24,6 +24,7 @@ have vsftpd || [ -x /usr/sbin/vsftpd ] || need+=(vsftpd)
 [ -x /usr/sbin/useradd ] && [ -x /usr/sbin/chpasswd ] || need+=(passwd)
 have python3 || need+=(python3)
 have curl || need+=(curl)   # the transfer benchmark's comparison
+have lftp || need+=(lftp)   # the small-files benchmark's comparison (mirror)
 # The command-line fetch test runs an FTP server on port 21 in a network
 # namespace of its own (tests/servers/netns-fetch).
 have unshare || need+=(util-linux)

@@ -180,7 +180,7 @@ TEST_F(MainWindowTest, AskTextFromAWorkerIsOwnedByTheMainWindowAndCentredOverIt)
 }
 
 struct OptionsSeen {
-    bool ascii, binary, l8, verbose, bell, prompt, receiveUnique, sendUnique, autoConnect;
+    bool ascii, binary, l8, verbose, bell, prompt, receiveUnique, sendUnique, autoConnect, resume;
     std::string viewer, mail;
 };
 
@@ -196,11 +196,11 @@ DialogScript ChangeEveryOption(OptionsSeen* seen, int button, const char* shot =
         auto checked = [d](int id) { return IsDlgButtonChecked(d, id) == BST_CHECKED; };
         *seen = {checked(IDC_MODE_ASCII), checked(IDC_MODE_BINARY), checked(IDC_MODE_L8), checked(IDC_OPT_VERBOSE),
                  checked(IDC_OPT_BELL), checked(IDC_OPT_PROMPT), checked(IDC_OPT_RECVUNIQUE),
-                 checked(IDC_OPT_SENDUNIQUE), checked(IDC_OPT_AUTOCONNECT), ItemText(d, IDC_OPT_VIEWER),
-                 ItemText(d, IDC_OPT_MAIL)};
+                 checked(IDC_OPT_SENDUNIQUE), checked(IDC_OPT_AUTOCONNECT), checked(IDC_OPT_RESUME),
+                 ItemText(d, IDC_OPT_VIEWER), ItemText(d, IDC_OPT_MAIL)};
         Click(d, IDC_MODE_L8);
         for (int id : {IDC_OPT_VERBOSE, IDC_OPT_BELL, IDC_OPT_PROMPT, IDC_OPT_RECVUNIQUE, IDC_OPT_SENDUNIQUE,
-                       IDC_OPT_AUTOCONNECT})
+                       IDC_OPT_AUTOCONNECT, IDC_OPT_RESUME})
             Click(d, id);
         SetDlgItemTextA(d, IDC_OPT_VIEWER, std::string(80, 'v').c_str());
         SetDlgItemTextA(d, IDC_OPT_MAIL, "me@example.org");
@@ -219,7 +219,7 @@ TEST_F(MainWindowTest, OptionsSetTakesEveryBoxAndTheMainWindowShowsTheType)
     // Opened with the defaults of a first start.
     EXPECT_TRUE(seen.binary);
     EXPECT_FALSE(seen.ascii || seen.l8);
-    EXPECT_TRUE(seen.bell && seen.receiveUnique);
+    EXPECT_TRUE(seen.bell && seen.receiveUnique && seen.resume);
     EXPECT_FALSE(seen.verbose || seen.prompt || seen.sendUnique || seen.autoConnect);
     EXPECT_EQ(seen.viewer, "notepad");
     EXPECT_EQ(seen.mail, "");
@@ -232,6 +232,7 @@ TEST_F(MainWindowTest, OptionsSetTakesEveryBoxAndTheMainWindowShowsTheType)
     EXPECT_EQ(o.receiveUnique, 0);
     EXPECT_EQ(o.sendUnique, 1);
     EXPECT_EQ(o.autoConnect, 1u);
+    EXPECT_EQ(o.resume, 0);
     EXPECT_EQ(std::string(o.viewer), std::string(69, 'v'));
     EXPECT_STREQ(o.mailAddr, "me@example.org");
     EXPECT_TRUE(Checked(IDC_MODE_L8));

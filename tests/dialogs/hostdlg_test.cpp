@@ -277,7 +277,16 @@ TEST_F(HostDialogTest, SaveStoresTheProfileAndReopeningShowsIt)
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(entries, std::vector<std::string>{"mine"});
     EXPECT_EQ(RegText("mine", "HOST"), "ftp.mine.org");
-    EXPECT_EQ(RegText("mine", "PWD"), "616365");
+    // The password is protected: no value holds it in any form the older
+    // scheme reads back.
+    std::string sealed;
+    DWORD type = 0;
+    EXPECT_TRUE(RegBytes("mine", "PWDDPAPI", &sealed, &type));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(RegValuesRevealing("mine", "joe", "abc"), std::vector<std::string>{});
+    bool oldForm = true;
+    RegText("mine", "PWD", &oldForm);
+    EXPECT_FALSE(oldForm);
     EXPECT_EQ(RegText("mine", "TIMEOUT"), "65");
     EXPECT_EQ(RegText("mine", "TYPE"), "6010");
 
@@ -319,6 +328,42 @@ TEST_F(HostDialogTest, PassiveModeFollowsTheProfileAndIsStored)
     EXPECT_EQ(HostProfile.passive, 0);
     EXPECT_EQ(RegText("pasv", "PASV"), "0");
     EXPECT_EQ(RegText("plain", "PASV"), "");
+}
+
+// The stall limit beside the time-out: a stored profile without STALL waits
+// for ever (0), a folder never saved starts at 60, OK takes the field and
+// Save stores it.
+TEST_F(HostDialogTest, StallLimitFollowsTheProfileAndANewOneStartsAt60)
+{
+    StoreProfile("old", "ftp.old.org", "joe", nullptr, "6000");
+    StoreProfile("set", "ftp.set.org", "joe", nullptr, "6000");
+    RegSetText("set", "STALL", "15");
+    HostProfile = HostProfileRec{"old", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", ""};
+    std::string old, set, fresh;
+    INT_PTR rc = Run([&](HWND d) {
+        old = ItemText(d, IDC_HOST_STALL);
+        Type(d, IDC_HOST_FOLDER, "set");
+        set = ItemText(d, IDC_HOST_STALL);
+        Type(d, IDC_HOST_FOLDER, "brand-new");
+        fresh = ItemText(d, IDC_HOST_STALL);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(old, "0");
+    EXPECT_EQ(set, "15");
+    EXPECT_EQ(fresh, "60");
+    EXPECT_EQ(HostProfile.stall, 60u);
+    EXPECT_EQ(RegText("brand-new", "STALL"), "");  // OK alone stores nothing
+
+    rc = Run([&](HWND d) {
+        Type(d, IDC_HOST_FOLDER, "old");
+        SetDlgItemTextA(d, IDC_HOST_STALL, "25");
+        Click(d, IDC_HOST_SAVE);
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(rc, 1);
+    EXPECT_EQ(HostProfile.stall, 25u);
+    EXPECT_EQ(RegText("old", "STALL"), "25");
 }
 
 TEST_F(HostDialogTest, SaveWithEmptyFolderAndHostSavesNothing)
@@ -417,6 +462,52 @@ TEST_F(HostDialogTest, AnonymousLoginAsksForTheAddressOnce)
     EXPECT_STREQ(HostProfile.password, "me@example.org");
 }
 
+// The FTPS choice: a new profile starts at "When available", a stored one
+// shows its TLS value (absent: Off), and Save stores the choice.
+TEST_F(HostDialogTest, TheTlsChoiceFollowsTheProfileAndIsStored)
+{
+    static constexpr struct {
+        const char* stored;  // TLS of a stored profile; nullptr: absent, "new": no profile
+        const char* shown;
+        const char* chosen;
+        const char* saved;
+    } kCases[] = {
+        {"new", "When available", nullptr, "2"},  {nullptr, "Off", nullptr, "0"},
+        {"0", "Off", "When available", "2"},      {"1", "Required", "Off", "0"},
+        {"2", "When available", "Required", "1"}, {"7", "Off", nullptr, "0"},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.stored ? c.stored : "absent");
+        RegDeleteTreeHkcu("Software\\Varnholt\\tarn\\tls");
+        if (strcmp(c.stored ? c.stored : "", "new") != 0) {
+            StoreProfile("tls", "ftp.tls.org", "joe", nullptr, "6000");
+            if (c.stored)
+                RegSetText("tls", "TLS", c.stored);
+        }
+        std::vector<std::string> items;
+        std::string shown;
+        Run([&](HWND d) {
+            Type(d, IDC_HOST_FOLDER, "tls");
+            HWND box = GetDlgItem(d, IDC_HOST_TLS);
+            for (LRESULT i = 0, n = SendMessageA(box, CB_GETCOUNT, 0, 0); i < n; ++i) {
+                char text[64] = "";
+                SendMessageA(box, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                items.push_back(text);
+            }
+            shown = ItemText(d, IDC_HOST_TLS);
+            if (c.chosen) {
+                Focus(d, IDC_HOST_TLS);
+                SendMessageA(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(c.chosen));
+            }
+            Click(d, IDC_HOST_SAVE);
+            Click(d, IDCANCEL);
+        });
+        EXPECT_EQ(items, (std::vector<std::string>{"Off", "When available", "Required"}));
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_EQ(RegText("tls", "TLS"), c.saved);
+    }
+}
+
 TEST_F(HostDialogTest, AStoredAnonymousUserWithoutPasswordGetsTheAddressWhenTyped)
 {
     // Typing the folder name reloads on every key; only the full name finds the
@@ -444,7 +535,7 @@ TEST_F(HostDialogTest, AStoredAnonymousUserWithoutPasswordGetsTheAddressWhenType
     EXPECT_FALSE(shown.savePassword);
 }
 
-TEST_F(HostDialogTest, CapitalAnonymousIsShownCheckedButStoredEncoded)
+TEST_F(HostDialogTest, CapitalAnonymousIsShownCheckedButStoredProtected)
 {
     Run([&](HWND d) {
         Type(d, IDC_HOST_FOLDER, "cap");
@@ -454,8 +545,10 @@ TEST_F(HostDialogTest, CapitalAnonymousIsShownCheckedButStoredEncoded)
         Click(d, IDC_HOST_SAVE);
         Click(d, IDCANCEL);
     });
-    EXPECT_EQ(RegText("cap", "PWD"), EncodePassword("Anonymous", "me@x.org"));
-    EXPECT_NE(RegText("cap", "PWD"), "me@x.org");
+    std::string sealed;
+    EXPECT_TRUE(RegBytes("cap", "PWDDPAPI", &sealed));
+    EXPECT_FALSE(RegBytes("cap", "PWD", &sealed));
+    EXPECT_EQ(RegValuesRevealing("cap", "Anonymous", "me@x.org"), std::vector<std::string>{});
     lstrcpyA(HostProfile.folder, "cap");
     HostFields shown{};
     Run([&](HWND d) {
@@ -507,10 +600,10 @@ TEST_F(HostDialogTest, GatewayValuesAreStoredAtItsOkEvenWithoutSavingTheProfile)
     EXPECT_EQ(rc, 1);
     EXPECT_EQ(gate.folder, "ANS Gateway");
     EXPECT_EQ(gate.host, "");
-    EXPECT_EQ(RegValueNames("gw"), (std::vector<std::string>{"GATEHOST", "GATEPASSWORD", "GATEUSERID"}));
+    EXPECT_EQ(RegValueNames("gw"), (std::vector<std::string>{"GATEHOST", "GATEPASSWORDDPAPI", "GATEUSERID"}));
     EXPECT_EQ(RegText("gw", "GATEHOST"), "gate.example.org");
     EXPECT_EQ(RegText("gw", "GATEUSERID"), "guser");
-    EXPECT_EQ(RegText("gw", "GATEPASSWORD"), EncodePassword("guser", "gpw"));
+    EXPECT_EQ(RegValuesRevealing("gw", "guser", "gpw"), std::vector<std::string>{});
     EXPECT_EQ(HostProfile.useGateway, 1);
     EXPECT_STREQ(HostProfile.gateHost, "gate.example.org");
     EXPECT_STREQ(HostProfile.gatePassword, "gpw");
@@ -535,9 +628,9 @@ TEST_F(HostDialogTest, GatewayValuesAreStoredAtItsOkEvenWithoutSavingTheProfile)
     rc = Run([&](HWND d) {
         FillGateway(d, IDOK, "gate2", "guser", "gpw", false, true);
     });
-    bool exists = true;
-    RegText("gw", "GATEPASSWORD", &exists);
-    EXPECT_FALSE(exists);
+    std::string sealed;
+    EXPECT_FALSE(RegBytes("gw", "GATEPASSWORDDPAPI", &sealed));
+    EXPECT_FALSE(RegBytes("gw", "GATEPASSWORD", &sealed));
     EXPECT_EQ(RegText("gw", "GATEHOST"), "gate2");
 }
 
@@ -618,8 +711,8 @@ TEST(DialogResources, EveryEditShowsItsLongestValueOrScrolls)
     const struct {
         int id;
         const char* longest;
-    } numbers[] = {{IDC_HOST_TIMEOUT, "65"}, {IDC_HOST_RETRIES, "999"}, {IDC_HOST_PORT, "65535"},
-                   {IDC_HOST_KEEPALIVE, "9999"}};
+    } numbers[] = {{IDC_HOST_TIMEOUT, "65"},   {IDC_HOST_RETRIES, "999"},  {IDC_HOST_PORT, "65535"},
+                   {IDC_HOST_KEEPALIVE, "9999"}, {IDC_HOST_STALL, "99999"}};
     HMODULE module = GetModuleHandleA(nullptr);
     for (LANGID language : {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)}) {
         for (const char* name : {"DLG_HOST", "DLG_GATEWAY", "DLG_STATUS", "DLG_INPUT", "DLG_INPUT_PASSWORD"}) {

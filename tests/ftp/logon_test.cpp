@@ -223,7 +223,7 @@ TEST_F(Logon, GreetingsWithPreliminaryRepliesAndTheExosRule)
         EXPECT_EQ(FtpSession.hostTypeDetected, 0);
         char trace[64];
         snprintf(trace, sizeof trace, "[%u] from 127.0.0.1 port %u", static_cast<unsigned>(s),
-                 static_cast<unsigned>(ntohs(FtpSession.localAddr.sin_port)));
+                 static_cast<unsigned>(ntohs(FtpSession.localAddr.v4.sin_port)));
         EXPECT_TRUE(LogHas(trace)) << trace;
         Disconnect();
     }

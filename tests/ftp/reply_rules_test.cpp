@@ -120,11 +120,14 @@ TEST(TrimReplyLine, EndsButNeverBelowTwoCharacters)
     }
 }
 
-TEST(CommandEcho, MasksOnlyAnUpperCasePass)
+TEST(CommandEcho, MasksPassInAnyCase)
 {
     EXPECT_STREQ(CommandEcho("PASS secret"), "PASS xxxxxx");
     EXPECT_STREQ(CommandEcho("PASS "), "PASS xxxxxx");
-    EXPECT_STREQ(CommandEcho("pass secret"), "pass secret");
+    EXPECT_STREQ(CommandEcho("pass secret"), "PASS xxxxxx");
+    EXPECT_STREQ(CommandEcho("Pass secret"), "PASS xxxxxx");
+    EXPECT_STREQ(CommandEcho("PASS"), "PASS");
+    EXPECT_STREQ(CommandEcho("PAS"), "PAS");
     EXPECT_STREQ(CommandEcho("PASSsecret"), "PASSsecret");
     EXPECT_STREQ(CommandEcho("USER anonymous"), "USER anonymous");
 }
@@ -168,4 +171,51 @@ TEST(FeatureLine, NamesUtf8)
     };
     for (const Case& c : cases)
         EXPECT_EQ(FeatureLineIsUtf8(c.line), c.utf8) << c.line;
+}
+
+TEST(ExtendedPassiveReply, ThePortBetweenTheDelimiters)
+{
+    const struct { const char* reply; ExtendedPassiveParse result; unsigned short port; } cases[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", EPSV_OK, 6446},
+        {"229 Entering Extended Passive Mode (|||65535|).", EPSV_OK, 65535},
+        {"229 (!!!1!)", EPSV_OK, 1},                       // any printable delimiter
+        {"229 Extended (###021#) and more (|||9|)", EPSV_OK, 21},   // the first parenthesis
+        {"229 Entering Extended Passive Mode (|||0|)", EPSV_PORT_ZERO, 0},
+        {"229 Entering Extended Passive Mode (|||65536|)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (|||123456|)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (|||x|)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (||||)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (|||6446)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (|||6446!)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (||6446|)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (|2|::1|6446|)", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode (111444111)", EPSV_GARBLED, 0},   // digits are no delimiter
+        {"229 Entering Extended Passive Mode ( 6446 )", EPSV_GARBLED, 0},
+        {"229 Entering Extended Passive Mode |||6446|", EPSV_GARBLED, 0},
+        {"227 Entering Passive Mode (127,0,0,1,195,80)", EPSV_GARBLED, 0},
+        {"229 (", EPSV_GARBLED, 0},
+        {"", EPSV_GARBLED, 0},
+    };
+    for (const auto& c : cases) {
+        unsigned short port = 7;
+        EXPECT_EQ(ParseExtendedPassiveReply(c.reply, &port), c.result) << c.reply;
+        EXPECT_EQ(port, c.port) << c.reply;
+    }
+    unsigned short port = 7;
+    EXPECT_EQ(ParseExtendedPassiveReply(nullptr, &port), EPSV_GARBLED);
+    EXPECT_EQ(port, 0);
+}
+
+TEST(ExtendedPortCommand, TheAddressInItsShortestForm)
+{
+    const struct { unsigned char address[16]; unsigned short port; const char* command; } cases[] = {
+        {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 49152, "EPRT |2|::1|49152|"},
+        {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5}, 21, "EPRT |2|2001:db8::5|21|"},
+        {{0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0x12, 0x34, 0, 0, 0, 0, 0xab, 0xcd}, 65535, "EPRT |2|fe80::1234:0:0:abcd|65535|"},
+    };
+    for (const auto& c : cases) {
+        char out[64];
+        FormatExtendedPortCommand(out, c.address, c.port);
+        EXPECT_STREQ(out, c.command);
+    }
 }

@@ -235,7 +235,7 @@ TEST_F(ScriptedTransfer, PassiveModeRepliesAndTheirEnds)
          CatalogueText(181, "227 Entering Passive Mode (127,0,0")},
         {"port 0", "227 Entering Passive Mode (127,0,0,1,0,0)\r\n", false,
          CatalogueText(182, "227 Entering Passive Mode (127,0,0,1,0,0)")},
-        {"refused", "500 PASV not understood.\r\n", false, CatalogueText(180)},
+        {"refused, and EPSV as well", "500 PASV not understood.\r\n", false, CatalogueText(180)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -246,6 +246,9 @@ TEST_F(ScriptedTransfer, PassiveModeRepliesAndTheirEnds)
                                        DataSay(data), DataClose(), Say("226 Done\r\n")});
         else
             steps.push_back(Say(c.reply));
+        bool epsv = c.reply[0] == '5';  // a refused PASV is followed by EPSV, once
+        if (epsv)
+            steps.insert(steps.end(), {Hear(), Say("500 EPSV not understood.\r\n")});
         // The next transfer, on the same control connection.
         steps.insert(steps.end(), {Hear(), PassiveSay(good), DataAccept(), Hear(), Say("150 Here it comes\r\n"),
                                    DataSay(data), DataClose(), Say("226 Done\r\n"), Silent()});
@@ -275,6 +278,8 @@ TEST_F(ScriptedTransfer, PassiveModeRepliesAndTheirEnds)
         EXPECT_TRUE(LoggedWith("[", "] connected to 127.0.0.1 port ")) << Joined(log);
 
         std::vector<std::string> expected = {"PASV"};
+        if (epsv)
+            expected.push_back("EPSV");
         if (c.failure.empty())
             expected.push_back("RETR first.bin");
         expected.insert(expected.end(), {"PASV", "RETR second.bin"});
@@ -285,6 +290,40 @@ TEST_F(ScriptedTransfer, PassiveModeRepliesAndTheirEnds)
         FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
         server_.reset();
     }
+}
+
+// On IPv4 a PASV answered 5xx is followed by EPSV, once for each data
+// connection; its 229 reply names the port on the control connection's
+// address. A 4xx to PASV is no refusal of the command: no EPSV then.
+TEST_F(ScriptedTransfer, ARefusedPasvTriesEpsvOnce)
+{
+    HostProfile.passive = 1;
+    HostProfile.timeout = 10;
+    ProgramOptions.verbose = 1;
+    const std::string data = Pattern(70000, 5);
+    CaptureLog();
+    SOCKET s = Play({Hear(), Say("502 PASV not implemented.\r\n"), Hear(),
+                     PassiveSay("229 Entering Extended Passive Mode (|||%P|)\r\n"), DataAccept(), Hear(),
+                     Say("150 Here it comes\r\n"), DataSay(data), DataClose(), Say("226 Done\r\n"),
+                     // The next data connection asks PASV again; a garbled 229 ends it.
+                     Hear(), Say("500 PASV?\r\n"), Hear(), Say("229 Extended Passive Mode (|||x|)\r\n"),
+                     // A 4xx is not a refusal of the command.
+                     Hear(), Say("425 Cannot open passive connection.\r\n"), Silent()});
+    DeleteFileA("first.bin");
+    EXPECT_EQ(RetrieveFile(s, "RETR first.bin", "first.bin", "first.bin", 'I'), 2);
+    EXPECT_EQ(ReadBytes("first.bin"), data);
+    EXPECT_TRUE(LoggedWith("[", "] connected to 127.0.0.1 port ")) << Joined(CapturedLog());
+    EXPECT_FALSE(LoggedWith("Server announced", "")) << Joined(CapturedLog());
+
+    CaptureLog();
+    EXPECT_EQ(RetrieveFile(s, "RETR second.bin", "second.bin", "second.bin", 'I'), 0);
+    EXPECT_TRUE(LoggedWith(CatalogueText(181, "229 Extended Passive Mode (|||x|)"), "")) << Joined(CapturedLog());
+    EXPECT_EQ(RetrieveFile(s, "RETR third.bin", "third.bin", "third.bin", 'I'), 0);
+    EXPECT_TRUE(LoggedWith(CatalogueText(180), "")) << Joined(CapturedLog());
+    EXPECT_EQ(server_->Heard(), (std::vector<std::string>{"PASV", "EPSV", "RETR first.bin", "PASV", "EPSV", "PASV"}));
+    EXPECT_EQ(FtpSession.listenSocket, INVALID_SOCKET);
+    EXPECT_EQ(FtpSession.commandCount, 0);
+    FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
 }
 
 // A refused PORT leaves the transfer waiting for a connection that never

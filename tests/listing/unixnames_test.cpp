@@ -119,7 +119,7 @@ TEST(UnixNames, TheCorpusGivesTheNamesItGaveBeforeButWhereANameHasBlanksAtItsEnd
     };
     size_t compared = 0, differing = 0;
     for (const auto& r : runs) {
-        std::vector<std::string> lines = SharedListingLines(r.file);
+        std::vector<std::string> lines = ListingDataLines(r.file);
         ASSERT_FALSE(lines.empty()) << r.file;
         for (size_t i = 0; i < lines.size(); ++i) {
             if (lines[i].compare(0, 2, "#=") == 0)

@@ -1,11 +1,13 @@
-// ConnectTcp, SendAll and ReleaseSocket: what they log and what they do to
-// the connection.
+// ConnectTcp (with the host's addresses of both families), SendAll and
+// ReleaseSocket: what they log and what they do to the connection.
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "store/options.h"
+#include "net/address.h"
 #include "net/blocking.h"
+#include "net/resolve.h"
 #include "ftp/session.h"
 #include "net/socket.h"
 #include "log/log.h"
@@ -39,7 +41,7 @@ TEST_F(Sockets, ConnectWithAnOverriddenPort)
     ScriptServer server({Silent()});
     ASSERT_TRUE(server.Listening());
     HostProfile.ftpPort = server.Port();
-    sockaddr_in answered = {};
+    NetAddress answered = {};
     SOCKET s = ConnectTcp("127.0.0.1", "ftp", &answered);
     ASSERT_NE(s, INVALID_SOCKET);
     EXPECT_EQ(LoggedLines(), (std::vector<std::string>{
@@ -48,8 +50,8 @@ TEST_F(Sockets, ConnectWithAnOverriddenPort)
                                  "connecting to 127.0.0.1 ...",
                                  "Connected to 127.0.0.1 port " + Decimal(server.Port()),
                              }));
-    EXPECT_EQ(ntohs(answered.sin_port), server.Port());
-    EXPECT_EQ(answered.sin_addr.s_addr, inet_addr("127.0.0.1"));
+    EXPECT_EQ(NetAddressPort(answered), server.Port());
+    EXPECT_EQ(answered.v4.sin_addr.s_addr, inet_addr("127.0.0.1"));
     EXPECT_EQ(SendAll(s, "NOOP\r\n", 6), 6);
     server.WaitDone(300);
     ReleaseSocket(s);
@@ -75,6 +77,162 @@ TEST_F(Sockets, AnUnresolvableHostMakesNoSocket)
     // A name with an empty label is refused by the resolver without a query.
     EXPECT_EQ(ConnectTcp("a..b", "ftp"), INVALID_SOCKET);
     EXPECT_EQ(LoggedLines(), (std::vector<std::string>{"  ", "cannot get \"a..b\" host entry"}));
+}
+
+// A listener on a loopback address of the family, its port chosen by the
+// system; backlog as listen takes it.
+struct Listener {
+    SOCKET s = INVALID_SOCKET;
+    NetAddress address = {};
+    Listener(const char* host, int backlog = 1)
+    {
+        HostText text;
+        ParseHostText(host, &text);
+        address = text.address;
+        s = socket(address.any.sa_family, SOCK_STREAM, 0);
+        int length = sizeof address;
+        if (s == INVALID_SOCKET || bind(s, &address.any, NetAddressLength(address)) != 0 ||
+            getsockname(s, &address.any, &length) != 0 || listen(s, backlog) != 0)
+            ADD_FAILURE() << "no listener on " << host << ": " << WSAGetLastError();
+    }
+    ~Listener() { closesocket(s); }
+    unsigned Port() const { return NetAddressPort(address); }
+};
+
+TEST_F(Sockets, ConnectsToAnIpv6AddressPlainOrInBrackets)
+{
+    for (const char* host : {"::1", "[::1]"}) {
+        SCOPED_TRACE(host);
+        ClearLog();
+        Listener server("::1");
+        HostProfile.ftpPort = server.Port();
+        NetAddress answered = {};
+        SOCKET s = ConnectTcp(host, "ftp", &answered);
+        ASSERT_NE(s, INVALID_SOCKET);
+        EXPECT_EQ(LoggedLines(), (std::vector<std::string>{
+                                     "  ",
+                                     "Overridding FTP port number with " + Decimal(server.Port()),
+                                     "connecting to ::1 ...",
+                                     "Connected to ::1 port " + Decimal(server.Port()),
+                                 }));
+        EXPECT_TRUE(NetAddressIsV6(answered));
+        EXPECT_TRUE(SameNetHost(answered, server.address));
+        EXPECT_EQ(NetAddressPort(answered), server.Port());
+        SOCKET peer = accept(server.s, nullptr, nullptr);
+        ASSERT_NE(peer, INVALID_SOCKET);
+        EXPECT_EQ(SendAll(s, "NOOP\r\n", 6), 6);
+        char got[7] = {};
+        EXPECT_EQ(recv(peer, got, 6, 0), 6);
+        EXPECT_STREQ(got, "NOOP\r\n");
+        closesocket(peer);
+        ReleaseSocket(s);
+    }
+}
+
+TEST_F(Sockets, EachAddressIsTriedUntilOneAnswers)
+{
+    // ::1 on a port where nothing listens refuses; 127.0.0.1 answers.
+    unsigned closedPort;
+    {
+        Listener gone("::1");
+        closedPort = gone.Port();
+    }
+    Listener good("127.0.0.1");
+    NetAddress addresses[2];
+    HostText text;
+    ParseHostText("::1", &text);
+    addresses[0] = text.address;
+    SetNetAddressPort(&addresses[0], closedPort);
+    addresses[1] = good.address;
+    NetAddress answered = {};
+    SOCKET s = ConnectFirst(addresses, 2, 5000, &answered);
+    ASSERT_NE(s, INVALID_SOCKET);
+    EXPECT_EQ(LoggedLines(), (std::vector<std::string>{
+                                 "connecting to ::1 ...",
+                                 std::string("connect: ") + ErrorText(WSAECONNREFUSED),
+                                 "connecting to 127.0.0.1 ...",
+                                 "Connected to 127.0.0.1 port " + Decimal(good.Port()),
+                             }));
+    EXPECT_EQ(answered.any.sa_family, AF_INET);
+    EXPECT_EQ(NetAddressPort(answered), good.Port());
+    ReleaseSocket(s);
+    ClearLog();
+    // None answers: nothing connected, every one named.
+    addresses[1] = addresses[0];
+    EXPECT_EQ(ConnectFirst(addresses, 2, 5000, nullptr), INVALID_SOCKET);
+    EXPECT_EQ(LoggedLines().size(), 4u);
+}
+
+TEST_F(Sockets, AnAddressThatNeverAnswersGivesWayAfterTheBound)
+{
+    // A listener whose queue is full takes no more connections: further
+    // connects wait without an answer.
+    Listener full("127.0.0.1", 0);
+    std::vector<SOCKET> queued;
+    bool stuck = false;
+    for (int i = 0; i < 8 && !stuck; ++i) {
+        SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
+        u_long on = 1;
+        ioctlsocket(c, FIONBIO, &on);
+        connect(c, &full.address.any, NetAddressLength(full.address));
+        queued.push_back(c);
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(c, &writable);
+        timeval wait = {0, 300000};
+        stuck = select(0, nullptr, &writable, nullptr, &wait) == 0;
+    }
+    ASSERT_TRUE(stuck) << "the listener's queue never filled";
+    Listener good("::1");
+    NetAddress addresses[2] = {full.address, good.address};
+    DWORD start = GetTickCount();
+    SOCKET s = ConnectFirst(addresses, 2, 1000, nullptr);
+    DWORD elapsed = GetTickCount() - start;
+    ASSERT_NE(s, INVALID_SOCKET);
+    EXPECT_GE(elapsed, 900u);
+    EXPECT_LT(elapsed, 5000u);
+    EXPECT_EQ(LoggedLines(), (std::vector<std::string>{
+                                 "connecting to 127.0.0.1 ...",
+                                 std::string("connect: ") + ErrorText(WSAETIMEDOUT),
+                                 "connecting to ::1 ...",
+                                 "Connected to ::1 port " + Decimal(good.Port()),
+                             }));
+    EXPECT_EQ(NetAborting, 0);
+    ReleaseSocket(s);
+    for (SOCKET c : queued)
+        closesocket(c);
+}
+
+TEST_F(Sockets, NamesWithAndWithoutGetaddrinfo)
+{
+    const struct { bool getaddrinfo; const char* host; int family; const char* first; } cases[] = {
+        {true, "localhost", AF_INET, "127.0.0.1"},
+        {true, "::1", NET_AF_INET6, "::1"},
+        {true, "[::1]", NET_AF_INET6, "::1"},
+        {true, "127.0.0.1", AF_INET, "127.0.0.1"},
+        // As on Windows NT 4.0: names through gethostbyname, addresses as they are.
+        {false, "localhost", AF_INET, "127.0.0.1"},
+        {false, "[::1]", NET_AF_INET6, "::1"},
+        {false, "127.1", AF_INET, "127.0.0.1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.host) + (c.getaddrinfo ? "" : " without getaddrinfo"));
+        UseGetAddrInfoForTesting(c.getaddrinfo);
+        NetAddress found[RESOLVE_MAX];
+        int n = ResolveHost(c.host, 2121, found, RESOLVE_MAX);
+        ASSERT_GE(n, 1);
+        EXPECT_EQ(found[0].any.sa_family, c.family);
+        char text[ADDRESS_TEXT_SIZE];
+        EXPECT_STREQ(FormatNetAddress(found[0], text), c.first);
+        EXPECT_EQ(NetAddressPort(found[0]), 2121u);
+    }
+    UseGetAddrInfoForTesting(true);
+    ClearLog();
+    NetAddress found[RESOLVE_MAX];
+    EXPECT_EQ(ResolveHost("[localhost]", 21, found, RESOLVE_MAX), 0);
+    EXPECT_EQ(ResolveHost("localhost:21", 21, found, RESOLVE_MAX), 0);
+    EXPECT_EQ(LoggedLines(), (std::vector<std::string>{"cannot get \"[localhost]\" host entry",
+                                                      "cannot get \"localhost:21\" host entry"}));
 }
 
 TEST_F(Sockets, SendAllHandsOverPiecesOf256KiB)

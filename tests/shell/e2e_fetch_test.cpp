@@ -78,8 +78,8 @@ TEST(FetchInNamespace, RunsTheFetchTests)
     if (unsupported)
         GTEST_SKIP() << "no network namespace can be made here";
     EXPECT_EQ(exitCode, "0\n") << log;
-    // Both tests ran, not skipped.
-    EXPECT_NE(log.find("[  PASSED  ] 2 tests."), std::string::npos) << log;
+    // Every test ran, not skipped.
+    EXPECT_NE(log.find("[  PASSED  ] 3 tests."), std::string::npos) << log;
 }
 
 struct FetchTest : ::testing::Test {
@@ -106,6 +106,25 @@ TEST_F(FetchTest, ReceivesTheFileIntoTheCurrentDirectoryAndEnds)
     ASSERT_EQ(left.size(), 1u) << (left.empty() ? "" : left[0].first);
     EXPECT_EQ(left[0].first, "fetched.bin");
     EXPECT_TRUE(left[0].second == bytes) << left[0].second.size() << " bytes";
+}
+
+// A bracketed IPv6 address before the colon: the fetch connects to ::1 and
+// its data connection is announced with EPRT.
+TEST_F(FetchTest, ReceivesFromABracketedIpv6Address)
+{
+    WriteTestOptions();
+    const std::string bytes = Pattern(65539, 7);
+    WriteBytes(root + "\\pub\\fetched6.bin", bytes);
+    const std::string serverLog = UnixToWine(NamespaceWork() + "/server.log");
+    const size_t logged = ReadBytes(serverLog).size();
+    TarnApp app;
+    ASSERT_TRUE(app.Launch("fetch-ipv6", "[::1]:/pub/fetched6.bin"));
+    EXPECT_EQ(app.WaitExit(60000), 0);
+    EXPECT_TRUE(ReadBytes(app.dir + "\\fetched6.bin") == bytes) << SizeOf(app.dir + "\\fetched6.bin") << " bytes";
+    std::string wire = ReadBytes(serverLog).substr(logged);
+    EXPECT_NE(wire.find("<- EPRT |2|::1|"), std::string::npos) << wire;
+    EXPECT_NE(wire.find("<- RETR /pub/fetched6.bin"), std::string::npos) << wire;
+    EXPECT_EQ(wire.find("<- PORT"), std::string::npos) << wire;
 }
 
 // With AUTOSTART on as well: the fetch holds the busy flag when the posted

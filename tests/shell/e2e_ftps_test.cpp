@@ -52,9 +52,12 @@ void WriteTlsProfile(const std::string& folder, const RealServer& server, bool p
         RegSetText(folder, "TLSCERT", ServerFingerprint(server));
 }
 
-bool WaitConnected(TarnApp& app)
+// An encrypted session says so in the title.
+const char kTlsTitle[] = "TARN 127.0.0.1 (TLS)";
+
+bool WaitConnected(TarnApp& app, const char* title = kTlsTitle)
 {
-    bool ok = TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; });
+    bool ok = TarnApp::WaitFor([&] { return app.Title() == title; });
     app.Settle();
     return ok;
 }
@@ -64,6 +67,16 @@ void Disconnect(TarnApp& app)
     app.Click(IDC_DISCONNECT);
     TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); });
     app.Settle();
+}
+
+// Chooses in the FTPS box as a user does: the list's item, then the
+// notification the box sends.
+void ChooseTls(HWND host, const char* choice)
+{
+    HWND box = GetDlgItem(host, IDC_HOST_TLS);
+    SendMessageA(box, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(choice));
+    PostMessageA(host, WM_COMMAND, MAKEWPARAM(IDC_HOST_TLS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(box));
+    TarnApp::WaitFor([&] { return TextOf(box) == choice; });
 }
 
 struct Table : ::testing::TestWithParam<std::pair<RealServer, bool>> {};
@@ -138,12 +151,12 @@ INSTANTIATE_TEST_SUITE_P(Ftps, Table,
                                            std::make_pair(kTlsServers[1], false), std::make_pair(kTlsServers[1], true)),
                          TableName);
 
-// The host dialog's check box turns FTPS on and Save stores it; the
+// The host dialog's FTPS choice "Required" and Save store it; the
 // self-signed certificate opens the certificate dialog: Cancel ends the
 // connection before USER, "Always trust" stores the fingerprint and the next
 // connect asks nothing; another certificate on the same profile warns that
 // it changed, and "Connect this once" keeps the stored one.
-TEST(FtpsTrust, CheckBoxDialogAndTheThreeAnswers)
+TEST(FtpsTrust, TheChoiceInTheDialogAndTheThreeAnswers)
 {
     const RealServer& vsftpd = kTlsServers[0];
     const RealServer& pyftpd = kTlsServers[1];
@@ -163,11 +176,10 @@ TEST(FtpsTrust, CheckBoxDialogAndTheThreeAnswers)
     for (char c : std::string("e2e-trust"))
         SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
     ASSERT_TRUE(TarnApp::WaitFor([&] { return TextOf(GetDlgItem(host, IDC_HOST_NAME)) == "127.0.0.1"; }));
-    EXPECT_EQ(SendMessageA(GetDlgItem(host, IDC_HOST_TLS), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    // A stored profile without the value is plain.
+    EXPECT_EQ(TextOf(GetDlgItem(host, IDC_HOST_TLS)), "Off");
     SendMessageA(GetDlgItem(host, IDC_HOST_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kServerPassword));
-    PostMessageA(GetDlgItem(host, IDC_HOST_TLS), BM_CLICK, 0, 0);
-    ASSERT_TRUE(TarnApp::WaitFor(
-        [&] { return SendMessageA(GetDlgItem(host, IDC_HOST_TLS), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    ChooseTls(host, "Required");
     PostMessageA(GetDlgItem(host, IDC_HOST_SAVE), BM_CLICK, 0, 0);
     ASSERT_TRUE(TarnApp::WaitFor([&] { return RegText("e2e-trust", "TLS") == "1"; }));
     long before = VsftpdLogSize(vsftpd);
@@ -272,7 +284,7 @@ TEST(FtpsStop, AbortDuringATlsReceiveLeavesTheSessionUsable)
     EXPECT_TRUE(Has(lines, TarnApp::Line(CatalogueText(MSG_OPERATION_ABORTED)))) << Joined(lines);
     EXPECT_FALSE(Has(lines, TarnApp::Line(CatalogueText(MSG_TLS_CONTROL_CLOSED)))) << Joined(lines);
     EXPECT_LT(size(), 1u << 30);
-    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+    EXPECT_EQ(app.Title(), kTlsTitle);
 
     app.Mark();
     app.SelectNone(IDC_REMOTE_FILES);
@@ -287,8 +299,8 @@ TEST(FtpsStop, AbortDuringATlsReceiveLeavesTheSessionUsable)
     DeleteFileA((root + "\\e2e-tls-small.txt").c_str());
 }
 
-// A profile without FTPS against the FTPS-only server fails as before, with
-// the server's refusal, and sends nothing new.
+// A profile stored without TLS against the FTPS-only server fails as
+// before, with the server's refusal, and sends nothing new: no AUTH.
 TEST(FtpsRefusals, APlainProfileAgainstATlsOnlyServerFailsAsBefore)
 {
     const RealServer& vsftpd = kTlsServers[0];
@@ -307,6 +319,97 @@ TEST(FtpsRefusals, APlainProfileAgainstATlsOnlyServerFailsAsBefore)
     EXPECT_TRUE(Has(lines, "530 ")) << Joined(lines);
     std::vector<std::string> wire = VsftpdCommandsSince(vsftpd, before);
     EXPECT_EQ(wire, (std::vector<std::string>{"USER tarnftp"})) << Joined(wire);
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// "Required" against the plain server: AUTH TLS refused, one failure line,
+// the connection ends, and nothing else reaches the wire.
+TEST(FtpsRefusals, RequiredAgainstAPlainServerEndsBeforeUser)
+{
+    const RealServer& plain = kRealServers[0];
+    RegistryGuard registry;
+    WriteTestOptions();
+    WriteHostProfile("e2e-required", ServerPort(plain), false, "", 30);
+    RegSetText("e2e-required", "TLS", "1");
+    TarnApp app;
+    ASSERT_TRUE(app.Start("ftps-required"));
+    long before = VsftpdLogSize(plain);
+    app.Mark();
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-required", kServerPassword));
+    const std::string refused = TarnApp::Line(CatalogueText(MSG_AUTH_TLS_REFUSED, 530));
+    EXPECT_TRUE(app.WaitLogged(refused)) << Joined(app.NewLines());
+    EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Enabled(IDC_CONNECT); }));
+    app.Settle();
+    std::vector<std::string> lines = app.NewLines();
+    EXPECT_EQ(CountPrefix(lines, refused), 1) << Joined(lines);
+    EXPECT_FALSE(Has(lines, TarnApp::Line(CatalogueText(MSG_TLS_NOT_OFFERED, 530)))) << Joined(lines);
+    EXPECT_EQ(VsftpdCommandsSince(plain, before), std::vector<std::string>{"AUTH TLS"});
+    EXPECT_EQ(app.Title(), "TARN");
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// "When available", where a new profile made in the dialog starts: the
+// plain server refuses AUTH TLS, one line says the session is not
+// encrypted, and the logon goes on in plain text (no "(TLS)" in the title).
+// The FTPS server accepts it: TLS and the certificate dialog, as "Required".
+TEST(FtpsWhenAvailable, PlainWithTheLineWhereRefusedTlsWhereOffered)
+{
+    const RealServer& plain = kRealServers[0];
+    const RealServer& tls = kTlsServers[0];
+    RegistryGuard registry;
+    WriteTestOptions();
+    TarnApp app;
+    ASSERT_TRUE(app.Start("ftps-available"));
+
+    app.Click(IDC_CONNECT);
+    HWND host = app.WaitDialog(IDC_HOST_FOLDER);
+    ASSERT_TRUE(host);
+    HWND edit = FindWindowExA(GetDlgItem(host, IDC_HOST_FOLDER), nullptr, "Edit", nullptr);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    for (char c : std::string("e2e-available"))
+        SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return TextOf(GetDlgItem(host, IDC_HOST_NAME)) == "e2e-available"; }));
+    EXPECT_EQ(TextOf(GetDlgItem(host, IDC_HOST_TLS)), "When available");
+    for (auto field : {std::make_pair(IDC_HOST_NAME, std::string("127.0.0.1")),
+                       std::make_pair(IDC_HOST_PORT, std::to_string(ServerPort(plain))),
+                       std::make_pair(IDC_HOST_USER, std::string(kServerUser)),
+                       std::make_pair(IDC_HOST_PASSWORD, std::string(kServerPassword))})
+        SendMessageA(GetDlgItem(host, field.first), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(field.second.c_str()));
+    long before = VsftpdLogSize(plain);
+    app.Mark();
+    PostMessageA(GetDlgItem(host, IDOK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitConnected(app, "TARN 127.0.0.1")) << Joined(app.NewLines());
+    std::vector<std::string> lines = app.NewLines();
+    const std::string notOffered = TarnApp::Line(CatalogueText(MSG_TLS_NOT_OFFERED, 530));
+    EXPECT_EQ(CountPrefix(lines, notOffered), 1) << Joined(lines);
+    EXPECT_FALSE(Has(lines, "PBSZ")) << Joined(lines);
+    std::vector<std::string> wire = VsftpdCommandsSince(plain, before);
+    ASSERT_GE(wire.size(), 3u) << Joined(wire);
+    EXPECT_EQ(std::vector<std::string>(wire.begin(), wire.begin() + 3),
+              (std::vector<std::string>{"AUTH TLS", "USER tarnftp", "PASS <password>"}));
+    Disconnect(app);
+
+    // The FTPS server: TLS, its certificate asked about as before.
+    WriteHostProfile("e2e-available-tls", ServerPort(tls), false, "", 30);
+    RegSetText("e2e-available-tls", "TLS", "2");
+    app.Mark();
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-available-tls", kServerPassword));
+    HWND cert = app.WaitDialog(IDC_CERT_FINGERPRINT, 20000);
+    ASSERT_TRUE(cert) << Joined(app.NewLines());
+    EXPECT_EQ(TextOf(GetDlgItem(cert, IDC_CERT_FINGERPRINT)), ServerFingerprint(tls));
+    PostMessageA(GetDlgItem(cert, IDC_CERT_ONCE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitConnected(app)) << Joined(app.NewLines());
+    lines = app.NewLines();
+    EXPECT_TRUE(Has(lines, "TLS: TLS 1.2")) << Joined(lines);
+    EXPECT_TRUE(Has(lines, "PROT P")) << Joined(lines);
+    EXPECT_FALSE(Has(lines, TarnApp::Line(CatalogueText(MSG_TLS_NOT_OFFERED, 530)).substr(0, 20))) << Joined(lines);
+    Disconnect(app);
+    EXPECT_EQ(app.Title(), "TARN");
+
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
 }
@@ -396,7 +499,7 @@ TEST_P(DataCertificate, ADifferentCertificateRefusesTheTransferAndTheSessionGoes
     EXPECT_EQ(GetFileAttributesA((app.dir + "\\" + get).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(Contains(app.Items(IDC_LOCAL_FILES), get)) << Joined(app.Items(IDC_LOCAL_FILES));
     EXPECT_FALSE(Has(lines, TarnApp::Line(CatalogueText(MSG_TLS_CONTROL_CLOSED)))) << Joined(lines);
-    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+    EXPECT_EQ(app.Title(), kTlsTitle);
 
     // Send.
     app.Mark();
@@ -410,7 +513,7 @@ TEST_P(DataCertificate, ADifferentCertificateRefusesTheTransferAndTheSessionGoes
     // Not one byte went to the untrusted end (the server made the file empty
     // when it took STOR).
     EXPECT_EQ(ReadBytes(root + "\\" + put), "");
-    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+    EXPECT_EQ(app.Title(), kTlsTitle);
 
     // The control connection is in step: a sound receive works.
     app.Mark();
@@ -479,7 +582,7 @@ TEST(FtpsFaults, ADownloadWithoutCloseNotifyIsNotReportedAsReceived)
     })) << Joined(lines);
     // The local copy stays as the line describes it: the bytes that came.
     EXPECT_EQ(ReadBytes(app.dir + "\\" + cut).size(), bytes.size());
-    EXPECT_EQ(app.Title(), "TARN 127.0.0.1");
+    EXPECT_EQ(app.Title(), kTlsTitle);
 
     // The next receive, with close_notify, is whole.
     app.Mark();

@@ -84,8 +84,10 @@ TEST_F(StoreTest, FirstStartGivesTheDefaultsWithoutCreatingTheKey)
     ProgramOptions.bell = 0;
     ProgramOptions.receiveUnique = 0;
     ProgramOptions.verbose = 1;
+    ProgramOptions.resume = 0;
     lstrcpyA(HostProfile.user, "someone");
     HostProfile.timeout = 5;
+    HostProfile.stall = 9;
     LoadOptions();
     EXPECT_STREQ(ProgramOptions.viewer, "notepad");
     EXPECT_STREQ(ProgramOptions.mailAddr, "");
@@ -96,7 +98,9 @@ TEST_F(StoreTest, FirstStartGivesTheDefaultsWithoutCreatingTheKey)
     EXPECT_EQ(ProgramOptions.sendUnique, 0);
     EXPECT_EQ(ProgramOptions.prompt, 0);
     EXPECT_EQ(ProgramOptions.verbose, 0);
+    EXPECT_EQ(ProgramOptions.resume, 1);  // a first start resumes
     EXPECT_EQ(HostProfile.timeout, 65u);
+    EXPECT_EQ(HostProfile.stall, 0u);
     EXPECT_EQ(HostProfile.retries, 0u);
     EXPECT_EQ(HostProfile.ftpPort, 21u);
     EXPECT_EQ(HostProfile.hostType, 6000u);
@@ -133,15 +137,20 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.nameEncoding = NAMES_AUTO;
     p.tls = 0;
     p.trustedCertificate[0] = 0;
+    p.stall = 45;
     SaveProfile("work");
 
     // A plain profile without a trusted certificate stores no fingerprint.
-    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWD", "RETRIES",
-                                                               "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWDDPAPI", "RETRIES",
+                                                               "STALL", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegText("work", "STALL"), "45");
     EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "UTF8"), "1");
     EXPECT_EQ(RegText("work", "TLS"), "0");
-    EXPECT_EQ(RegText("work", "PWD"), "616365");
+    EXPECT_EQ(RegValuesRevealing("work", "joe", "abc"), std::vector<std::string>{});
+    char password[80];
+    EXPECT_EQ(ProfileReadPassword("work", PASSWORD_VALUE, "joe", password, sizeof password), PASSWORD_READ);
+    EXPECT_STREQ(password, "abc");
     EXPECT_EQ(RegText("work", "TYPE"), "6010");
     EXPECT_EQ(RegText("work", "FTPPORT"), "2121");
 
@@ -157,7 +166,10 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
 
     // FTPS with a certificate the user trusted: both stored, and dropping
     // the trust removes the fingerprint.
-    p.tls = 1;
+    p.tls = TLS_WHEN_AVAILABLE;
+    SaveProfile("work");
+    EXPECT_EQ(RegText("work", "TLS"), "2");
+    p.tls = TLS_REQUIRED;
     lstrcpyA(p.trustedCertificate, "AB:CD");
     SaveProfile("work");
     EXPECT_EQ(RegText("work", "TLS"), "1");
@@ -177,25 +189,73 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     SaveProfile("work");
     EXPECT_EQ(RegText("work", "PASV"), "0");
     bool exists = true;
-    RegText("work", "PWD", &exists);
-    EXPECT_FALSE(exists);
+    std::string bytes;
+    EXPECT_FALSE(RegBytes("work", "PWD", &bytes));
+    EXPECT_FALSE(RegBytes("work", "PWDDPAPI", &bytes));
     RegText("work", "DIR", &exists);
     EXPECT_FALSE(exists);
 
-    // "anonymous" keeps the address in clear; "Anonymous" is encoded.
+    // "anonymous" keeps the address in clear; "Anonymous" is protected.
     lstrcpyA(p.user, "anonymous");
     lstrcpyA(p.password, "me@x.org");
     p.savePassword = 1;
     SaveProfile("anon");
     EXPECT_EQ(RegText("anon", "PWD"), "me@x.org");
+    EXPECT_FALSE(RegBytes("anon", "PWDDPAPI", &bytes));
     lstrcpyA(p.user, "Anonymous");
     SaveProfile("anon");
-    EXPECT_EQ(RegText("anon", "PWD"), EncodePassword("Anonymous", "me@x.org"));
-    EXPECT_NE(RegText("anon", "PWD"), "me@x.org");
+    EXPECT_FALSE(RegBytes("anon", "PWD", &bytes));
+    EXPECT_EQ(RegValuesRevealing("anon", "Anonymous", "me@x.org"), std::vector<std::string>{});
+    EXPECT_EQ(ProfileReadPassword("anon", PASSWORD_VALUE, "Anonymous", password, sizeof password), PASSWORD_READ);
+    EXPECT_STREQ(password, "me@x.org");
 
     ProfileWrite("work", nullptr, nullptr);
     EXPECT_FALSE(RegKeyExists("work"));
     EXPECT_TRUE(RegKeyExists("anon"));
+}
+
+// A saved password is read from the protected value first and from the
+// older form otherwise; saving again protects it and removes the older
+// form. A protected value this logon cannot read (damaged here; another
+// user's under Windows) is no password, whatever older form lies beside it.
+TEST_F(StoreTest, PasswordsAreReadInEitherFormAndSavedProtected)
+{
+    char out[80];
+    EXPECT_EQ(ProfileReadPassword("pw", PASSWORD_VALUE, "joe", out, sizeof out), PASSWORD_ABSENT);
+    RegSetText("pw", "PWD", "616365");
+    EXPECT_EQ(ProfileReadPassword("pw", PASSWORD_VALUE, "joe", out, sizeof out), PASSWORD_READ);
+    EXPECT_STREQ(out, "abc");
+
+    // 78 characters: twice what the older form could keep.
+    const std::string longest(78, 'k');
+    ASSERT_EQ(ProfileWritePassword("pw", PASSWORD_VALUE, "joe", longest.c_str()), 1);
+    std::string sealed;
+    EXPECT_FALSE(RegBytes("pw", "PWD", &sealed));
+    EXPECT_EQ(ProfileReadPassword("pw", PASSWORD_VALUE, "joe", out, sizeof out), PASSWORD_READ);
+    EXPECT_EQ(out, longest);
+    ASSERT_EQ(ProfileWritePassword("pw", GATE_PASSWORD_VALUE, "guser", "gpw"), 1);
+    EXPECT_EQ(ProfileReadPassword("pw", GATE_PASSWORD_VALUE, "guser", out, sizeof out), PASSWORD_READ);
+    EXPECT_STREQ(out, "gpw");
+
+    ASSERT_TRUE(RegBytes("pw", "PWDDPAPI", &sealed));
+    std::string damaged = sealed;
+    damaged[damaged.size() / 2] ^= 0x55;
+    const std::string tooLong(PROTECTED_PASSWORD_MAX + 1, 'x');
+    for (const std::string& unreadable : {damaged, sealed.substr(0, sealed.size() - 1), std::string(), tooLong}) {
+        RegSetBytes("pw", "PWDDPAPI", unreadable);
+        RegSetText("pw", "PWD", "616365");
+        lstrcpyA(out, "left");
+        EXPECT_EQ(ProfileReadPassword("pw", PASSWORD_VALUE, "joe", out, sizeof out), PASSWORD_UNREADABLE);
+        EXPECT_STREQ(out, "");
+    }
+    // Too long for the caller's buffer: not cut, unreadable.
+    RegSetBytes("pw", "PWDDPAPI", sealed);
+    EXPECT_EQ(ProfileReadPassword("pw", PASSWORD_VALUE, "joe", out, 40), PASSWORD_UNREADABLE);
+
+    // Not saving it removes both forms.
+    ASSERT_EQ(ProfileWritePassword("pw", PASSWORD_VALUE, "joe", nullptr), 1);
+    EXPECT_FALSE(RegBytes("pw", "PWD", &sealed));
+    EXPECT_FALSE(RegBytes("pw", "PWDDPAPI", &sealed));
 }
 
 TEST_F(StoreTest, ValuesThatDoNotFitReadAsTheDefault)
@@ -233,7 +293,7 @@ TEST_F(StoreTest, NumbersAreReadByTheirLeadingDigits)
     EXPECT_EQ(ProfileReadNumber("nosuch", "TYPE", 6000), 6000u);
 }
 
-TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
+TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
 {
     RegSetText("_config_", "SESSION", "work");
     RegSetText("_config_", "MAILADDR", "me@x.org");
@@ -249,11 +309,22 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlyFiveValues)
     for (LONG flag : {ProgramOptions.receiveUnique, ProgramOptions.sendUnique, ProgramOptions.bell,
                       ProgramOptions.prompt, ProgramOptions.verbose})
         EXPECT_EQ(flag, 1);
+    // Options stored before resuming existed: off, whatever FLAGS holds.
+    EXPECT_EQ(ProgramOptions.resume, 0);
 
     SaveOptions();
     EXPECT_EQ(RegValueNames("_config_"),
-              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "SESSION", "VIEWER"}));
+              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "RESUME", "SESSION", "VIEWER"}));
     EXPECT_EQ(RegText("_config_", "FLAGS"), "31");
+    EXPECT_EQ(RegText("_config_", "RESUME"), "0");
+    for (const char* stored : {"1", "0"}) {
+        RegSetText("_config_", "RESUME", stored);
+        LoadOptions();
+        EXPECT_EQ(ProgramOptions.resume, stored[0] == '1' ? 1 : 0) << stored;
+    }
+    ProgramOptions.resume = 1;
+    SaveOptions();
+    EXPECT_EQ(RegText("_config_", "RESUME"), "1");
     EXPECT_EQ(RegText("_config_", "VIEWER"), "write");
 
     // Only flags that are exactly 1 count.

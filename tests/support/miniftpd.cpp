@@ -138,6 +138,12 @@ void MiniFtpd::CutOff(const std::string& commandLine, size_t sent, const std::st
     cut_[commandLine] = {sent, reply};
 }
 
+void MiniFtpd::Stall(const std::string& commandLine, size_t sent)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    stalls_[commandLine] = sent;
+}
+
 std::vector<std::string> MiniFtpd::Heard()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -252,6 +258,7 @@ void MiniFtpd::Serve(SOCKET client)
 {
     std::string pending, line, cwd = "/", renameFrom;
     sockaddr_in data = {};
+    size_t restart = 0;  // of the last REST, for the transfer command after it
     auto reply = [&](const std::string& text) { return SendAllBytes(client, text + "\r\n"); };
     // Opens the data connection to the address of the last PORT.
     auto connectData = [&]() -> SOCKET {
@@ -286,6 +293,9 @@ void MiniFtpd::Serve(SOCKET client)
             continue;
         }
         std::string path = Resolve(cwd, argument);
+        // REST holds only for the command that follows it.
+        size_t offset = restart;
+        restart = 0;
         if (verb == "USER") {
             reply("331 Please specify the password.");
         } else if (verb == "PASS") {
@@ -345,24 +355,52 @@ void MiniFtpd::Serve(SOCKET client)
             if (s != INVALID_SOCKET)
                 closesocket(s);
             reply(ok ? "226 Directory send OK." : "425 Failed to establish connection.");
+        } else if (verb == "SIZE") {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto f = files_.find(path);
+            reply(f != files_.end() ? "213 " + std::to_string(f->second.size()) : "550 Could not get file size.");
+        } else if (verb == "REST") {
+            restart = static_cast<size_t>(strtoull(argument.c_str(), nullptr, 10));
+            reply("350 Restart position accepted (" + std::to_string(restart) + ").");
         } else if (verb == "RETR") {
             std::string bytes;
             bool found;
             std::pair<size_t, std::string> cut;
-            bool cutOff;
+            bool cutOff, stall = false;
+            size_t stallAfter = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 auto f = files_.find(path);
                 found = f != files_.end();
                 if (found)
-                    bytes = f->second;
+                    bytes = f->second.substr(offset < f->second.size() ? offset : f->second.size());
                 auto c = cut_.find(line);
                 cutOff = c != cut_.end();
                 if (cutOff)
                     cut = c->second;
+                auto st = stalls_.find(line);
+                if (st != stalls_.end()) {
+                    stall = true;
+                    stallAfter = st->second;
+                    stalls_.erase(st);
+                }
             }
             if (!found) {
                 reply("550 Failed to open file.");
+                continue;
+            }
+            if (stall) {
+                reply("150 Opening BINARY mode data connection.");
+                SOCKET s = connectData();
+                if (s != INVALID_SOCKET) {
+                    SendAllBytes(s, bytes.substr(0, stallAfter));
+                    // Silent until the client gives up on the connection.
+                    char buffer[512];
+                    while (WaitReadable(s, kIdleLimitMs, stop_) && recv(s, buffer, sizeof buffer, 0) > 0) {
+                    }
+                    closesocket(s);
+                }
+                reply("426 Failure writing network stream.");
                 continue;
             }
             if (cutOff) {
@@ -382,7 +420,7 @@ void MiniFtpd::Serve(SOCKET client)
             if (s != INVALID_SOCKET)
                 closesocket(s);
             reply(ok ? "226 Transfer complete." : "425 Failed to establish connection.");
-        } else if (verb == "STOR" || verb == "STOU") {
+        } else if (verb == "STOR" || verb == "STOU" || verb == "APPE") {
             reply("150 Ok to send data.");
             SOCKET s = connectData();
             std::string bytes;
@@ -398,7 +436,11 @@ void MiniFtpd::Serve(SOCKET client)
                 closesocket(s);
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                files_[path] = bytes;
+                std::string& stored = files_[path];
+                if (verb == "APPE")
+                    stored += bytes;
+                else
+                    stored = stored.substr(0, offset < stored.size() ? offset : stored.size()) + bytes;
             }
             reply(ok ? "226 Transfer complete." : "425 Failed to establish connection.");
         } else if (verb == "RNFR") {

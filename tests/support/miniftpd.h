@@ -1,6 +1,7 @@
 // A small FTP server of the tests' own, on a thread of the test program, with
 // a file tree in memory: it answers the commands the program uses (logon,
-// SYST, HELP, PWD, CWD, MKD, RMD, DELE, TYPE, PORT, LIST, RETR, STOR, QUIT) as
+// SYST, HELP, PWD, CWD, MKD, RMD, DELE, TYPE, PORT, LIST, RETR, STOR, QUIT,
+// and SIZE, REST, APPE for continued transfers) as
 // a UNIX server would, and lets a test refuse chosen command lines or list
 // names that no real server would show. Active mode only, one client at a
 // time.
@@ -37,6 +38,10 @@ public:
     // Answers the RETR line (exactly as received) with 150 announcing the
     // file's size, sends only its first `sent` bytes and ends with `reply`.
     void CutOff(const std::string& commandLine, size_t sent, const std::string& reply);
+    // The next RETR of the line sends only its first `sent` bytes, then
+    // nothing more, holding the data connection open until the client
+    // closes it, and then answers 426. Once.
+    void Stall(const std::string& commandLine, size_t sent);
 
     std::vector<std::string> Heard();
     bool HasDir(const std::string& path);
@@ -67,6 +72,7 @@ private:
     std::map<std::string, std::vector<Listed>> listed_;
     std::map<std::string, std::string> refused_;
     std::map<std::string, std::pair<size_t, std::string>> cut_;
+    std::map<std::string, size_t> stalls_;
     std::vector<std::string> heard_;
     std::thread thread_;
 };

@@ -1,6 +1,6 @@
 #include "tests/support/paths.h"
 
-#include <windows.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 std::string WinePath(const std::string& unixPath)
@@ -27,13 +27,21 @@ static std::string SourceDir()
     return base;
 }
 
-std::string SharedListingsDir()
+std::string ListingDataDir()
 {
-    // The repository's own copy where the tree has one.
-    std::string inTree = WinePath(SourceDir() + "/tests/data/listings");
-    if (GetFileAttributesA((inTree + "\\unix.txt").c_str()) != INVALID_FILE_ATTRIBUTES)
-        return inTree;
-    return WinePath(SourceDir() + "/../shared/listings");
+    return WinePath(SourceDir() + "/tests/data/listings");
+}
+
+std::string SourceVersion()
+{
+    std::string version;
+    if (FILE* file = fopen(WinePath(SourceDir() + "/VERSION").c_str(), "rb")) {
+        int c;
+        while ((c = fgetc(file)) != EOF && c != '\n' && c != '\r')
+            version += static_cast<char>(c);
+        fclose(file);
+    }
+    return version;
 }
 
 std::string SourceFile(const std::string& relative)

@@ -1,5 +1,7 @@
 #include "registry_guard.h"
 
+#include "store/password.h"
+
 #include <algorithm>
 
 static const char kRoot[] = "Software\\Varnholt\\tarn";
@@ -151,6 +153,50 @@ void RegSetText(const std::string& folder, const char* name, const std::string& 
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
     RegCloseKey(key);
+}
+
+bool RegBytes(const std::string& folder, const char* name, std::string* bytes, DWORD* type)
+{
+    bytes->clear();
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, FullPath(folder).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    std::vector<BYTE> data(65536);
+    DWORD size = static_cast<DWORD>(data.size()), kind = 0;
+    LONG rc = RegQueryValueExA(key, name, nullptr, &kind, data.data(), &size);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS)
+        return false;
+    bytes->assign(reinterpret_cast<const char*>(data.data()), size);
+    if (type)
+        *type = kind;
+    return true;
+}
+
+void RegSetBytes(const std::string& folder, const char* name, const std::string& bytes, DWORD type)
+{
+    HKEY key;
+    DWORD disp;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, FullPath(folder).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        &disp) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
+std::vector<std::string> RegValuesRevealing(const std::string& folder, const std::string& user,
+                                            const std::string& password)
+{
+    std::vector<std::string> revealing;
+    for (const std::string& name : RegValueNames(folder)) {
+        std::string bytes;
+        RegBytes(folder, name.c_str(), &bytes);
+        const std::string text = bytes.substr(0, bytes.find('\0'));
+        if (bytes.find(password) != std::string::npos || DecodePassword(user.c_str(), text.c_str()) == password ||
+            DecodePassword(user.c_str(), bytes.c_str()) == password)
+            revealing.push_back(name);
+    }
+    return revealing;
 }
 
 std::vector<std::string> RegValueNames(const std::string& folder)

@@ -196,6 +196,8 @@ bool ScriptServer::ListenPassive(const std::string& reply)
     std::string text = reply;
     for (size_t at; (at = text.find("%p")) != std::string::npos;)
         text.replace(at, 2, std::to_string(port >> 8) + "," + std::to_string(port & 0xFF));
+    for (size_t at; (at = text.find("%P")) != std::string::npos;)
+        text.replace(at, 2, std::to_string(port));
     return Send(client_, text);
 }
 

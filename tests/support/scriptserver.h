@@ -45,7 +45,8 @@ ScriptStep DataClose(bool reset = false);
 
 // The data connection of passive mode. Listens on a loopback port and sends
 // the reply with every "%p" replaced by that port as "p1,p2", e.g.
-// PassiveSay("227 Entering Passive Mode (127,0,0,1,%p)\r\n").
+// PassiveSay("227 Entering Passive Mode (127,0,0,1,%p)\r\n"), and every "%P"
+// by the port in decimal, e.g. PassiveSay("229 Extended (|||%P|)\r\n").
 ScriptStep PassiveSay(const std::string& reply);
 // Accepts the client's connection to that port.
 ScriptStep DataAccept();

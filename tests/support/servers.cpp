@@ -12,7 +12,8 @@ int PortBase()
     return base > 0 ? base : 21000;
 }
 
-std::string ServerRoot(const RealServer& server, bool anonymous)
+// The server's folder in the build tree: its roots, log and certificate.
+static std::string ServerDir(const RealServer& server)
 {
     std::string dir;
     if (const char* binary = getenv("TARN_BINARY_DIR")) {
@@ -22,15 +23,17 @@ std::string ServerRoot(const RealServer& server, bool anonymous)
                 c = '\\';
         dir += "\\";
     }
-    dir += "servers\\";
-    dir += server.name;
-    dir += anonymous ? "\\anon\\pub" : "\\user";
-    return dir;
+    return dir + "servers\\" + server.name;
+}
+
+std::string ServerRoot(const RealServer& server, bool anonymous)
+{
+    return ServerDir(server) + (anonymous ? "\\anon\\pub" : "\\user");
 }
 
 std::string ServerFingerprint(const RealServer& server)
 {
-    std::string text = ReadBytes(ServerRoot(server, false) + "\\..\\fingerprint.txt");
+    std::string text = ReadBytes(ServerDir(server) + "\\fingerprint.txt");
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
@@ -38,7 +41,7 @@ std::string ServerFingerprint(const RealServer& server)
 
 static std::string VsftpdLog(const RealServer& server)
 {
-    return ServerRoot(server, false) + "\\..\\vsftpd.log";
+    return ServerDir(server) + "\\vsftpd.log";
 }
 
 long VsftpdLogSize(const RealServer& server)
@@ -52,7 +55,9 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
     std::vector<std::string> commands;
     if (offset > static_cast<long>(log.size()))
         offset = 0;
-    const std::string marker = "FTP command: Client \"127.0.0.1\", \"";
+    // 'FTP command: Client "127.0.0.1", "...' (or "::1").
+    const std::string marker = "FTP command: Client \"";
+    const std::string between = "\", \"";
     size_t pos = static_cast<size_t>(offset);
     while (pos < log.size()) {
         size_t end = log.find('\n', pos);
@@ -60,8 +65,9 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
             end = log.size();
         std::string line = log.substr(pos, end - pos);
         size_t at = line.find(marker);
-        if (at != std::string::npos) {
-            std::string command = line.substr(at + marker.size());
+        size_t after = at == std::string::npos ? at : line.find(between, at + marker.size());
+        if (after != std::string::npos) {
+            std::string command = line.substr(after + between.size());
             // The log quotes the line: one closing quote goes, a quote of the
             // command itself stays.
             if (!command.empty() && command.back() == '\r')

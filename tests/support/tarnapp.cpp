@@ -128,6 +128,70 @@ bool TarnApp::Start(const std::string& name, const std::string& arguments, DWORD
     return WaitFor([&] { return !WindowTextOf(StatusLine(false)).empty(); }, ms);
 }
 
+namespace {
+
+std::string EnvironmentText(const char* name)
+{
+    char value[1024] = "";
+    GetEnvironmentVariableA(name, value, sizeof value);
+    return value;
+}
+
+std::vector<DWORD> TarnProcesses()
+{
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32 entry = {sizeof entry};
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (lstrcmpiA(entry.szExeFile, "tarn.exe") == 0)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+}  // namespace
+
+bool TarnApp::StartAsUser(const std::string& name, const std::string& user, DWORD ms)
+{
+    std::string program = EnvironmentText("TARN_PROGRAM");
+    if (program.empty())
+        program = EnvironmentText("TARN_BINARY_DIR") + "/tarn.exe";
+    const std::string source = EnvironmentText("TARN_SOURCE_DIR"), prefix = EnvironmentText("WINEPREFIX");
+    if (source.empty() || prefix.empty())
+        return false;
+    if (dir.empty())
+        dir = TempDirectory(name);
+    const std::vector<DWORD> before = TarnProcesses();
+    std::string line = "/usr/bin/env USER=" + user + " LOGNAME=" + user + " WINEPREFIX=" + prefix +
+                       " WINEDEBUG=-all DISPLAY=" + EnvironmentText("DISPLAY") + " " + source + "/tools/wine-run " +
+                       program;
+    STARTUPINFOA si = {sizeof si};
+    PROCESS_INFORMATION unix = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &unix))
+        return false;
+    if (unix.hProcess)
+        CloseHandle(unix.hProcess);
+    if (unix.hThread)
+        CloseHandle(unix.hThread);
+    DWORD pid = 0;
+    if (!WaitFor([&] {
+            for (DWORD id : TarnProcesses())
+                if (std::find(before.begin(), before.end(), id) == before.end())
+                    pid = id;
+            return pid != 0;
+        }, ms))
+        return false;
+    process.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+    process.dwProcessId = pid;
+    if (!process.hProcess)
+        return false;
+    if (!WaitFor([&] { return (main = FindWindowOf(process.dwProcessId, "TARN")) != nullptr; }, ms))
+        return false;
+    return WaitFor([&] { return !WindowTextOf(StatusLine(false)).empty(); }, ms);
+}
+
 bool TarnApp::Launch(const std::string& name, const std::string& arguments)
 {
     const std::string exe = ProgramPath();

@@ -31,6 +31,12 @@ struct TarnApp {
     // waits for its main window and its first log lines. False when it did
     // not come up.
     bool Start(const std::string& name, const std::string& arguments = "", DWORD ms = 30000);
+    // Start() for another Windows user: Wine derives that from the Unix user
+    // name the process starts with (its DPAPI keys too), which a Windows
+    // process cannot hand to its children, so tarn.exe is started through
+    // a Unix command with USER set (same Wine prefix and server) and found
+    // by its process.
+    bool StartAsUser(const std::string& name, const std::string& user, DWORD ms = 30000);
     // Only starts the process (for a run that may end before it is looked at).
     bool Launch(const std::string& name, const std::string& arguments = "");
     // Exit code once the process has ended within ms; -1000 while it runs.
