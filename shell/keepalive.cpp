@@ -12,6 +12,8 @@ namespace {
 
 // Seconds since the last operation ended, as counted by the tick.
 DWORD g_idleSeconds;
+// The control connection the tick looks after.
+SOCKET g_watched = INVALID_SOCKET;
 
 // The NOOP runs as an operation of its own, under the busy lock, so that it
 // never goes out while another one runs; Abort is not offered for it.
@@ -38,7 +40,8 @@ bool ControlReadable(SOCKET s)
 
 void CALLBACK KeepAliveTick(HWND main, UINT, UINT_PTR, DWORD)
 {
-    bool idle = FtpSession.loggedOn && FtpSession.controlSocket != INVALID_SOCKET && !IsBusy() &&
+    bool idle = FtpSession.loggedOn && FtpSession.controlSocket != INVALID_SOCKET &&
+                FtpSession.controlSocket == g_watched && !IsBusy() &&
                 !g_connectInProgress && FtpSession.commandCount == 0 && !ControlConnectionLost();
     if (!idle) {
         g_idleSeconds = 0;
@@ -56,6 +59,12 @@ void CALLBACK KeepAliveTick(HWND main, UINT, UINT_PTR, DWORD)
 }
 
 }  // namespace
+
+void WatchIdleSession(SOCKET control)
+{
+    g_watched = control;
+    g_idleSeconds = 0;
+}
 
 void StartKeepAliveTimer(HWND main)
 {

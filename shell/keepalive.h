@@ -5,6 +5,7 @@
 // idle for that many seconds, so that a server's idle time-out does not end
 // it while the user works locally.
 #pragma once
+#include <winsock.h>
 #include <windows.h>
 
 // The one-second tick of the main window that counts the idle seconds.
@@ -12,3 +13,6 @@ enum { KEEPALIVE_TIMER_ID = 36, KEEPALIVE_TICK_MS = 1000 };
 
 // Starts the tick (the main window's creation); it runs until the window goes.
 void StartKeepAliveTimer(HWND main);
+// The control connection of a session that Connect opened: the tick looks
+// after it (and no other) while it stays the session's.
+void WatchIdleSession(SOCKET control);

@@ -27,6 +27,7 @@
 #include "shell/busy.h"
 #include "shell/bytecount.h"
 #include "shell/configlink.h"
+#include "shell/keepalive.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/statuslines.h"
@@ -557,8 +558,10 @@ DWORD WINAPI ConnectThread(LPVOID)
             if (FtpSession.controlSocket == INVALID_SOCKET) {
                 EnableControl(IDC_CONNECT, true);
                 FtpSession.hostName[0] = 0;
-            } else if (HostProfile.initialDir[0]) {
-                FtpCwd(FtpSession.controlSocket, HostProfile.initialDir);
+            } else {
+                WatchIdleSession(FtpSession.controlSocket);
+                if (HostProfile.initialDir[0])
+                    FtpCwd(FtpSession.controlSocket, HostProfile.initialDir);
             }
             RefreshRemote();
         }
@@ -921,6 +924,21 @@ void EndLostSession(HWND main)
         RefreshLocal();
 }
 
+// The server's words on an idle connection: its reply is read and shown;
+// a connection that has ended with it is reported lost.
+static DWORD WINAPI LastWordsThread(LPVOID)
+{
+    SOCKET s = FtpSession.controlSocket;
+    GetReply(s);
+    if (!ControlConnectionLost() && s == FtpSession.controlSocket) {
+        char byte;
+        int r = recv(s, &byte, 1, MSG_PEEK);
+        if (r == 0 || (r == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK))
+            PostMessageA(g_hwndMain, WM_TARN_CONNECTION_LOST, 0, 0);
+    }
+    return EndOperation();
+}
+
 void OnControlClosed(HWND main, SOCKET s)
 {
     // A close posted for an earlier connection may arrive after its socket
@@ -938,16 +956,11 @@ void OnControlClosed(HWND main, SOCKET s)
     // ended, so the read finds them, or the end, at once.
     if (r > 0 && IsBusy())
         return;
-    if (r > 0 && !g_stopping && FtpSession.loggedOn && FtpSession.commandCount == 0) {
-        SetBusy(1);
-        GetReply(s);
-        SetBusy(0);
-        // A reply that did not end the connection leaves the session as it is.
-        if (!ControlConnectionLost() && s == FtpSession.controlSocket) {
-            r = recv(s, &byte, 1, MSG_PEEK);
-            if (r > 0 || (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK))
-                return;
-        }
-    }
+    // Read on a worker of its own, as every exchange is: a 421 or the end
+    // it finds ends the session (ftp/command posts that), a reply without
+    // an end leaves the session as it is.
+    if (r > 0 && !g_stopping && FtpSession.loggedOn && FtpSession.commandCount == 0 &&
+        StartWorker(main, 0, LastWordsThread))
+        return;
     EndLostSession(main);
 }
