@@ -87,6 +87,29 @@ int SafeLocalName(std::wstring* name)
     return changed;
 }
 
+bool KeptLocalName(std::wstring* name)
+{
+    size_t end = name->find_last_not_of(L" .");
+    size_t kept = end == std::wstring::npos ? 0 : end + 1;
+    if (kept == name->size())
+        return false;
+    name->resize(kept);
+    return true;
+}
+
+// The base and extension of SplitLocalName cut to the name Windows keeps;
+// true when that changed the name.
+static bool KeepSplitName(std::wstring* base, std::wstring* ext)
+{
+    std::wstring whole = *base + *ext;
+    if (!KeptLocalName(&whole))
+        return false;
+    if (whole.size() < base->size())
+        ext->clear();
+    *base = whole.substr(0, whole.size() - ext->size());
+    return true;
+}
+
 static bool Exists(const std::wstring& name)
 {
     char path[512];
@@ -152,13 +175,20 @@ int MakeWideLocalName(const std::wstring& remote, const char* shown, std::wstrin
 {
     std::wstring base, ext;
     SplitLocalName(remote.substr(0, 1023), &base, &ext);
+    bool cut = KeepSplitName(&base, &ext);
     std::wstring whole = base + ext;
-    if (SafeLocalName(&whole) < 0 || whole.empty() || !WideFileCallsPresent()) {
+    int safe = SafeLocalName(&whole);
+    if (safe < 0 || whole.empty() || !WideFileCallsPresent()) {
         LogMessage(MSG_REMOTE_NAME_REFUSED, shown);
         return 0;
     }
     base = whole.substr(0, whole.size() - ext.size());
     *local = UniqueName(shown, base, ext, ExistsWide);
+    if (cut && safe == 0) {
+        char kept[256];
+        Narrow(*local, kept, sizeof kept);
+        LogMessage(MSG_LOCAL_NAME_KEPT, shown, kept);
+    }
     return 1;
 }
 
@@ -217,6 +247,7 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* pla
         plain[0] = 0;
     std::wstring base, ext;
     SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
+    bool cut = KeepSplitName(&base, &ext);
     std::wstring whole = base + ext;
     int safe = SafeLocalName(&whole);
     if (safe < 0 || whole.empty()) {
@@ -232,5 +263,9 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* pla
     }
     if (plain)
         Narrow(whole, plain, 256);
-    return MakeName(remote, base, ext, local, fallback);
+    int made = MakeName(remote, base, ext, local, fallback);
+    // One line for the one change, and the name it was stored as.
+    if (cut && safe == 0)
+        LogMessage(MSG_LOCAL_NAME_KEPT, remote, local);
+    return made;
 }

@@ -226,4 +226,7 @@ enum CatalogueId : unsigned {
     TEXT_TLS_WHEN_AVAILABLE = 336,
     TEXT_TLS_REQUIRED = 337,
     TEXT_TITLE_TLS = 338,
+    MSG_LOCAL_NAME_KEPT = 360,     // a remote name ending in blanks or dots, stored as Windows keeps it
+    MSG_BATCH_FAILED = 361,        // the end of a batch of files in which some failed
+    MSG_PASSWORD_CANCELLED = 362,  // the password prompt was left: the connect attempt ends
 };

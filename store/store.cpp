@@ -273,6 +273,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     WriteNumber(folder, "TLS", p.tls, failures);
     ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
     WriteNumber(folder, "STALL", p.stall, failures);
+    WriteNumber(folder, "KEEPALIVE", p.keepAlive, failures);
 }
 
 enum : DWORD {
@@ -295,6 +296,7 @@ void LoadOptions()
     p.tls = TLS_OFF;
     p.trustedCertificate[0] = 0;
     p.stall = 0;
+    p.keepAlive = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);
