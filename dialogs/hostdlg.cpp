@@ -16,6 +16,9 @@
 #include "resources/resource.h"
 
 enum { HOST_TEXT_MAX = 62, USER_TEXT_MAX = 78, TIMEOUT_MAX = 65, STALL_DIGITS_MAX = 5 };
+// The digits each number field takes: the time-out's 65, a port's 65535,
+// retries up to 999, the keep-alive's seconds.
+enum { TIMEOUT_DIGITS = 2, RETRIES_DIGITS = 3, PORT_DIGITS = 5, KEEPALIVE_DIGITS = 4 };
 
 // Set while a profile is being loaded or the dialog set up: the folder box
 // notifies on focus changes too, and a prompt opened by LoadProfile takes the
@@ -131,6 +134,10 @@ int LoadProfile(HWND dialog, const char* folderName)
     DWORD mlsd = ProfileReadNumber(folder, "MLSD", static_cast<DWORD>(saved ? MLSD_NEVER : MLSD_AUTO));
     p.mlsd = mlsd == MLSD_AUTO ? static_cast<BYTE>(MLSD_AUTO) : static_cast<BYTE>(MLSD_NEVER);
     SetCheck(dialog, IDC_HOST_MLSD, p.mlsd == MLSD_AUTO);
+    p.keepAlive = ProfileReadNumber(folder, "KEEPALIVE", 0);
+    if (p.keepAlive > KEEPALIVE_MAX)
+        p.keepAlive = KEEPALIVE_MAX;
+    SetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, p.keepAlive, FALSE);
 
     g_loadingProfile = wasLoading;
     return 1;
@@ -196,6 +203,10 @@ static void InitHostDialog(HWND dialog)
     for (int id : {IDC_HOST_USER, IDC_HOST_PASSWORD, IDC_HOST_DIR})
         SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, USER_TEXT_MAX, 0);
     SendDlgItemMessageA(dialog, IDC_HOST_STALL, EM_LIMITTEXT, STALL_DIGITS_MAX, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_TIMEOUT, EM_LIMITTEXT, TIMEOUT_DIGITS, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_RETRIES, EM_LIMITTEXT, RETRIES_DIGITS, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_PORT, EM_LIMITTEXT, PORT_DIGITS, 0);
+    SendDlgItemMessageA(dialog, IDC_HOST_KEEPALIVE, EM_LIMITTEXT, KEEPALIVE_DIGITS, 0);
 
     SetDlgItemTextA(dialog, IDC_HOST_FOLDER, p.folder);
     lstrcpyA(g_boxFolder, p.folder);
@@ -207,6 +218,7 @@ static void InitHostDialog(HWND dialog)
     SetDlgItemInt(dialog, IDC_HOST_STALL, p.stall, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_RETRIES, p.retries, FALSE);
     SetDlgItemInt(dialog, IDC_HOST_PORT, p.ftpPort, FALSE);
+    SetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, p.keepAlive, FALSE);
     SetCheck(dialog, IDC_HOST_SAVEPWD, p.savePassword);
     SetCheck(dialog, IDC_HOST_PASSIVE, p.passive);
     SendDlgItemMessageA(dialog, IDC_HOST_ENCODING, CB_SETCURSEL, p.nameEncoding, 0);
@@ -251,6 +263,9 @@ static void TakeHostFields(HWND dialog)
     p.tls = tls == CB_ERR ? static_cast<BYTE>(TLS_OFF)
                           : static_cast<BYTE>(SendDlgItemMessageA(dialog, IDC_HOST_TLS, CB_GETITEMDATA, tls, 0));
     p.mlsd = IsChecked(dialog, IDC_HOST_MLSD) ? static_cast<BYTE>(MLSD_AUTO) : static_cast<BYTE>(MLSD_NEVER);
+    p.keepAlive = GetDlgItemInt(dialog, IDC_HOST_KEEPALIVE, nullptr, FALSE);
+    if (p.keepAlive > KEEPALIVE_MAX)
+        p.keepAlive = KEEPALIVE_MAX;
     LRESULT type = SendDlgItemMessageA(dialog, IDC_HOST_TYPE, CB_GETCURSEL, 0, 0);
     p.hostType = HOST_AUTO + (type == CB_ERR ? 0 : static_cast<DWORD>(type));
 }

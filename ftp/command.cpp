@@ -17,6 +17,13 @@
 
 namespace {
 
+volatile LONG g_controlLost;
+
+// The quiet exchange of SendQuietCommand: its echo waits here until the
+// reply shows whether it is to be seen.
+bool g_quiet;
+char g_quietEcho[COMMAND_MAX + 16];
+
 bool IsLeadByte(unsigned char b)
 {
     return IsDBCSLeadByte(b) != 0;
@@ -139,7 +146,10 @@ int SendCommandV(SOCKET s, const char* format, va_list args)
         command[0] = 0;
     command[COMMAND_MAX] = 0;
     FtpSession.lastReplyCode = 0;
-    LogWireLine(CommandEcho(command));
+    if (g_quiet && !TraceLinesShown())
+        lstrcpynA(g_quietEcho, CommandEcho(command), sizeof g_quietEcho);
+    else
+        LogWireLine(CommandEcho(command));
     if (s == INVALID_SOCKET) {
         LogLine(MSG_NOT_CONNECTED);
         return 0;
@@ -206,8 +216,30 @@ int SendLine(SOCKET s, const char* text)
 // shell ends it. A read cut by our own cancel (abort, time-out) is no loss.
 static void NoteConnectionLost()
 {
-    if (FtpSession.loggedOn && !NetAborting)
+    if (FtpSession.loggedOn && !NetAborting) {
+        InterlockedExchange(&g_controlLost, 1);
         FtpHooks.connectionLost();
+    }
+}
+
+bool ControlConnectionLost()
+{
+    return g_controlLost != 0;
+}
+
+void ForgetControlConnectionLost()
+{
+    InterlockedExchange(&g_controlLost, 0);
+}
+
+int SendQuietCommand(SOCKET s, const char* command)
+{
+    g_quietEcho[0] = 0;
+    g_quiet = true;
+    int r = SendCommand(s, "%s", command ? command : "");
+    g_quiet = false;
+    g_quietEcho[0] = 0;
+    return r;
 }
 
 int GetReply(SOCKET s)
@@ -228,7 +260,12 @@ int GetReply(SOCKET s)
         FtpSession.replyDepth++;
         const char* line = FtpSession.replyLine;
         bool more = ReplyLineContinues(c, line);
-        if (line[0])
+        // A quiet exchange shows itself once its reply is other than 2xx.
+        if (g_quietEcho[0] && first && c / 100 != REPLY_OK) {
+            LogWireLine(g_quietEcho);
+            g_quietEcho[0] = 0;
+        }
+        if (line[0] && !g_quietEcho[0])
             LogWireLine(line);
         if (NetAborting) {
             // Cancelled (abort or time-out): the reply ends here, whatever

@@ -29,6 +29,18 @@ int GetReply(SOCKET s);
 // first receive fails.
 int ReadReplyLine(SOCKET s);
 
+// True once a read on the control connection of this logon found it ended
+// by the server (a close, a reset, its 421): nothing more may be sent on it,
+// and the shell ends the session. A logon starts it false.
+bool ControlConnectionLost();
+void ForgetControlConnectionLost();
+
+// Sends a command whose exchange the user did not ask for (the keep-alive
+// NOOP): its echo and a 2xx reply are logged only while trace lines are
+// shown (Verbose); any other reply is logged with the echo before it.
+// Returns as SendCommand.
+int SendQuietCommand(SOCKET s, const char* command);
+
 int FtpCwd(SOCKET s, const char* directory);
 int FtpPwd(SOCKET s);
 int FtpMkd(SOCKET s, const char* directory);

@@ -12,6 +12,12 @@ void NoAnswer(char* text, int size)
     if (text && size > 0)
         text[0] = 0;
 }
+// Nobody to ask: the logon goes on with an empty password, as it always did.
+bool NoPassword(char* text, int size)
+{
+    NoAnswer(text, size);
+    return true;
+}
 void NoHost(const char*) {}
 void SameLine(const char* line, char* out, int size)
 {
@@ -25,7 +31,7 @@ int NoTrust(const CertificatePrompt&) { return CERT_ANSWER_CANCEL; }
 FtpHooksRec FtpHooks = {
     NoSeconds, Nothing,
     NoBegin, NoTotal, Nothing,
-    NoAnswer, NoAnswer,
+    NoPassword, NoAnswer,
     NoDirection,
     NoHost,
     SameLine,

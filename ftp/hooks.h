@@ -34,9 +34,10 @@ struct FtpHooksRec {
     void (*bytesStep)(ULONGLONG total);
     void (*bytesEnd)();
     // The password the server asks for, into password (size bytes), asked
-    // until one is given; the account it asks for, into account (size bytes).
-    // Left empty when nobody can be asked.
-    void (*askPassword)(char* password, int size);
+    // until one is given; false when the user left the prompt (Cancel), which
+    // ends the connect attempt. The account it asks for, into account (size
+    // bytes). Left empty when nobody can be asked.
+    bool (*askPassword)(char* password, int size);
     void (*askAccount)(char* account, int size);
     // The session is now logged on (true) or no longer connected (false).
     void (*connectedState)(bool connected);

@@ -38,8 +38,6 @@ void SplitLocalName(const std::wstring& remote, std::wstring* base, std::wstring
     for (wchar_t& c : name)
         if (c == L'\t')
             c = L'~';
-    // A version suffix is ";" and digits at the end; a ";" elsewhere is part
-    // of the name.
     size_t semi = name.find(L';');
     if (semi != std::wstring::npos && semi + 1 < name.size() &&
         name.find_first_not_of(L"0123456789", semi + 1) == std::wstring::npos)
@@ -90,30 +88,26 @@ int SafeLocalName(std::wstring* name)
     return changed;
 }
 
-bool TrimWindowsNameEnd(std::wstring* name)
+bool KeptLocalName(std::wstring* name)
 {
-    size_t keep = name->find_last_not_of(L" .");
-    size_t size = keep == std::wstring::npos ? 0 : keep + 1;
-    if (size == name->size())
+    size_t end = name->find_last_not_of(L" .");
+    size_t kept = end == std::wstring::npos ? 0 : end + 1;
+    if (kept == name->size())
         return false;
-    name->resize(size);
+    name->resize(kept);
     return true;
 }
 
-// The blanks and dots at the end of whole go (logged under the remote name);
-// base and ext follow. False when nothing is left.
-static bool KeepWindowsName(const char* remote, std::wstring* whole, std::wstring* base, std::wstring* ext)
+// The base and extension of SplitLocalName cut to the name Windows keeps;
+// true when that changed the name.
+static bool KeepSplitName(std::wstring* base, std::wstring* ext)
 {
-    if (!TrimWindowsNameEnd(whole))
-        return true;
-    if (whole->empty())
+    std::wstring whole = *base + *ext;
+    if (!KeptLocalName(&whole))
         return false;
-    if (whole->size() < ext->size() || whole->compare(whole->size() - ext->size(), ext->size(), *ext) != 0)
+    if (whole.size() < base->size())
         ext->clear();
-    *base = whole->substr(0, whole->size() - ext->size());
-    char shown[256];
-    Narrow(*whole, shown, sizeof shown);
-    LogMessage(MSG_LOCAL_NAME_TRIMMED, remote, shown);
+    *base = whole.substr(0, whole.size() - ext->size());
     return true;
 }
 
@@ -182,17 +176,20 @@ int MakeWideLocalName(const std::wstring& remote, const char* shown, std::wstrin
 {
     std::wstring base, ext;
     SplitLocalName(remote.substr(0, 1023), &base, &ext);
+    bool cut = KeepSplitName(&base, &ext);
     std::wstring whole = base + ext;
-    if (SafeLocalName(&whole) < 0 || whole.empty() || !WideFileCallsPresent()) {
+    int safe = SafeLocalName(&whole);
+    if (safe < 0 || whole.empty() || !WideFileCallsPresent()) {
         LogMessage(MSG_REMOTE_NAME_REFUSED, shown);
         return 0;
     }
     base = whole.substr(0, whole.size() - ext.size());
-    if (!KeepWindowsName(shown, &whole, &base, &ext)) {
-        LogMessage(MSG_REMOTE_NAME_REFUSED, shown);
-        return 0;
-    }
     *local = UniqueName(shown, base, ext, ExistsWide);
+    if (cut && safe == 0) {
+        char kept[256];
+        Narrow(*local, kept, sizeof kept);
+        LogMessage(MSG_LOCAL_NAME_KEPT, shown, kept);
+    }
     return 1;
 }
 
@@ -251,6 +248,7 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* pla
         plain[0] = 0;
     std::wstring base, ext;
     SplitLocalName(Widen(remote).substr(0, 1023), &base, &ext);
+    bool cut = KeepSplitName(&base, &ext);
     std::wstring whole = base + ext;
     int safe = SafeLocalName(&whole);
     if (safe < 0 || whole.empty()) {
@@ -264,12 +262,11 @@ int MakeSafeLocalName(const char* remote, char* local, char* fallback, char* pla
         Narrow(whole, shown, sizeof shown);
         LogMessage(MSG_REMOTE_NAME_STORED_AS, remote, shown);
     }
-    if (!KeepWindowsName(remote, &whole, &base, &ext)) {
-        LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
-        local[0] = fallback[0] = 0;
-        return 0;
-    }
     if (plain)
         Narrow(whole, plain, 256);
-    return MakeName(remote, base, ext, local, fallback);
+    int made = MakeName(remote, base, ext, local, fallback);
+    // One line for the one change, and the name it was stored as.
+    if (cut && safe == 0)
+        LogMessage(MSG_LOCAL_NAME_KEPT, remote, local);
+    return made;
 }

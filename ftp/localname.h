@@ -25,14 +25,17 @@ const char* RemotePathLastComponent(const char* path, bool vms);
 
 // Pure parts, on wide text, for the tests.
 #include <string>
-// Windows keeps no blank or dot at the end of a file name: drops them, and
-// says whether there were any.
-bool TrimWindowsNameEnd(std::wstring* name);
 // Steps 1-4: tabs, version suffix, length; base and extension separately.
 void SplitLocalName(const std::wstring& remote, std::wstring* base, std::wstring* ext);
 // What makes a server's name safe as a local name in the current directory:
 // 0 unchanged, 1 changed (name rewritten), -1 refused.
 int SafeLocalName(std::wstring* name);
+// The name Windows keeps for a file: it drops blanks and dots at the end of
+// a name ("trail. " is stored as "trail"), while blanks at the start stay.
+// True, with the name cut to what Windows keeps, when that differs; a name
+// of blanks and dots alone becomes empty. The server's own name is still
+// what every command sends.
+bool KeptLocalName(std::wstring* name);
 
 // Names that the code page cannot write: the file is received under a name
 // of the code page and then given its true name by the wide-character file

@@ -25,6 +25,9 @@ static void NoteExos()
         HostType = HOST_EXOS;
 }
 
+// Set when the user left the password prompt: no retry asks again.
+static volatile LONG g_passwordRefused;
+
 // The entry that reports the logon under way as failed, should it be cut
 // off where it stands (by the watchdog); 0 while no logon runs.
 static volatile LONG g_logonFailEntry;
@@ -117,6 +120,8 @@ SOCKET FtpLogon(const char* host)
         return INVALID_SOCKET;
     }
     InterlockedExchange(&g_logonFailEntry, 0);  // one left by a logon that was aborted
+    InterlockedExchange(&g_passwordRefused, 0);
+    ForgetControlConnectionLost();
     EndSecureSession();
     FtpSession.hostTypeDetected = 0;
     FtpSession.namesUtf8 = 0;
@@ -197,8 +202,10 @@ SOCKET FtpLogon(const char* host)
     InterlockedExchange(&g_logonFailEntry, MSG_LOGON_FAILURE);
     r = SendCommand(s, "USER %s", FtpSession.userName);
     if (r == REPLY_MORE) {
-        if (!FtpSession.password[0])
-            FtpHooks.askPassword(FtpSession.password, sizeof FtpSession.password);
+        if (!FtpSession.password[0] && !FtpHooks.askPassword(FtpSession.password, sizeof FtpSession.password)) {
+            InterlockedExchange(&g_passwordRefused, 1);
+            return FailLogon(s, MSG_PASSWORD_CANCELLED, true);
+        }
         r = SendCommand(s, "PASS %s", FtpSession.password);
         if (r == REPLY_MORE) {
             char account[sizeof FtpSession.password] = "";
@@ -236,7 +243,8 @@ SOCKET FtpConnect(const char* host)
     int retries = static_cast<int>(HostProfile.retries);
     int attempt = 0;
     SOCKET s = FtpLogon(host);
-    while (s == INVALID_SOCKET && attempt < retries && !NetHooks.safePoint() && !CertificateRefused()) {
+    while (s == INVALID_SOCKET && attempt < retries && !NetHooks.safePoint() && !CertificateRefused() &&
+           !g_passwordRefused) {
         ++attempt;
         LogMessage(MSG_CONNECT_RETRYING, attempt, retries);
         s = FtpLogon(host);
@@ -246,7 +254,7 @@ SOCKET FtpConnect(const char* host)
             MessageBeep(MB_ICONASTERISK);
         return s;
     }
-    if (retries > 0 && !NetHooks.safePoint()) {
+    if (retries > 0 && !NetHooks.safePoint() && !g_passwordRefused) {
         LogMessage(MSG_CONNECT_RETRIES_FAILED, retries, host);
         if (ProgramOptions.bell)
             MessageBeep(MB_ICONEXCLAMATION);

@@ -30,7 +30,7 @@ struct FtpSessionRec {
     BYTE sendFileOpen;
     BYTE lastReceiveOk;
     ULONGLONG totalBytes;
-    DWORD totalSeconds;
+    ULONGLONG totalMilliseconds;  // of the transfers counted, each measured to the millisecond
     DWORD totalFiles;
     LONG namesUtf8;              // remote names are UTF-8 on the wire (set at the logon)
     DWORD failedFiles;           // of a tree transfer: files the server did not confirm whole

@@ -15,7 +15,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <time.h>
 
 #include <string>
 
@@ -105,8 +104,30 @@ struct LoopOutcome {
     bool writeError = false;
     bool stalled = false;   // the stall limit ended it
     ULONGLONG total = 0;
-    DWORD seconds = 1;
+    DWORD milliseconds = 1;
 };
+
+}  // namespace
+
+ULONGLONG TransferClockMs()
+{
+    LARGE_INTEGER count, frequency;
+    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0 && QueryPerformanceCounter(&count)) {
+        ULONGLONG c = static_cast<ULONGLONG>(count.QuadPart), f = static_cast<ULONGLONG>(frequency.QuadPart);
+        return c / f * 1000 + c % f * 1000 / f;
+    }
+    return GetTickCount();
+}
+
+namespace {
+
+// The time from start to now, at least 1 ms (a rate needs a time).
+DWORD MillisecondsSince(ULONGLONG start)
+{
+    ULONGLONG now = TransferClockMs();
+    ULONGLONG ms = now > start ? now - start : 0;
+    return ms < 1 ? 1 : ms > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(ms);
+}
 
 // The size the last preliminary reply announced, SIZE_UNKNOWN when none.
 unsigned long long g_announcedSize = SIZE_UNKNOWN;
@@ -119,10 +140,10 @@ void ReportLoop(bool received, const LoopOutcome& out, bool confirmed)
 {
     if (!out.reported)
         return;
-    LogTransferReport(ReportFor(received, out.total, out.seconds, out.complete && confirmed, out.writeError));
+    LogTransferReport(ReportFor(received, out.total, out.milliseconds, out.complete && confirmed, out.writeError));
     if (out.counted) {
         FtpSession.totalBytes += out.total;
-        FtpSession.totalSeconds += out.seconds;
+        FtpSession.totalMilliseconds += out.milliseconds;
         // A file counts as transferred only when it is whole.
         if (out.complete && confirmed)
             FtpSession.totalFiles += 1;
@@ -202,7 +223,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     FtpSession.receiveFile = fd;
     FtpSession.receiveFileOpen = created ? 1 : 0;
 
-    time_t start = time(nullptr);
+    ULONGLONG start = TransferClockMs();
     char* block = g_receiveBlock;
     ULONGLONG total = 0;
     bool receiveFailed = false, writeError = false;
@@ -238,7 +259,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     bool stalled = StallExpired();
     SetStallLimit(INVALID_SOCKET, 0);
     out->stalled = stalled;
-    time_t end = time(nullptr);
+    DWORD milliseconds = MillisecondsSince(start);
     if (created) {
         CloseTransferFile(&FtpSession.receiveFile);
         FtpSession.receiveFileOpen = 0;
@@ -254,7 +275,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
             return 0;
         }
     }
-    out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->milliseconds = milliseconds;
     out->total = total;
     out->complete = created && !NetAborting && !writeError && !receiveFailed;
     out->writeError = writeError;
@@ -273,7 +294,7 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size, unsigned lo
 {
     *out = LoopOutcome();
     CommandCountEnter();
-    time_t start = time(nullptr);
+    ULONGLONG start = TransferClockMs();
     char* block = g_sendBlock;
     ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
@@ -301,12 +322,12 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size, unsigned lo
     }
     out->stalled = StallExpired();
     SetStallLimit(INVALID_SOCKET, 0);
-    time_t end = time(nullptr);
+    DWORD milliseconds = MillisecondsSince(start);
     CloseTransferFile(&FtpSession.sendFile);
     FtpSession.sendFileOpen = 0;
     FtpHooks.bytesEnd();
 
-    out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
+    out->milliseconds = milliseconds;
     out->total = total;
     out->stalled = out->stalled && sendFailed;
     // A file cut short by a read error is not a file sent.
@@ -496,12 +517,14 @@ PassiveParse ParsePassiveReply(const char* reply, unsigned long* address, unsign
     return *port == 0 ? PASSIVE_PORT_ZERO : PASSIVE_OK;
 }
 
-TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool succeeded, bool writeError)
+TransferReport ReportFor(bool received, ULONGLONG total, DWORD milliseconds, bool succeeded, bool writeError)
 {
     TransferReport r;
     r.total = total;
-    r.seconds = seconds ? seconds : 1;
-    r.bitsPerSecond = total / r.seconds * 8 + total % r.seconds * 8 / r.seconds;  // no overflow below 2^61 bytes
+    DWORD ms = milliseconds ? milliseconds : 1;
+    r.seconds = ms / 1000.0;
+    r.wholeSeconds = (ms + 500ull) / 1000;
+    r.bitsPerSecond = total / ms * 8000 + total % ms * 8000 / ms;  // no overflow below 2^50 bytes
     r.kbytesPerSecond = static_cast<double>(total) / r.seconds / 1024.0;
     bool longForm = total > 1024 && !(received && writeError);
     if (received)
@@ -516,9 +539,9 @@ TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool suc
 void LogTransferReport(const TransferReport& r)
 {
     if (IsPrintfEntry(r.id))
-        LogMessage(r.id, r.total, static_cast<double>(r.seconds), r.kbytesPerSecond);
+        LogMessage(r.id, r.total, r.seconds, r.kbytesPerSecond);
     else
-        LogMessage(r.id, r.total, static_cast<ULONGLONG>(r.seconds), r.bitsPerSecond);
+        LogMessage(r.id, r.total, r.wholeSeconds, r.bitsPerSecond);
 }
 
 void SetTransferType(SOCKET control, char type)

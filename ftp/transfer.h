@@ -95,14 +95,20 @@ void FormatPortCommand(char* out, unsigned long address, unsigned short port);
 enum PassiveParse { PASSIVE_OK, PASSIVE_GARBLED, PASSIVE_PORT_ZERO };
 PassiveParse ParsePassiveReply(const char* reply, unsigned long* address, unsigned short* port);
 
+// The clock of the transfer statistics, in milliseconds: the performance
+// counter, which every Windows NT has, else the tick count.
+ULONGLONG TransferClockMs();
+
 // The statistics line of a finished transfer: its catalogue entry and the
-// values it is formatted with.
+// values it is formatted with, from the time the transfer took in
+// milliseconds (0 counts as 1).
 struct TransferReport {
     UINT id;
-    ULONGLONG total;    // bytes
-    DWORD seconds;      // at least 1
+    ULONGLONG total;         // bytes
+    double seconds;          // the long forms: "%.2f seconds"
+    ULONGLONG wholeSeconds;  // the short forms: rounded to the nearest second
     ULONGLONG bitsPerSecond;
     double kbytesPerSecond;
 };
-TransferReport ReportFor(bool received, ULONGLONG total, DWORD seconds, bool succeeded, bool writeError);
+TransferReport ReportFor(bool received, ULONGLONG total, DWORD milliseconds, bool succeeded, bool writeError);
 void LogTransferReport(const TransferReport& report);

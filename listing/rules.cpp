@@ -72,10 +72,59 @@ std::wstring GetLastField(std::wstring& line)
     return line.substr(SkipBlanks(line, at));
 }
 
+// A time ("12:00", "9:05") or a year ("1994"): the last field before the
+// name in the listings of ls and of the servers that copy it.
+static bool IsTimeOrYear(const std::wstring& s, size_t from, size_t to)
+{
+    auto digits = [&](size_t a, size_t b) {
+        for (size_t i = a; i < b; ++i)
+            if (s[i] < L'0' || s[i] > L'9')
+                return false;
+        return a < b;
+    };
+    size_t n = to - from;
+    if (n == 4 && digits(from, to))
+        return true;
+    return (n == 4 || n == 5) && s[to - 3] == L':' && digits(from, to - 3) && digits(to - 2, to);
+}
+
 std::wstring GetUnixName(std::wstring& line)
 {
+    size_t i = 0, fieldEnd = 0, fieldStart = 0;
+    for (int field = 0; field < 8; ++field) {
+        fieldStart = i;
+        fieldEnd = SkipNonBlanks(line, fieldStart);
+        i = SkipBlanks(line, fieldEnd);
+    }
+    // After a time or a year, one blank separates the name, and every
+    // character after it up to the line end is the name: blanks at its
+    // start and end are part of it (" lead", "trail "). Only the line end
+    // goes, and a link's " -> target". The time or year stands in a column
+    // as wide as a time ("12:00"); a year is padded to it with a blank on
+    // its left ("Mar  1  2003 name"), or by some servers on its right
+    // ("Mar  1 2003  name"), and that padding is no part of the name.
+    if (fieldEnd < line.size() && i > fieldEnd && IsTimeOrYear(line, fieldStart, fieldEnd)) {
+        while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
+            line.pop_back();
+        const size_t kColumn = 5;
+        size_t width = fieldEnd - fieldStart;
+        bool paddedLeft = fieldStart >= 2 && IsBlank(line[fieldStart - 1]) && IsBlank(line[fieldStart - 2]);
+        size_t separators = 1 + (width < kColumn && !paddedLeft ? kColumn - width : 0);
+        size_t start = fieldEnd;
+        for (size_t n = 0; n < separators && start < line.size() && IsBlank(line[start]); ++n)
+            ++start;
+        if (start >= line.size())
+            return std::wstring();
+        size_t arrow = line.find(L"->", start);
+        if (arrow != std::wstring::npos) {
+            line.resize(arrow);
+            if (line.size() > start && IsBlank(line.back()))
+                line.pop_back();
+        }
+        return line.substr(start);
+    }
     TrimAndCutLink(line);
-    size_t i = 0;
+    i = 0;
     for (int field = 0; field < 8; ++field)
         i = SkipBlanks(line, SkipNonBlanks(line, i));
     return line.substr(i);

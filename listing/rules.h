@@ -57,6 +57,11 @@ LineRule RuleForHostType(unsigned long hostType);
 // trailing line ends and blanks (never below 2 characters) and cut before a
 // "->" and the blanks before it; the result is the tail of that text.
 std::wstring GetLastField(std::wstring& line);
-// The UNIX name field: everything after the eighth field of the trimmed and
-// cut line (see GetLastField), blanks included; empty with fewer fields.
+// The UNIX name field. When the eighth field is a time or a year (as ls
+// writes it), everything after the one blank that follows it (and after the
+// padding of a year written on the left of its column) up to the line end,
+// blanks at either end included; a link's "->", and one blank before it, cut
+// the line. Otherwise everything after the eighth field of the
+// trimmed and cut line (see GetLastField), blanks inside included; empty
+// with fewer fields.
 std::wstring GetUnixName(std::wstring& line);

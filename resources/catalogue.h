@@ -226,12 +226,15 @@ enum CatalogueId : unsigned {
     TEXT_TLS_WHEN_AVAILABLE = 336,
     TEXT_TLS_REQUIRED = 337,
     TEXT_TITLE_TLS = 338,
+    MSG_LOCAL_NAME_KEPT = 360,     // a remote name ending in blanks or dots, stored as Windows keeps it
+    MSG_BATCH_FAILED = 361,        // the end of a batch of files in which some failed
+    MSG_PASSWORD_CANCELLED = 362,  // the password prompt was left: the connect attempt ends
+    // Listings with MLSD, names taken as UTF-8 unannounced, kept file times.
     MSG_MLSD_LINE_SKIPPED = 380,
     MSG_MLSD_LINE_TOO_LONG = 381,
     MSG_MLSD_REFUSED = 382,
     MSG_MLSD_USED = 383,
     MSG_NAMES_UTF8_UNANNOUNCED = 384,
     MSG_NAMES_SWITCH_CODE_PAGE = 385,
-    MSG_LOCAL_NAME_TRIMMED = 386,
-    MSG_FILE_TIME_NOT_SET = 387,
+    MSG_FILE_TIME_NOT_SET = 386,
 };

@@ -76,7 +76,8 @@
 #define IDC_HOST_PASSIVE      117
 #define IDC_HOST_TIMEOUT      4040
 #define IDC_HOST_ENCODING     6100
-#define IDC_HOST_MLSD         6110
+#define IDC_HOST_KEEPALIVE    6110
+#define IDC_HOST_MLSD         6120
 
 // Options dialog.
 #define IDC_OPT_GROUP         116

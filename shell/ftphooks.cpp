@@ -39,15 +39,18 @@ void BytesEnd()
         ByteCountEnd();
 }
 
-// Asks again until a password is given.
-void AskPassword(char* password, int size)
+// Asks again until a password is given; Cancel (or Esc) leaves the prompt
+// and ends the connect attempt.
+bool AskPassword(char* password, int size)
 {
     while (!password[0] && !WorkerStopping()) {
         char entered[INPUT_TEXT_SIZE];
         lstrcpynA(entered, password, sizeof entered);
-        if (InputPassword(entered, PROMPT_PASSWORD))
-            lstrcpynA(password, entered, size);
+        if (!InputPassword(entered, PROMPT_PASSWORD))
+            return false;
+        lstrcpynA(password, entered, size);
     }
+    return true;
 }
 
 void AskAccount(char* account, int size)

@@ -370,7 +370,9 @@ static void ClearRemoteLists()
 
 int DoDirList(HWND)
 {
-    if (WorkerStopping())
+    // A connection the server has ended is not asked again: its session
+    // ends, and the lists stay as they were.
+    if (WorkerStopping() || (FtpSession.loggedOn && ControlConnectionLost()))
         return 0;
     char mask[120];
     GetMaskText(IDC_REMOTE_MASK, mask);

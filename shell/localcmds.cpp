@@ -62,10 +62,12 @@ bool ConfirmDelete(const char* name)
 UINT RunViewer(const char* viewer, const char* file, bool dotWhenNoExtension)
 {
     char line[512];
-    _snprintf(line, sizeof line - 2, "%s %s", viewer, file);
-    line[sizeof line - 2] = 0;
-    if (dotWhenNoExtension && !strchr(file, '.'))
-        strcat(line, ".");
+    const char* dot = dotWhenNoExtension && !strchr(file, '.') ? "." : "";
+    // A path with blanks (the temporary folder's may have them) is one
+    // argument only in quotes.
+    const char* quote = strchr(file, ' ') ? "\"" : "";
+    _snprintf(line, sizeof line - 1, "%s %s%s%s%s", viewer, quote, file, dot, quote);
+    line[sizeof line - 1] = 0;
     return WinExec(line, SW_SHOWNORMAL);
 }
 

@@ -28,6 +28,7 @@
 #include "shell/busy.h"
 #include "shell/bytecount.h"
 #include "shell/configlink.h"
+#include "shell/keepalive.h"
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/statuslines.h"
@@ -37,6 +38,7 @@
 OperationRequestRec OperationRequest;
 BYTE g_connectInProgress;
 LONG g_dirsCreated;
+ULONGLONG g_treeStartMs;
 char g_fetchHost[64];
 char g_fetchPath[256];
 
@@ -149,6 +151,39 @@ int SendOneFile(const char* local, const char* remote)
     return result;
 }
 
+// A batch of files goes on past a file that fails; its end says how many
+// failed. Abort and a lost connection end it at once.
+struct BatchRec {
+    long files;   // files tried
+    long failed;  // of them, files that did not arrive whole
+};
+BatchRec g_batch;
+
+void BatchStart() { g_batch = BatchRec(); }
+
+// After one file of the batch: false when the batch must end here.
+bool BatchGoesOn(bool succeeded)
+{
+    ++g_batch.files;
+    if (!succeeded)
+        ++g_batch.failed;
+    return !WorkerStopping() && FtpSession.loggedOn && !ControlConnectionLost();
+}
+
+// A file the batch could not even try (a refused name) counts as failed.
+void BatchRefused()
+{
+    ++g_batch.files;
+    ++g_batch.failed;
+}
+
+// The end of a batch of several files that ran to its end, some failed.
+void BatchReport()
+{
+    if (g_batch.files > 1 && g_batch.failed > 0 && !WorkerStopping() && !ControlConnectionLost())
+        LogMessage(MSG_BATCH_FAILED, g_batch.failed, g_batch.files);
+}
+
 DWORD StartThread(ThreadProc proc)
 {
     DWORD id = 0;
@@ -193,9 +228,10 @@ void StartOperation(HWND window, WPARAM command, ThreadProc proc, bool needsConn
         tree = selected(IDC_REMOTE_DIRS) > 0 && selected(IDC_REMOTE_FILES) <= 0;
     if (tree) {
         proc = proc == SendFilesThread ? SendTreeThread : ReceiveTreeThread;
-        FtpSession.totalBytes = FtpSession.totalSeconds = FtpSession.totalFiles = 0;
+        FtpSession.totalBytes = FtpSession.totalMilliseconds = FtpSession.totalFiles = 0;
         FtpSession.failedFiles = 0;
         g_dirsCreated = 0;
+        g_treeStartMs = TransferClockMs();
     }
     StartThread(proc);
 }
@@ -214,6 +250,7 @@ bool SendSelectedFiles(bool askName)
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
     std::vector<ListItemRec> items;
     ReadListItems(IDC_LOCAL_FILES, sel, kNameSize, false, &items);
+    BatchStart();
     for (unsigned i = 1; i <= n; ++i) {
         char local[256], remote[256];
         if (sel.empty())
@@ -226,7 +263,7 @@ bool SendSelectedFiles(bool askName)
         if (!remote[0])
             continue;
         ShowSendingStatus(local, remote, i, n);
-        if (SendOneFile(local, remote) != REPLY_OK)
+        if (!BatchGoesOn(SendOneFile(local, remote) == REPLY_OK))
             break;
     }
     return true;
@@ -234,8 +271,10 @@ bool SendSelectedFiles(bool askName)
 
 DWORD WINAPI SendFilesThread(LPVOID)
 {
-    if (SendSelectedFiles(true))
+    if (SendSelectedFiles(true)) {
+        BatchReport();
         RefreshRemote();
+    }
     return EndOperation();
 }
 
@@ -250,6 +289,7 @@ DWORD WINAPI DropFilesThread(LPVOID)
     } else if (FtpSession.commandCount != 0) {
         LogLine(MSG_DROP_BUSY);
     } else {
+        BatchStart();
         for (UINT i = 1; i <= n; ++i) {
             char path[257] = "";
             DragQueryFileA(drop, i - 1, path, sizeof path);
@@ -265,9 +305,10 @@ DWORD WINAPI DropFilesThread(LPVOID)
                 continue;
             EnableAbort(true);
             ShowSendingStatus(path, remote, i, n);
-            if (SendOneFile(path, remote) != REPLY_OK)
+            if (!BatchGoesOn(SendOneFile(path, remote) == REPLY_OK))
                 break;
         }
+        BatchReport();
         RefreshRemote();
     }
     DragFinish(drop);
@@ -291,6 +332,7 @@ void ReceiveSelectedFiles(bool inTree)
     unsigned n = sel.empty() ? 1 : static_cast<unsigned>(sel.size());
     std::vector<ListItemRec> items;
     ReadListItems(IDC_REMOTE_FILES, sel, kNameSize, true, &items);
+    BatchStart();
     for (unsigned i = 1; i <= n; ++i) {
         char remote[256], local[256], fallback[256], plain[256] = "";
         std::string wire;
@@ -301,8 +343,10 @@ void ReceiveSelectedFiles(bool inTree)
             lstrcpynA(remote, typed, sizeof remote);
             wire = NameOnWire(remote);
             bool vms = HostType == HOST_MULTINET || HostType == HOST_UCX || HostType == HOST_VARNVMS;
-            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback, plain))
+            if (!MakeSafeLocalName(RemotePathLastComponent(remote, vms), local, fallback, plain)) {
+                BatchRefused();
                 continue;
+            }
         } else {
             lstrcpynA(remote, items[i - 1].shown.c_str(), sizeof remote);
             wire = items[i - 1].wire;
@@ -310,29 +354,37 @@ void ReceiveSelectedFiles(bool inTree)
                 // Too long for a name here: refused, and named shortened.
                 ListItemText(IDC_REMOTE_FILES, sel[i - 1], remote, sizeof remote, true);
                 LogMessage(MSG_REMOTE_NAME_REFUSED, remote);
+                BatchRefused();
                 continue;
             }
             // The local file gets the name shown, never one with marks in it.
             std::wstring wide;
             ReceiveNameKind kind = ReceivableName(wire, remote, &wide);
-            if (kind == RECEIVE_REFUSED)
+            if (kind == RECEIVE_REFUSED) {
+                BatchRefused();
                 continue;
+            }
             if (kind == RECEIVE_WIDE) {
                 // Received under a temporary name of the code page, then renamed.
-                if (!MakeWideLocalName(wide, remote, &wideLocal))
+                if (!MakeWideLocalName(wide, remote, &wideLocal)) {
+                    BatchRefused();
                     continue;
+                }
                 char temp[MAX_PATH];
                 UINT made = GetTempFileNameA(".", "trn", 0, temp);
                 if (!made || lstrlenA(temp) >= static_cast<int>(sizeof local)) {
                     if (made)
                         DeleteFileA(temp);
                     LogMessage(MSG_NAME_NOT_WRITABLE, remote);
+                    BatchRefused();
                     continue;
                 }
                 lstrcpyA(local, temp);
                 lstrcpyA(fallback, local);
-            } else if (!MakeSafeLocalName(remote, local, fallback, plain))
+            } else if (!MakeSafeLocalName(remote, local, fallback, plain)) {
+                BatchRefused();
                 continue;
+            }
         }
         // A local file of the file's own name is what an interrupted receive
         // left: it is offered under that name, and continued when it is
@@ -372,19 +424,25 @@ void ReceiveSelectedFiles(bool inTree)
                          resume ? &restart : nullptr, size) != REPLY_OK) {
             if (!wideLocal.empty())
                 DeleteFileA(local);
-            break;
+            if (!BatchGoesOn(false))
+                break;
+            continue;
         }
         if (timed && ProgramOptions.keepTimes)
             KeepServerTime(local, remote, time);
+        bool named = true;
         if (!wideLocal.empty()) {
-            if (!GiveWideName(local, wideLocal)) {
+            named = GiveWideName(local, wideLocal);
+            if (!named) {
                 LogMessage(MSG_NAME_NOT_WRITABLE, remote);
                 DeleteFileA(local);
             }
-            continue;  // the local list, read again below, shows it
-        }
-        if (!inTree)
+            // the local list, read again below, shows it
+        } else if (!inTree) {
             SendMessageA(MainControl(IDC_LOCAL_FILES), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(local));
+        }
+        if (!BatchGoesOn(named))
+            break;
     }
     if (!inTree)
         RefreshLocal();
@@ -393,6 +451,7 @@ void ReceiveSelectedFiles(bool inTree)
 DWORD WINAPI ReceiveFilesThread(LPVOID)
 {
     ReceiveSelectedFiles(false);
+    BatchReport();
     return EndOperation();
 }
 
@@ -558,8 +617,10 @@ DWORD WINAPI ConnectThread(LPVOID)
             if (FtpSession.controlSocket == INVALID_SOCKET) {
                 EnableControl(IDC_CONNECT, true);
                 FtpSession.hostName[0] = 0;
-            } else if (HostProfile.initialDir[0]) {
-                FtpCwd(FtpSession.controlSocket, HostProfile.initialDir);
+            } else {
+                WatchIdleSession(FtpSession.controlSocket);
+                if (HostProfile.initialDir[0])
+                    FtpCwd(FtpSession.controlSocket, HostProfile.initialDir);
             }
             RefreshRemote();
         }
@@ -598,6 +659,7 @@ DWORD WINAPI CommandLineFetchThread(LPVOID)
     HostProfile.nameEncoding = NAMES_CODE_PAGE;  // ... and names are bytes of the code page
     HostProfile.mlsd = MLSD_NEVER;                // ... and it lists nothing
     HostProfile.tls = 0;      // ... and plain
+    HostProfile.keepAlive = 0;  // ... and sends no NOOP
     if (ConnectSession(g_fetchHost, "anonymous", ProgramOptions.mailAddr) != INVALID_SOCKET)
         FetchRemotePath(g_fetchPath);
     if (WorkerStopping())
@@ -922,6 +984,21 @@ void EndLostSession(HWND main)
         RefreshLocal();
 }
 
+// The server's words on an idle connection: its reply is read and shown;
+// a connection that has ended with it is reported lost.
+static DWORD WINAPI LastWordsThread(LPVOID)
+{
+    SOCKET s = FtpSession.controlSocket;
+    GetReply(s);
+    if (!ControlConnectionLost() && s == FtpSession.controlSocket) {
+        char byte;
+        int r = recv(s, &byte, 1, MSG_PEEK);
+        if (r == 0 || (r == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK))
+            PostMessageA(g_hwndMain, WM_TARN_CONNECTION_LOST, 0, 0);
+    }
+    return EndOperation();
+}
+
 void OnControlClosed(HWND main, SOCKET s)
 {
     // A close posted for an earlier connection may arrive after its socket
@@ -934,8 +1011,16 @@ void OnControlClosed(HWND main, SOCKET s)
     if (r == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
         return;
     // Bytes still to read: a running operation reads them and finds the end
-    // itself; with none running they are the server's last words.
+    // itself; with none running they are the server's last words (an idle
+    // time-out's 421), shown before the session ends. The connection has
+    // ended, so the read finds them, or the end, at once.
     if (r > 0 && IsBusy())
+        return;
+    // Read on a worker of its own, as every exchange is: a 421 or the end
+    // it finds ends the session (ftp/command posts that), a reply without
+    // an end leaves the session as it is.
+    if (r > 0 && !g_stopping && FtpSession.loggedOn && FtpSession.commandCount == 0 &&
+        StartWorker(main, 0, LastWordsThread))
         return;
     EndLostSession(main);
 }

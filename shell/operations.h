@@ -13,6 +13,7 @@ struct OperationRequestRec {
 extern OperationRequestRec OperationRequest;
 extern BYTE g_connectInProgress;
 extern LONG g_dirsCreated;   // the fourth of the tree transfers' totals
+extern ULONGLONG g_treeStartMs;  // when the tree transfer began (TransferClockMs)
 
 typedef DWORD(WINAPI* ThreadProc)(LPVOID);
 
@@ -49,8 +50,10 @@ void DisconnectSession(HWND main, bool exitAfter);
 // The server ended the control connection: the session ends as by
 // Disconnect, without QUIT, and with the remote lists kept as they are.
 void EndLostSession(HWND main);
-// The close of socket s was posted (WSAAsyncSelect): the session ends when s
-// is its control connection and is really closed.
+// The close of socket s was posted (WSAAsyncSelect), or the idle control
+// connection s has something to read: the server's last words are shown,
+// and the session ends when s is its control connection and is really
+// closed.
 void OnControlClosed(HWND main, SOCKET s);
 void CloseTransferFiles(bool* receiveWasOpen, bool* sendWasOpen);
 int ReadAbortReply(SOCKET control);

@@ -20,6 +20,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "shell/busy.h"
+#include "shell/keepalive.h"
 #include "shell/configlink.h"
 #include "shell/ftphooks.h"
 #include "shell/helpwin.h"
@@ -129,6 +130,27 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
     return hwnd;
 }
 
+// The listing and view files go into the system's temporary folder, not
+// into the folder TARN started in, where they would show in the local list
+// (and fail when it is read-only); where the temporary folder takes none,
+// they go where TARN started, as before.
+static void MakeTempFiles()
+{
+    char dir[MAX_PATH + 1] = "";
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    bool temp = n > 0 && n < sizeof dir && GetTempFileNameA(dir, "DIR", 0, ListingTempFile) &&
+                GetTempFileNameA(dir, "DSP", 0, ViewTempFile);
+    if (temp)
+        return;
+    if (ListingTempFile[0])
+        DeleteFileA(ListingTempFile);
+    ListingTempFile[0] = ViewTempFile[0] = 0;
+    char here[MAX_PATH + 1];
+    GetCurrentDirectoryA(sizeof here, here);
+    GetTempFileNameA(here, "DIR", 0, ListingTempFile);
+    GetTempFileNameA(here, "DSP", 0, ViewTempFile);
+}
+
 // The About box is offered at the end of the main window's system menu.
 static void AddAboutToSystemMenu(HWND main)
 {
@@ -161,10 +183,8 @@ void OnMainCreate(HWND main)
     FillLocalLists(main);
     DoDirList(main);
     SendMessageA(main, WM_COMMAND, IDM_SHOW_TRANSFER_TYPE, 0);
-    char dir[1025];
-    GetCurrentDirectoryA(sizeof dir, dir);
-    GetTempFileNameA(dir, "DIR", 0, ListingTempFile);
-    GetTempFileNameA(dir, "DSP", 0, ViewTempFile);
+    MakeTempFiles();
+    StartKeepAliveTimer(main);
     DragAcceptFiles(main, TRUE);
     AddAboutToSystemMenu(main);
 }

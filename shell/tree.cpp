@@ -96,8 +96,11 @@ void ReportLevelEnd(UINT bytesEntry)
 {
     if (static_cast<LONG>(FtpSession.totalFiles) > 0)
         LogMessage(MSG_TREE_TOTALS, static_cast<long>(FtpSession.totalFiles), static_cast<long>(g_dirsCreated));
-    if (static_cast<LONG>(FtpSession.totalSeconds) > 0) {
-        double seconds = FtpSession.totalSeconds;
+    // The time the tree has taken so far, to the millisecond: what the user
+    // waited for, not a whole second (or more) for each file.
+    if (FtpSession.totalMilliseconds > 0) {
+        ULONGLONG now = TransferClockMs();
+        double seconds = (now > g_treeStartMs ? now - g_treeStartMs : 1) / 1000.0;
         LogMessage(bytesEntry, FtpSession.totalBytes, seconds,
                    static_cast<double>(FtpSession.totalBytes) / seconds / 1024.0);
     }

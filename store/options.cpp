@@ -3,7 +3,7 @@
 #include "log/log.h"
 
 HostProfileRec HostProfile = {
-    "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 0, NAMES_CODE_PAGE, 0, "", 0, MLSD_NEVER,
+    "", "", "", "", "", 6000, 65, 0, 21, 0, 0, "", "", "", 0, NAMES_CODE_PAGE, 0, "", 0, 0, MLSD_NEVER,
 };
 
 ProgramOptionsRec ProgramOptions = {

@@ -24,6 +24,7 @@ struct HostProfileRec {
     char trustedCertificate[100];  // SHA-256 fingerprint the user trusted; stored as TLSCERT
     DWORD stall;                 // seconds a data connection may move nothing before the transfer
                                  // ends; 0 waits for ever. Stored as STALL, absent means 0
+    DWORD keepAlive;             // seconds idle before a NOOP, 0 never; stored as KEEPALIVE, absent means 0
     BYTE mlsd;                   // a ListingChoice; stored as MLSD, absent means MLSD_NEVER
 };
 
@@ -35,6 +36,8 @@ enum ListingChoice : BYTE {
 
 // The stall limit of a profile made new in the host dialog.
 enum { STALL_NEW_PROFILE = 60 };
+// The longest keep-alive the host dialog takes, in seconds (four digits).
+enum { KEEPALIVE_MAX = 9999 };
 
 // How a profile's remote names are exchanged (the profile value UTF8).
 enum NameEncoding : BYTE {

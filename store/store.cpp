@@ -274,6 +274,7 @@ void SaveProfile(const char* folder, StoreFailures* failures)
     ProfileWrite(folder, "TLSCERT", p.trustedCertificate[0] ? p.trustedCertificate : nullptr, failures);
     WriteNumber(folder, "STALL", p.stall, failures);
     WriteNumber(folder, "MLSD", p.mlsd, failures);
+    WriteNumber(folder, "KEEPALIVE", p.keepAlive, failures);
 }
 
 enum : DWORD {
@@ -297,6 +298,7 @@ void LoadOptions()
     p.trustedCertificate[0] = 0;
     p.stall = 0;
     p.mlsd = MLSD_NEVER;
+    p.keepAlive = 0;
     ProfileReadText(TARN_OPTIONS_FOLDER, "SESSION", "", p.folder, 63);
     ProfileReadText(TARN_OPTIONS_FOLDER, "MAILADDR", "", o.mailAddr, 127);
     ProfileReadText(TARN_OPTIONS_FOLDER, "VIEWER", "notepad", o.viewer, 120);

@@ -705,4 +705,57 @@ TEST(HostDialogResources, LabelsButtonsAndBoxesHaveTheirStyles)
     EXPECT_TRUE(item(IDC_HOST_PASSWORD).style & ES_PASSWORD);
 }
 
+INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// Every edit field of the dialogs shows the longest value it takes, or
+// scrolls: the host dialog's number fields show their longest number (a
+// port's five digits), the text fields scroll; in English and Japanese.
+TEST(DialogResources, EveryEditShowsItsLongestValueOrScrolls)
+{
+    const struct {
+        int id;
+        const char* longest;
+    } numbers[] = {{IDC_HOST_TIMEOUT, "65"},   {IDC_HOST_RETRIES, "999"},  {IDC_HOST_PORT, "65535"},
+                   {IDC_HOST_KEEPALIVE, "9999"}, {IDC_HOST_STALL, "99999"}};
+    HMODULE module = GetModuleHandleA(nullptr);
+    for (LANGID language : {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)}) {
+        for (const char* name : {"DLG_HOST", "DLG_GATEWAY", "DLG_STATUS", "DLG_INPUT", "DLG_INPUT_PASSWORD"}) {
+            SCOPED_TRACE(std::string(name) + " " + std::to_string(language));
+            HRSRC res = FindResourceExA(module, reinterpret_cast<LPCSTR>(RT_DIALOG), name, language);
+            ASSERT_NE(res, nullptr);
+            auto* tmpl = static_cast<LPCDLGTEMPLATEA>(LockResource(LoadResource(module, res)));
+            HWND dialog = CreateDialogIndirectParamA(module, tmpl, nullptr, IgnoreEverything, 0);
+            ASSERT_NE(dialog, nullptr);
+            int edits = 0;
+            for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+                char cls[32] = "";
+                GetClassNameA(child, cls, sizeof cls);
+                if (lstrcmpiA(cls, "Edit") != 0)
+                    continue;
+                ++edits;
+                int id = GetDlgCtrlID(child);
+                const char* longest = nullptr;
+                for (const auto& n : numbers)
+                    if (n.id == id)
+                        longest = n.longest;
+                if (!longest) {
+                    EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & ES_AUTOHSCROLL) << id;
+                    continue;
+                }
+                HDC dc = GetDC(child);
+                HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+                SIZE size = {};
+                GetTextExtentPoint32A(dc, longest, lstrlenA(longest), &size);
+                SelectObject(dc, old);
+                ReleaseDC(child, dc);
+                RECT shown = {};
+                SendMessageA(child, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+                EXPECT_LE(size.cx, shown.right - shown.left) << id << " " << longest;
+            }
+            EXPECT_GT(edits, 0);
+            DestroyWindow(dialog);
+        }
+    }
+}
+
 }  // namespace

@@ -45,7 +45,7 @@ protected:
         scratch_.Enter("tarn-xfer-large");
         FtpSession.loggedOn = 1;
         FtpSession.transferType = 'I';
-        FtpSession.totalBytes = FtpSession.totalSeconds = FtpSession.totalFiles = 0;
+        FtpSession.totalBytes = FtpSession.totalMilliseconds = FtpSession.totalFiles = 0;
         ProgramOptions.bell = 0;
         ASSERT_NE(OpenMainWindow(), nullptr);
         CaptureLog();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 #include "store/options.h"
 #include "ftp/localname.h"
@@ -97,16 +98,13 @@ TEST_F(LocalNameTest, ServerNamesStayInTheCurrentDirectory)
                    Case{"C:\\autoexec.bat", "C__autoexec.bat"}, Case{"/etc/passwd", "_etc_passwd"},
                    Case{"CON", "_CON"}, Case{"con.txt", "_con.txt"}, Case{"LPT1.log", "_LPT1.log"},
                    Case{"nul .x", "_nul .x"}, Case{"COM10", "COM10"}, Case{"readme", "readme"},
-                   // What Windows keeps of a name: no blank or dot at its end.
-                   Case{" lead", " lead"}, Case{"trail ", "trail"}, Case{"dots. .", "dots"},
                    Case{"a;b=c.txt", "a;b=c.txt"}}) {
         char local[256], fallback[256];
         EXPECT_EQ(MakeSafeLocalName(c.remote, local, fallback), 1) << c.remote;
         EXPECT_STREQ(local, c.local);
     }
     EXPECT_TRUE(LogHas("Remote name \"/etc/passwd\" is not a plain file name; stored as \"_etc_passwd\"."));
-    EXPECT_TRUE(LogHas("Windows keeps no blank or dot at the end of a file name: \"trail \" is stored as \"trail\"."));
-    for (const char* refused : {".", "..", "...", ";1", ". .", " "}) {
+    for (const char* refused : {".", "..", "...", ";1"}) {
         char local[256] = "x", fallback[256] = "x";
         EXPECT_EQ(MakeSafeLocalName(refused, local, fallback), 0) << refused;
         EXPECT_STREQ(local, "");
@@ -114,6 +112,45 @@ TEST_F(LocalNameTest, ServerNamesStayInTheCurrentDirectory)
     EXPECT_TRUE(LogHas("Remote name \"..\" refused: it names no file of this directory."));
     // A name the user types is used as typed.
     EXPECT_EQ(Local("sub/file.txt"), "sub/file.txt");
+}
+
+// Windows drops blanks and dots at the end of a file name and keeps those at
+// its start: a server's name is received under the name Windows keeps, with
+// one line that says so; a name of nothing else is refused.
+TEST(KeptLocalNames, TheNameWindowsKeeps)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* kept;  // nullptr: kept as it is
+    } cases[] = {
+        {L" lead.txt", nullptr}, {L"in side.txt", nullptr}, {L"plain", nullptr},
+        {L"trail ", L"trail"},   {L"dots...", L"dots"},     {L"mixed. .", L"mixed"},
+        {L" both ", L" both"},   {L" . ", L""},             {L"...", L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring name = c.name;
+        EXPECT_EQ(KeptLocalName(&name), c.kept != nullptr);
+        EXPECT_EQ(name, c.kept ? c.kept : c.name);
+    }
+}
+
+TEST_F(LocalNameTest, AServerNameWindowsCannotKeepIsStoredAsItKeepsIt)
+{
+    struct Case { const char* remote; const char* local; const char* line; };
+    for (Case c : {Case{"trail. ", "trail", "Remote name \"trail. \" ends with blanks or dots, which Windows drops; stored as \"trail\"."},
+                   Case{" lead.txt", " lead.txt", nullptr},
+                   Case{"con ", "_con", "Remote name \"con \" is not a plain file name; stored as \"_con\"."}}) {
+        CaptureLog();
+        char local[256], fallback[256];
+        EXPECT_EQ(MakeSafeLocalName(c.remote, local, fallback), 1) << c.remote;
+        EXPECT_STREQ(local, c.local);
+        std::vector<std::string> lines = CapturedLog();
+        EXPECT_EQ(lines, c.line ? std::vector<std::string>{c.line} : std::vector<std::string>()) << c.remote;
+    }
+    for (const char* refused : {"  ", ". ."}) {
+        char local[256], fallback[256];
+        EXPECT_EQ(MakeSafeLocalName(refused, local, fallback), 0) << refused;
+    }
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ Lines OutcomeLines()
 {
     static const char* const kPrefixes[] = {"Connection to ", "Connection failed", "All ", "logon failure",
                                             "Already connected", "Unknown open msg", "Gateway logon",
-                                            "Connect to final"};
+                                            "Connect to final", "No password given"};
     Lines out;
     for (const std::string& line : CapturedLog())
         for (const char* p : kPrefixes)
@@ -295,7 +295,7 @@ TEST_F(Logon, ThePasswordPromptRepeatsUntilAnsweredAndTheAnswerIsKept)
     ScriptServer server({Say("220 ready\r\n"), Hear(), Say("331 Password\r\n"), Hear(), Say("230 In\r\n"), Silent(), NextClient(), Say("220 ready\r\n"), Hear(), Say("331 Password\r\n"),
                          Hear(), Say("230 In\r\n"), Silent()});
     {
-        Prompts answering({nullptr, "", "s3cret"});
+        Prompts answering({"", "", "s3cret"});
         ExpectLoggedOn(ConnectTo(server), "127.0.0.1");
         EXPECT_EQ(answering.Stop(), (std::vector<PromptSeen>{kPasswordPrompt, kPasswordPrompt, kPasswordPrompt}));
     }
@@ -308,6 +308,26 @@ TEST_F(Logon, ThePasswordPromptRepeatsUntilAnsweredAndTheAnswerIsKept)
         EXPECT_TRUE(answering.Stop().empty());
     }
     EXPECT_EQ(server.Heard(), (Lines{"USER alice", "PASS s3cret", "USER alice", "PASS s3cret"}));
+}
+
+// Cancel in the prompt ends the attempt: one line, no PASS, no retry, and
+// the connection closed.
+TEST_F(Logon, CancelInThePasswordPromptEndsTheAttempt)
+{
+    FtpSession.password[0] = 0;
+    HostProfile.retries = 2;
+    ScriptServer server({Say("220 ready\r\n"), Hear(), Say("331 Password\r\n"), Silent()});
+    CaptureLog();
+    SOCKET s;
+    {
+        Prompts answering({nullptr});
+        s = ConnectTo(server);
+        EXPECT_EQ(answering.Stop(), (std::vector<PromptSeen>{kPasswordPrompt}));
+    }
+    ExpectNotConnected(s, true, &server);
+    EXPECT_EQ(OutcomeLines(), (Lines{"No password given: the connection attempt ended"}));
+    EXPECT_EQ(server.Heard(), (Lines{"USER alice"}));
+    HostProfile.retries = 0;
 }
 
 TEST_F(Logon, GreetingsThatRefuse)

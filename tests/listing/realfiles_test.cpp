@@ -155,8 +155,9 @@ TEST(RealListings, UnixLinesAgreeWithOtherParsersWhereTheRuleAllows)
         {12, 12, ""}, {43, 44, ""}, {63, 64, ""}, {431, 431, ""},
         // "ftpd: .: Permission denied" begins with "f": a file, nameless.
         {222, 222, "f:"}, {318, 318, "f:"}, {585, 585, "f:"},
-        // A blank name is trimmed away; the blanks around a name too.
-        {230, 230, "d:"}, {938, 938, "f:foo bar"},
+        // After the year one blank, then the name with the blanks at its
+        // ends: a directory named with one blank, and " foo bar ".
+        {230, 230, "d: "}, {938, 938, "f: foo bar "},
     }});
 }
 
@@ -214,7 +215,7 @@ TEST(RealListings, Ka9qAndWinQvtLines)
     });
     // Later QVT/Net versions answer in UNIX style.
     CheckSelected("winqvt.txt", HOST_UNIX, {
-        {14, ""}, {15, ""}, {16, "d:pub"}, {22, "f:space.txt"}, {25, "f:File N.txt"}, {28, "f:ma.n.s"},
+        {14, ""}, {15, ""}, {16, "d:pub"}, {22, "f: space.txt"}, {25, "f:File N.txt"}, {28, "f:ma.n.s"},
     });
 }
 

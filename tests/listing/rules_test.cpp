@@ -95,9 +95,10 @@ TEST(LineRules, EdgeCases)
         // Fewer than nine fields: an empty name, still added.
         {HOST_UNIX, "drwxr-xr-x 3 owner group 512 dateless", "d:"},
         {HOST_UNIX, "-rw-r--r-- 1 owner 12 Jan 15 12:00 x", "f:"},
-        // Blanks inside a name stay; trailing blanks, line ends and a slash go.
+        // Blanks inside a name stay, and so do those at its end; line ends
+        // and a slash go.
         {HOST_UNIX, "-rw-r--r--   1 owner group      5 Jan 15 12:00 a  b c", "f:a  b c"},
-        {HOST_UNIX, "-rw-r--r--   1 owner group      5 Jan 15 12:00 x.txt \r", "f:x.txt"},
+        {HOST_UNIX, "-rw-r--r--   1 owner group      5 Jan 15 12:00 x.txt \r", "f:x.txt "},
         {HOST_UNIX, "drwxr-xr-x   2 owner group    512 Jan 15 12:00 dos\\", "d:dos"},
         {HOST_UNIX, "-rw-r--r--\t1\towner\tgroup\t5\tJan\t15\t12:00\ttabs.txt", "f:tabs.txt"},
         {HOST_UNIX, "frw-r--r--   1 owner group      5 Jan 15 12:00 f-type", "f:f-type"},

@@ -174,11 +174,18 @@ TEST(Ipv6HostDialog, TakesABracketedAddress)
     type(GetDlgItem(dialog, IDC_HOST_PASSWORD), kServerPassword);
     type(GetDlgItem(dialog, IDC_HOST_PORT), std::to_string(ServerPort(Server())));
     EXPECT_EQ(text(GetDlgItem(dialog, IDC_HOST_NAME)), "[::1]");
+    // A new profile asks for TLS where the server offers it, and this
+    // server's certificate is its own; plain FTP is what is tested here.
+    HWND tls = GetDlgItem(dialog, IDC_HOST_TLS);
+    SendMessageA(tls, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>("Off"));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_HOST_TLS, CBN_SELCHANGE), reinterpret_cast<LPARAM>(tls));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return text(tls) == "Off"; }));
     PostMessageA(GetDlgItem(dialog, IDC_HOST_SAVE), BM_CLICK, 0, 0);
     ASSERT_TRUE(TarnApp::WaitFor([&] { return RegText("e2e-ipv6-typed", "HOST") == "[::1]"; }, 5000))
         << RegText("e2e-ipv6-typed", "HOST");
     PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN [::1]"; })) << app.Title();
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN [::1]"; }))
+        << app.Title() << "\n" << Joined(app.History());
     app.Settle();
     std::vector<std::string> lines = app.History();
     EXPECT_TRUE(Contains(lines, "Connected to ::1 port " + std::to_string(ServerPort(Server())))) << Joined(lines);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "tests/support/registry_guard.h"
 #include "tests/support/scriptserver.h"
@@ -161,7 +162,7 @@ TEST(EndToEndMlsd, PyftpdlibNamesExactly)
     all.push_back("sized.bin");
     EXPECT_EQ(Sorted(app.Items(IDC_REMOTE_FILES)), Sorted(all));
     std::vector<std::string> lines = app.NewLines();
-    EXPECT_TRUE(Logged(lines, CatalogueText(383))) << Joined(lines);
+    EXPECT_TRUE(Logged(lines, CatalogueText(MSG_MLSD_USED))) << Joined(lines);
     std::vector<std::string> verbs = Verbs(PyftpdCommandsSince(Pyftpd(), logStart));
     EXPECT_TRUE(Has(verbs, "FEAT")) << Joined(verbs);
     EXPECT_TRUE(Has(verbs, "MLSD")) << Joined(verbs);
@@ -182,7 +183,7 @@ TEST(EndToEndMlsd, PyftpdlibNamesExactly)
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(ReadBytes(app.dir + "\\" + kept[i]), bytes[i]) << kept[i];
     lines = app.NewLines();
-    EXPECT_TRUE(Logged(lines, CatalogueText(386, "trail ", "trail"))) << Joined(lines);
+    EXPECT_TRUE(Logged(lines, CatalogueText(MSG_LOCAL_NAME_KEPT, "trail ", "trail"))) << Joined(lines);
     // The leading blank went to the server (its log strips trailing ones;
     // the bytes of "trail" above could only come from "trail ").
     verbs = PyftpdCommandsSince(Pyftpd(), logStart);
@@ -259,8 +260,8 @@ TEST(EndToEndMlsd, VsftpdWithoutUtf8OrMlst)
     Connect(app, "e2e-mlsd-vs");
     EXPECT_EQ(app.Items(IDC_REMOTE_FILES), std::vector<std::string>{"caf\xE9.txt"});
     std::vector<std::string> lines = app.NewLines();
-    EXPECT_TRUE(Logged(lines, CatalogueText(384))) << Joined(lines);
-    EXPECT_FALSE(Logged(lines, CatalogueText(383))) << Joined(lines);
+    EXPECT_TRUE(Logged(lines, CatalogueText(MSG_NAMES_UTF8_UNANNOUNCED))) << Joined(lines);
+    EXPECT_FALSE(Logged(lines, CatalogueText(MSG_MLSD_USED))) << Joined(lines);
     std::vector<std::string> verbs = Verbs(VsftpdCommandsSince(VsftpdTls(), logStart));
     EXPECT_TRUE(Has(verbs, "FEAT")) << Joined(verbs);
     EXPECT_TRUE(Has(verbs, "LIST")) << Joined(verbs);
@@ -339,7 +340,7 @@ TEST(EndToEndMlsd, RefusedMlsdListsWithList)
         << Joined(server.Heard());
     app.Settle();
     std::vector<std::string> lines = app.NewLines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(382, 500u))), 1) << Joined(lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(MSG_MLSD_REFUSED, 500u))), 1) << Joined(lines);
     std::vector<std::string> verbs = Verbs(server.Heard());
     EXPECT_EQ(verbs, (std::vector<std::string>{"USER", "PASS", "FEAT", "PWD", "HELP", "SYST", "PORT", "MLSD", "PORT",
                                                "LIST", "PWD", "PORT", "LIST"}));
@@ -373,8 +374,8 @@ TEST(EndToEndMlsd, ALatin1NameSwitchesToTheCodePage)
         << Joined(app.Items(IDC_REMOTE_FILES));
     app.Settle();
     std::vector<std::string> lines = app.NewLines();
-    EXPECT_TRUE(Logged(lines, CatalogueText(384))) << Joined(lines);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(385, "latin\xE9.txt"))), 1)
+    EXPECT_TRUE(Logged(lines, CatalogueText(MSG_NAMES_UTF8_UNANNOUNCED))) << Joined(lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), TarnApp::Line(CatalogueText(MSG_NAMES_SWITCH_CODE_PAGE, "latin\xE9.txt"))), 1)
         << Joined(lines);
     Disconnect(app);
     app.Click(IDC_EXIT);

@@ -143,8 +143,8 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
 
     // A plain profile without a trusted certificate stores no fingerprint.
     EXPECT_EQ(RegValueNames("work"),
-              (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "MLSD", "PASV", "PWDDPAPI", "RETRIES", "STALL",
-                                        "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+              (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "KEEPALIVE", "MLSD", "PASV", "PWDDPAPI", "RETRIES",
+                                        "STALL", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
     EXPECT_EQ(RegText("work", "STALL"), "45");
     EXPECT_EQ(RegText("work", "MLSD"), "1");
     EXPECT_EQ(RegText("work", "PASV"), "1");

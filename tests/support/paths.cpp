@@ -44,6 +44,11 @@ std::string SourceVersion()
     return version;
 }
 
+std::string SourceFile(const std::string& relative)
+{
+    return WinePath(SourceDir() + "/" + relative);
+}
+
 std::string ProgramPath()
 {
     // CTest names the program (the deliverable, when tools/build.sh built

@@ -8,5 +8,7 @@ std::string WinePath(const std::string& unixPath);
 std::string ListingDataDir();
 // The version kept in VERSION at the top of the source tree ("1.0.0").
 std::string SourceVersion();
+// A file of the source tree, by its path from the tree's top ("tests/...").
+std::string SourceFile(const std::string& relative);
 // The tarn.exe under test, as the program sees it; empty outside CTest.
 std::string ProgramPath();

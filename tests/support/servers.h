@@ -12,6 +12,7 @@ enum {
     PYFTPD_TLS_PORT_OFFSET = 24,  // pyftpdlib, FTPS only: TARN_PORT_BASE + 24
     PYFTPD_FAULTS_PORT_OFFSET = 25,  // pyftpdlib, FTPS with data faults: TARN_PORT_BASE + 25
     VSFTPD_IPV6_PORT_OFFSET = 26,    // vsftpd on ::1 only, FTPS offered: TARN_PORT_BASE + 26
+    VSFTPD_IDLE_PORT_OFFSET = 27,    // vsftpd with a short idle time-out: TARN_PORT_BASE + 27
     SCRIPT_PORT_FIRST = 40,    // scripted servers of the tests: + 40 to + 89
     SCRIPT_PORT_COUNT = 50,
 };
@@ -43,6 +44,11 @@ constexpr RealServer kTlsFaultServer = {"pyftpd-faults", PYFTPD_FAULTS_PORT_OFFS
 // vsftpd listening on ::1 alone, for the IPv6 tests: plain logons, and FTPS
 // (AUTH TLS) for a client that asks, with a certificate as the FTPS servers'.
 constexpr RealServer kIpv6Server = {"vsftpd-ipv6", VSFTPD_IPV6_PORT_OFFSET};
+
+// vsftpd as the plain one, with idle_session_timeout: a session idle for
+// kIdleServerTimeoutMs ends with "421 Timeout." and the close.
+constexpr RealServer kIdleServer = {"vsftpd-idle", VSFTPD_IDLE_PORT_OFFSET};
+constexpr unsigned kIdleServerTimeoutMs = 5000;
 
 inline int ServerPort(const RealServer& server) { return PortBase() + server.portOffset; }
 
