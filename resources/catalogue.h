@@ -207,4 +207,5 @@ enum CatalogueId : unsigned {
     MSG_NAMES_CODE_PAGE = 264,
     MSG_NAME_NOT_UTF8 = 265,
     MSG_NAME_NOT_WRITABLE = 266,
+    TEXT_TIME_LEFT = 310,        // after the rate of the byte counter: the time left
 };

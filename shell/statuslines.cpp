@@ -4,10 +4,11 @@
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/debugwin.h"
+#include "shell/mainwin.h"
 
 namespace {
 
-HWND g_statusUpper, g_statusLower;
+HWND g_statusUpper, g_statusLower, g_statusEarlier;
 
 // A status line changed: shown at once on the GUI thread, through the main
 // window from a worker.
@@ -23,10 +24,11 @@ void OnStatusChanged()
 
 }  // namespace
 
-void AttachStatusLines(HWND upper, HWND lower)
+void AttachStatusLines(HWND upper, HWND lower, HWND earlier)
 {
     g_statusUpper = upper;
     g_statusLower = lower;
+    g_statusEarlier = earlier;
 }
 
 void StatusShow()
@@ -38,6 +40,17 @@ void StatusShow()
         SetWindowTextA(g_statusLower, lower);
     if (hasUpper && g_statusUpper)
         SetWindowTextA(g_statusUpper, upper);
+    if (g_statusEarlier) {
+        RECT r;
+        GetClientRect(g_statusEarlier, &r);
+        int lines = StatusLineHeight() > 0 ? r.bottom / StatusLineHeight() : 0;
+        char text[STATUS_HISTORY_LINES * (STATUS_LINE_CHARS + 2) + 1];
+        StatusLinesBefore(lines, text, sizeof text);
+        char shown[sizeof text];
+        GetWindowTextA(g_statusEarlier, shown, sizeof shown);
+        if (lstrcmpA(text, shown) != 0)
+            SetWindowTextA(g_statusEarlier, text);
+    }
 }
 
 void InstallLogHooks()

@@ -41,6 +41,7 @@ struct ProgramOptionsRec {
     LONG prompt;
     LONG verbose;
     char transferType;           // 'A', 'I' or 'L'; not stored, 'I' at every start
+    char placement[64];          // the main window's place and size; stored as PLACEMENT, absent means ""
 };
 
 extern HostProfileRec HostProfile;

@@ -204,6 +204,7 @@ void LoadOptions()
     o.bell = (flags & FLAG_BELL) ? 1 : 0;
     o.prompt = (flags & FLAG_PROMPT) ? 1 : 0;
     o.verbose = (flags & FLAG_VERBOSE) ? 1 : 0;
+    ProfileReadText(TARN_OPTIONS_FOLDER, "PLACEMENT", "", o.placement, sizeof o.placement);
 }
 
 void SaveOptions(StoreFailures* failures)
@@ -219,4 +220,6 @@ void SaveOptions(StoreFailures* failures)
     DWORD flags = flag(o.receiveUnique, FLAG_RECEIVE_UNIQUE) | flag(o.sendUnique, FLAG_SEND_UNIQUE) |
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
+    if (o.placement[0])
+        ProfileWrite(TARN_OPTIONS_FOLDER, "PLACEMENT", o.placement, failures);
 }
