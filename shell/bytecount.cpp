@@ -126,7 +126,8 @@ void ShowTotal(HWND window)
     ULONGLONG total = LoadTotal(&size);
     DWORD ms = GetTickCount() - g_beginTick;
     std::string left;
-    std::string time = TimeLeftText(total, size, ms);
+    // Both the rate and the time left wait for a measure worth showing.
+    std::string time = ms >= BYTECOUNT_RATE_AFTER_MS ? TimeLeftText(total, size, ms) : "";
     if (!time.empty()) {
         char text[64];
         if (FormatCatalogue(text, sizeof text, TEXT_TIME_LEFT, time.c_str()) >= 0)

@@ -218,7 +218,8 @@ void MainMinimumWindow(DWORD style, int* width, int* height)
     *height = r.bottom - r.top;
 }
 
-int StatusLineHeight()
+// The height of one status line in pixels.
+static int StatusLineHeight()
 {
     return DluY(8);
 }

@@ -17,8 +17,6 @@ void DrawFramePixels(HDC dc, int x, int y, int width, int height, bool sunken);
 // the window of `style` around it.
 void MainMinimumClient(int* width, int* height);
 void MainMinimumWindow(DWORD style, int* width, int* height);
-// The height of one status line in pixels.
-int StatusLineHeight();
 // Places the controls for the main window's client area (WM_SIZE).
 void LayoutMainControls(HWND main);
 // Widens the list's horizontal extent for text when it is wider than the

@@ -4,7 +4,6 @@
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/debugwin.h"
-#include "shell/mainwin.h"
 
 namespace {
 
@@ -20,6 +19,18 @@ void OnStatusChanged()
         StatusShow();
     else if (g_hwndMain)
         SendMessageA(g_hwndMain, WM_TARN_STATUS_REFRESH, 0, 0);
+}
+
+// The height of a line of text in the window's font, at least 1.
+int TextLineHeight(HWND window)
+{
+    HDC dc = GetDC(window);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(window, WM_GETFONT, 0, 0)));
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return tm.tmHeight > 0 ? tm.tmHeight : 1;
 }
 
 }  // namespace
@@ -41,11 +52,22 @@ void StatusShow()
     if (hasUpper && g_statusUpper)
         SetWindowTextA(g_statusUpper, upper);
     if (g_statusEarlier) {
+        // As many lines as its font fits, the newest at the bottom, next
+        // to the upper status line: blank lines fill the top.
         RECT r;
         GetClientRect(g_statusEarlier, &r);
-        int lines = StatusLineHeight() > 0 ? r.bottom / StatusLineHeight() : 0;
-        char text[STATUS_HISTORY_LINES * (STATUS_LINE_CHARS + 2) + 1];
-        StatusLinesBefore(lines, text, sizeof text);
+        int lines = r.bottom / TextLineHeight(g_statusEarlier);
+        if (lines > STATUS_HISTORY_LINES)
+            lines = STATUS_HISTORY_LINES;
+        char earlier[STATUS_HISTORY_LINES * (STATUS_LINE_CHARS + 2) + 1];
+        int shownLines = StatusLinesBefore(lines, earlier, sizeof earlier);
+        char text[2 * STATUS_HISTORY_LINES + sizeof earlier];
+        int at = 0;
+        for (int i = shownLines; i < lines; ++i) {
+            text[at++] = '\r';
+            text[at++] = '\n';
+        }
+        lstrcpyA(text + at, earlier);
         char shown[sizeof text];
         GetWindowTextA(g_statusEarlier, shown, sizeof shown);
         if (lstrcmpA(text, shown) != 0)
