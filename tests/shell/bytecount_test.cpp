@@ -49,7 +49,7 @@ TEST(ByteCountText, RateTimeLeftAndTheBarsPosition)
         EXPECT_EQ(RateText(r.total, r.ms), r.rate) << r.total << " in " << r.ms;
 
     const struct { unsigned long long total, size; unsigned long ms; const char* left; } times[] = {
-        {99090432, 319646564, 3000, "0:07"},  // 6.68 s, rounded up
+        {99090432, 319000000, 3000, "0:07"},  // 6.68 s, rounded up
         {100, 200, 60000, "1:00"},
         {1, 100000, 1000, "27:46:39"},
         {1, ~0ull - 1, 100000, "99:59:59"},   // no overflow, and a bound
@@ -69,9 +69,9 @@ TEST(ByteCountText, RateTimeLeftAndTheBarsPosition)
     EXPECT_EQ(TransferPermille(5, SIZE_UNKNOWN), -1);
 
     std::string texts[3];
-    ByteCountTexts(99090432, 319646564, 240, "0:07 left", texts);  // too early for a rate
+    ByteCountTexts(99090432, 319000000, 240, "0:07 left", texts);  // too early for a rate
     EXPECT_EQ(texts[0], "99090432 (31%)  0:07 left");
-    ByteCountTexts(99090432, 319646564, 240000, "0:07 left", texts);
+    ByteCountTexts(99090432, 319000000, 240000, "0:07 left", texts);
     EXPECT_EQ(texts[0], "99090432 (31%)  403.2 KB/s  0:07 left");
     EXPECT_EQ(texts[1], "99090432 (31%)  0:07 left");
     EXPECT_EQ(texts[2], "99090432 (31%)");

@@ -94,13 +94,13 @@ TEST(Layout, PlacementTextAndKeepingItOnAMonitor)
     ASSERT_TRUE(ParsePlacement("10,-20,1610,980,1", &p));
     EXPECT_EQ(FormatPlacement(p), "10,-20,1610,980,1");
     EXPECT_TRUE(p.maximized);
-    for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "5,2,3,4,0", "1,2,3,4,0,", "a,2,3,4,0", "1,2,2,4,0",
+    for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "5,2,3,4,0", "1,2,3,4,0,", "a,2,3,4,0", "1,2,1,4,0",
                             "1,2,3,4,0x"})
         EXPECT_FALSE(ParsePlacement(bad, &p)) << bad;
     const struct { WindowPlaceRec in; WindowPlaceRec out; } cases[] = {
         {{100, 100, 800, 600, false}, {100, 100, 800, 600, false}},      // inside: as it was
         {{3000, 200, 3700, 700, true}, {1220, 200, 1920, 700, true}},    // on a monitor that is gone
-        {{-500, -400, 100, 100, false}, {0, 0, 600, 500, false}},
+        {{-500, -400, 200, 100, false}, {0, 0, 700, 500, false}},
         {{0, 0, 2500, 1500, false}, {0, 0, 1920, 1050, false}},          // larger than the area
         {{0, 0, 300, 200, false}, {0, 0, 651, 428, false}},              // smaller than the window may be
     };
