@@ -255,12 +255,15 @@ TEST(Progress, StandsAtEachThirdAndReaches100)
     EXPECT_TRUE(Contains(counts, "200000 (66%)")) << Joined(seen);
     ASSERT_FALSE(seen.empty());
     EXPECT_EQ(counts.back(), "300000 (100%)") << Joined(seen);
-    // Standing at a third for 700 ms, the counter says how fast and how long.
-    bool told = false;
-    for (const std::string& text : seen)
-        told = told || (CountPart(text) == "100000 (33%)" && text.find("/s  ") != std::string::npos &&
-                        text.find(" left") != std::string::npos);
-    EXPECT_TRUE(told) << Joined(seen);
+    // Standing at a third for 700 ms, the counter says how long the rest
+    // takes; the rate too, where the field of the smallest window has room
+    // for it (at 100%, with no time left to show).
+    bool left = false, rate = false;
+    for (const std::string& text : seen) {
+        left = left || (CountPart(text) == "100000 (33%)" && text.find(" left") != std::string::npos);
+        rate = rate || text.find("B/s") != std::string::npos;
+    }
+    EXPECT_TRUE(left && rate) << Joined(seen);
     EXPECT_TRUE(RisingPercents(seen, 3 * third));
     EXPECT_EQ(ReadBytes(received), std::string(3 * third, '\0'));
     EXPECT_EQ(Counter(app, false), "");
@@ -308,19 +311,23 @@ TEST(Progress, TheBarRisesWithTheCountAndEndsAtItsEnd)
     TarnApp app;
     HWND bar = nullptr;
     StartThirds(app, server, "progress-bar");
+    // Wider, the counter's field has room for the count, the rate and the time left.
+    SetWindowPos(app.main, nullptr, 0, 0, 1600, 1000, SWP_NOZORDER);
     bar = app.Control(IDC_PROGRESS);
     ASSERT_TRUE(bar);
     const UINT kGetPos = WM_USER + 8, kGetRange = WM_USER + 7;
     const std::string received = app.dir + "\\thirds.bin";
     std::vector<std::pair<int, std::string>> seen;  // position and count while shown
+    bool whole = false;  // a counter text with rate and time left
     DWORD start = GetTickCount();
     while (GetTickCount() - start < 30000 &&
            !(SizeOf(received) == 3 * third && Counter(app, false).empty() && !app.Enabled(IDC_ABORT))) {
         if (IsWindowVisible(bar)) {
             int pos = static_cast<int>(SendMessageA(bar, kGetPos, 0, 0));
-            std::string count = CountPart(Counter(app, false));
+            std::string text = Counter(app, false);
             if (seen.empty() || seen.back().first != pos)
-                seen.push_back({pos, count});
+                seen.push_back({pos, CountPart(text)});
+            whole = whole || (text.find("B/s  ") != std::string::npos && text.find(" left") != std::string::npos);
         }
         Sleep(5);
     }
@@ -338,6 +345,7 @@ TEST(Progress, TheBarRisesWithTheCountAndEndsAtItsEnd)
     }
     EXPECT_TRUE(rising) << all;
     EXPECT_TRUE(thirds[0] && thirds[1] && thirds[2]) << all;
+    EXPECT_TRUE(whole);
     EXPECT_EQ(seen.back().first, 1000) << all;
     EXPECT_FALSE(IsWindowVisible(bar));
     EXPECT_EQ(SendMessageA(bar, kGetPos, 0, 0), 0);
