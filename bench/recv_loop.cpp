@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "ftp/blocking.h"
+#include "net/blocking.h"
+#include "net/socket.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include "ftp/command.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "shell/app.h"
 #include "shell/busy.h"

@@ -10,6 +10,7 @@
 #include "log/process.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"
+#include "version.h"
 
 DialogContextRec DialogContext;
 char InputPrompt[INPUT_PROMPT_SIZE];
@@ -256,6 +257,9 @@ static void AboutInit(HWND dialog)
         SetDlgItemTextA(dialog, IDC_ABOUT_HOST, line);
     }
     SetDlgItemTextA(dialog, IDC_ABOUT_WINSOCK, g_wsaData.szDescription);
+    char version[64];
+    if (FormatCatalogue(version, sizeof version, TEXT_ABOUT_VERSION, TARN_VERSION) > 0)
+        SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, version);
 }
 
 INT_PTR CALLBACK WS_AboutMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)

@@ -36,7 +36,7 @@ int InputPassword(char* buffer, UINT promptId, ...);
 INT_PTR CALLBACK WS_InputMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // DLG_STATUS: ends with 1 for Set, 0 for Cancel.
 INT_PTR CALLBACK WS_StatMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// DLG_ABOUT: the local host and the Windows Sockets description.
+// DLG_ABOUT: the version, the local host and the Windows Sockets description.
 INT_PTR CALLBACK WS_AboutMsgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Places the dialog over the centre of the main window, lower by offset pixels.

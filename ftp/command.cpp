@@ -6,12 +6,12 @@
 #include <string.h>
 
 #include "store/options.h"
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/hooks.h"
 #include "ftp/hosttypeids.h"
 #include "ftp/reply.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
 
@@ -31,7 +31,7 @@ bool IsLeadByte(unsigned char b)
 bool SkipRestOfLine(SOCKET s)
 {
     char block[sizeof FtpSession.replyLine];
-    while (!FtpSession.aborting) {
+    while (!NetAborting) {
         int peeked = BlockingRecv(s, block, sizeof block, MSG_PEEK);
         if (peeked <= 0)
             return false;
@@ -54,7 +54,7 @@ int ReadLine(SOCKET s, bool* ended)
     if (s == INVALID_SOCKET)
         return 0;
     CommandCountEnter();
-    FtpSession.aborting = 0;
+    NetAborting = 0;
     char* line = FtpSession.replyLine;
     memset(line, 0, sizeof FtpSession.replyLine);
     bool trace = TraceLinesShown();
@@ -106,7 +106,7 @@ int ReadLine(SOCKET s, bool* ended)
     *ended = closed;
     FtpHooks.stopTimeout();
     int code = ReplyCode(line);
-    if (FtpSession.aborting)
+    if (NetAborting)
         code = 421;
     TrimReplyLine(line);
     CommandCountLeave();
@@ -206,7 +206,7 @@ int SendLine(SOCKET s, const char* text)
 // shell ends it. A read cut by our own cancel (abort, time-out) is no loss.
 static void NoteConnectionLost()
 {
-    if (FtpSession.loggedOn && !FtpSession.aborting)
+    if (FtpSession.loggedOn && !NetAborting)
         FtpHooks.connectionLost();
 }
 
@@ -230,7 +230,7 @@ int GetReply(SOCKET s)
         bool more = ReplyLineContinues(c, line);
         if (line[0])
             LogWireLine(line);
-        if (FtpSession.aborting) {
+        if (NetAborting) {
             // Cancelled (abort or time-out): the reply ends here, whatever
             // line it was in, and counts as 421.
             FtpSession.lastReplyCode = 421;

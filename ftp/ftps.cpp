@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "ftp/certificate.h"
+#include "net/certificate.h"
 #include "ftp/command.h"
 #include "ftp/hooks.h"
 #include "ftp/session.h"
-#include "ftp/tls.h"
+#include "net/tls.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
 #include "store/options.h"

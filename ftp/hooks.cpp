@@ -4,7 +4,6 @@ namespace {
 
 void NoSeconds(DWORD) {}
 void Nothing() {}
-bool NotStopped() { return false; }
 void NoDirection(bool) {}
 void NoTotal(ULONGLONG) {}
 void NoBegin(bool, unsigned long long) {}
@@ -14,8 +13,6 @@ void NoAnswer(char* text, int size)
         text[0] = 0;
 }
 void NoHost(const char*) {}
-bool NoMessages(WPARAM*) { return false; }
-void NoQuit(WPARAM) {}
 void SameLine(const char* line, char* out, int size)
 {
     if (out && size > 0)
@@ -27,10 +24,8 @@ int NoTrust(const CertificatePrompt&) { return CERT_ANSWER_CANCEL; }
 
 FtpHooksRec FtpHooks = {
     NoSeconds, Nothing,
-    NotStopped,
     NoBegin, NoTotal, Nothing,
     NoAnswer, NoAnswer,
-    NoMessages, NoQuit,
     NoDirection,
     NoHost,
     SameLine,

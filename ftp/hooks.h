@@ -27,11 +27,6 @@ struct FtpHooksRec {
     // connection (seconds, from any thread), stopped when the wait is over.
     void (*armTimeout)(DWORD seconds);
     void (*stopTimeout)();
-    // True on a worker that is being stopped: its socket calls then fail at
-    // once (as cancelled) and its data loops end, so that it unwinds through
-    // its own code. Asked before every socket call, after every wait and
-    // after every data block.
-    bool (*safePoint)();
     // The running byte count of a data transfer: it begins (received or
     // sent, with the size expected or SIZE_UNKNOWN of ftp/reply.h), steps
     // with the running total after each block, and ends.
@@ -43,13 +38,6 @@ struct FtpHooksRec {
     // Left empty when nobody can be asked.
     void (*askPassword)(char* password, int size);
     void (*askAccount)(char* account, int size);
-    // Dispatches the GUI thread's waiting messages while one of its socket
-    // calls waits, so that its timers (the time-out) still fire. A quit
-    // message is kept back: true, with its code, once one came; the wait
-    // then stops dispatching and has repostQuit post it again when it ends,
-    // for the message loop.
-    bool (*pumpMessages)(WPARAM* quitCode);
-    void (*repostQuit)(WPARAM quitCode);
     // The session is now logged on (true) or no longer connected (false).
     void (*connectedState)(bool connected);
     // Logged on to host: the program's title names it.

@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "net/blocking.h"
+#include "net/hooks.h"
 #include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/ftps.h"
@@ -11,7 +13,7 @@
 #include "ftp/hosttypeids.h"
 #include "ftp/reply.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
 
@@ -40,7 +42,7 @@ static bool ServerListsUtf8(SOCKET s)
         const char* line = FtpSession.replyLine;
         if (line[0])
             LogWireLine(line);
-        if (code == -1 || code == 421 || (code == 0 && !line[0]) || FtpSession.aborting)
+        if (code == -1 || code == 421 || (code == 0 && !line[0]) || NetAborting)
             return false;
         utf8 = utf8 || FeatureLineIsUtf8(line);
         bool last = code == first && !ReplyLineContinues(code, line);
@@ -72,7 +74,7 @@ static SOCKET FailLogon(SOCKET s, UINT entry, bool buttons)
 {
     // A worker being stopped leaves the connection, and the report of the
     // logon it cut off, to its stopper.
-    if (FtpHooks.safePoint())
+    if (NetHooks.safePoint())
         return INVALID_SOCKET;
     InterlockedExchange(&g_logonFailEntry, 0);
     if (entry)
@@ -97,7 +99,7 @@ SOCKET FtpLogon(const char* host)
     CommandCountEnter();
     char target[64];
     lstrcpynA(target, HostProfile.useGateway ? HostProfile.gateHost : host, sizeof target);
-    SOCKET s = ConnectTcp(target, "ftp");
+    SOCKET s = ConnectTcp(target, "ftp", &FtpSession.serverAddr);
     if (s == INVALID_SOCKET) {
         LogMessage(MSG_CONNECTION_FAILED, target);
         CommandCountLeave();
@@ -121,14 +123,14 @@ SOCKET FtpLogon(const char* host)
     // The greeting is read with the command count held, as the logon is under way;
     // GetReply counts itself in and out around that.
     int r = GetReply(s);
-    while (r == REPLY_PRELIMINARY && !FtpSession.aborting) {
+    while (r == REPLY_PRELIMINARY && !NetAborting) {
         NoteExos();
         r = GetReply(s);
     }
     if (r != REPLY_OK) {
         // A wait cancelled by the time-out or an abort counts as 421, also
         // when it was cancelled before the first byte came.
-        LONG code = FtpSession.aborting ? 421 : FtpSession.lastReplyCode;
+        LONG code = NetAborting ? 421 : FtpSession.lastReplyCode;
         LogMessage(MSG_UNKNOWN_OPEN_MESSAGE, FtpSession.replyLine, static_cast<unsigned>(code));
         CommandCountLeave();
         return FailLogon(s, 0, true);
@@ -200,7 +202,7 @@ SOCKET FtpConnect(const char* host)
     int retries = static_cast<int>(HostProfile.retries);
     int attempt = 0;
     SOCKET s = FtpLogon(host);
-    while (s == INVALID_SOCKET && attempt < retries && !FtpHooks.safePoint() && !CertificateRefused()) {
+    while (s == INVALID_SOCKET && attempt < retries && !NetHooks.safePoint() && !CertificateRefused()) {
         ++attempt;
         LogMessage(MSG_CONNECT_RETRYING, attempt, retries);
         s = FtpLogon(host);
@@ -210,7 +212,7 @@ SOCKET FtpConnect(const char* host)
             MessageBeep(MB_ICONASTERISK);
         return s;
     }
-    if (retries > 0 && !FtpHooks.safePoint()) {
+    if (retries > 0 && !NetHooks.safePoint()) {
         LogMessage(MSG_CONNECT_RETRIES_FAILED, retries, host);
         if (ProgramOptions.bell)
             MessageBeep(MB_ICONEXCLAMATION);
@@ -226,7 +228,7 @@ SOCKET ConnectSession(const char* host, const char* user, const char* password)
     HostType = HostProfile.hostType;
     SOCKET s = FtpConnect(FtpSession.hostName);
     // The connection of a stopped logon stays where it is, for its stopper.
-    if (FtpHooks.safePoint())
+    if (NetHooks.safePoint())
         return INVALID_SOCKET;
     FtpSession.controlSocket = s;
     return s;

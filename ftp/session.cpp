@@ -5,7 +5,7 @@
 FtpSessionRec FtpSession = {
     INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET,
     "", "", "",
-    0, 0, 0, 0, 0,
+    0, 0, 0, 0,
     "", "",
     {}, {}, {},
     'A', 0,

@@ -12,7 +12,6 @@ struct FtpSessionRec {
     char userName[80];           // at most 78
     char password[80];           // at most 78
     volatile LONG loggedOn;
-    volatile LONG aborting;      // set once a blocking call was cancelled
     volatile LONG commandCount;  // > 0 while a command, reply, transfer or logon runs
     LONG replyDepth;
     LONG lastReplyCode;          // 100..599, or 0

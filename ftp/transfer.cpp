@@ -18,15 +18,16 @@
 
 #include <string>
 
+#include "net/hooks.h"
 #include "store/options.h"
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/command.h"
 #include "ftp/ftps.h"
 #include "ftp/hooks.h"
 #include "ftp/reply.h"
-#include "ftp/tls.h"
+#include "net/tls.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
 
@@ -157,7 +158,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
         return 0;
     CommandCountEnter();
     FtpHooks.stopTimeout();  // a stalled transfer ends only by the user's abort
-    FtpSession.aborting = 0;
+    NetAborting = 0;
 
     int fd = CreateLocalFile(name, fallback);
     bool created = fd != -1;
@@ -193,7 +194,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
         }
         total += static_cast<ULONGLONG>(n);
         FtpHooks.bytesStep(total);
-        if (FtpHooks.safePoint() || FtpSession.aborting)
+        if (NetHooks.safePoint() || NetAborting)
             break;
     }
     time_t end = time(nullptr);
@@ -213,7 +214,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     }
     out->seconds = end > start ? static_cast<DWORD>(end - start) : 1;
     out->total = total;
-    out->complete = created && !FtpSession.aborting && !writeError && !receiveFailed;
+    out->complete = created && !NetAborting && !writeError && !receiveFailed;
     out->writeError = writeError;
     out->counted = created;
     out->reported = true;
@@ -250,7 +251,7 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size)
             break;
         }
         FtpHooks.bytesStep(total);
-        if (FtpHooks.safePoint()) {
+        if (NetHooks.safePoint()) {
             sendFailed = true;
             break;
         }
@@ -359,7 +360,7 @@ SOCKET OpenDataConnection(SOCKET control, const char* command, char type, const 
     if (data == INVALID_SOCKET || !SessionIsSecure() || SecureDataConnection(data))
         return data;
     FtpSession.dataSocket = ReleaseSocket(FtpSession.dataSocket);
-    if (!FtpSession.aborting)
+    if (!NetAborting)
         GetReply(control);
     Beep(MB_ICONEXCLAMATION, bell);
     return INVALID_SOCKET;
@@ -611,7 +612,7 @@ int Retrieve(SOCKET control, const char* command, const char* local, const char*
         LogLine(MSG_TLS_DATA_CUT_OFF);
         out.complete = false;
     }
-    TlsDetach(FtpSession.dataSocket, !FtpSession.aborting);
+    TlsDetach(FtpSession.dataSocket, !NetAborting);
     if (FtpSession.dataSocket != INVALID_SOCKET && shutdown(FtpSession.dataSocket, 2) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         if (error != WSAENOTCONN)  // the server closed first: nothing to shut down

@@ -16,6 +16,7 @@
 
 #include "log/process.h"
 #include "resources/catalogue.h"
+#include "version.h"
 
 StatusHistoryRec StatusHistory;
 DebugLogRec DebugLog = {8, 20, 0, 0, {}};
@@ -461,6 +462,7 @@ int LogLocalHostInfo()
     }
     LogMessage(MSG_WINSOCK_DESCRIPTION, g_wsaData.szDescription);
     LogMessage(MSG_PROGRAM_TITLE);
+    LogMessage(MSG_PROGRAM_VERSION, TARN_VERSION);
     return 1;
 }
 

@@ -42,6 +42,8 @@ void LogError(const char* label, DWORD code);
 const char* ErrorText(DWORD code);
 void StatusAppend(const char* text);
 void StatusScroll(int delta);
+// The start-up lines: the local host and its addresses, the Windows Sockets
+// description, the banner and then the version ("TARN 1.0.0").
 int LogLocalHostInfo();
 void LogClear();
 

@@ -207,5 +207,8 @@ enum CatalogueId : unsigned {
     MSG_NAMES_CODE_PAGE = 264,
     MSG_NAME_NOT_UTF8 = 265,
     MSG_NAME_NOT_WRITABLE = 266,
+    MSG_PROGRAM_VERSION = 300,
+    TEXT_ABOUT_VERSION = 301,
+    MENU_ABOUT = 302,
     TEXT_TIME_LEFT = 310,        // after the rate of the byte counter: the time left
 };

@@ -99,6 +99,10 @@
 // About box.
 #define IDC_ABOUT_WINSOCK     4050
 #define IDC_ABOUT_HOST        4060
+#define IDC_ABOUT_VERSION     4070
+// The main window's system menu entry that opens the About box (system menu
+// commands leave the low four bits to Windows).
+#define IDM_ABOUT             0x2000
 
 // The help window.
 #define IDC_HELP_TEXT         6200

@@ -1,6 +1,6 @@
 #include "shell/busy.h"
 
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "log/log.h"
 #include "resources/catalogue.h"
 

@@ -8,6 +8,7 @@
 #include "ftp/session.h"
 #include "listing/names.h"
 #include "listing/textconv.h"
+#include "net/hooks.h"
 #include "resources/catalogue.h"
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -111,14 +112,14 @@ void InstallFtpHooks()
 {
     FtpHooks.armTimeout = ArmWatchdog;
     FtpHooks.stopTimeout = StopWatchdog;
-    FtpHooks.safePoint = WorkerSafePoint;
+    NetHooks.safePoint = WorkerSafePoint;
     FtpHooks.bytesBegin = BytesBegin;
     FtpHooks.bytesStep = BytesStep;
     FtpHooks.bytesEnd = BytesEnd;
     FtpHooks.askPassword = AskPassword;
     FtpHooks.askAccount = AskAccount;
-    FtpHooks.pumpMessages = PumpMessages;
-    FtpHooks.repostQuit = RepostQuit;
+    NetHooks.pumpMessages = PumpMessages;
+    NetHooks.repostQuit = RepostQuit;
     FtpHooks.connectedState = ShowConnected;
     FtpHooks.loggedOnTo = ShowHostInTitle;
     FtpHooks.shownLine = ShowLineConverted;

@@ -14,7 +14,7 @@
 #include "ftp/logon.h"
 #include "ftp/reply.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
 #include "listing/names.h"
@@ -30,7 +30,7 @@
 #include "shell/localcmds.h"
 #include "shell/mainwin.h"
 #include "shell/watchdog.h"
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 
 OperationRequestRec OperationRequest;
 BYTE g_connectInProgress;
@@ -514,7 +514,7 @@ void KillWorker()
 {
     DWORD id = WorkerThreadId();
     if (StopWorker()) {
-        BlockingThreadGone(id);
+        TransportThreadGone(id);
         // A listing it was filling ends here (its batches went with it), and
         // so does the byte count of its transfer.
         RedrawAllLists();
@@ -630,7 +630,7 @@ static void CloseBrokenControl(HWND main)
     if (FtpSession.controlSocket == INVALID_SOCKET || !ControlStreamBroken())
         return;
     LogLine(MSG_TLS_CONTROL_CLOSED);
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     FtpSession.controlSocket = ReleaseSocket(FtpSession.controlSocket);
     FtpSession.loggedOn = 0;
     FtpSession.hostName[0] = 0;
@@ -664,7 +664,7 @@ static void EndDataTransfer(HWND main, bool transferRunning, bool* receiveWasOpe
         *receiveWasOpen = *receiveWasOpen || r;
         *sendWasOpen = *sendWasOpen || s;
     }
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     FtpSession.commandCount = 0;
     ReleaseHeldSocket(&FtpSession.listenSocket);
 }
@@ -722,7 +722,7 @@ void DisconnectSession(HWND main, bool exitAfter)
         return;
     }
     StopGuard stopping;
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0, sendWasOpen = FtpSession.sendFileOpen != 0;
     bool transferRunning = FtpSession.dataSocket != INVALID_SOCKET;
     if (IsBusy()) {
@@ -791,7 +791,7 @@ void EndLostSession(HWND main)
     g_lostWaits = 0;
     StopGuard stopping;
     LogMessage(MSG_CONNECTION_LOST);
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     bool receiveWasOpen = FtpSession.receiveFileOpen != 0;
     if (IsBusy()) {
         KillWorker();

@@ -12,7 +12,7 @@
 #include "store/options.h"
 #include "store/store.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "shell/debugwin.h"
 #include "shell/lists.h"
 #include "log/log.h"
@@ -203,6 +203,17 @@ void RememberPlacement(HWND main)
     lstrcpynA(ProgramOptions.placement, FormatPlacement(place).c_str(), sizeof ProgramOptions.placement);
 }
 
+// The About box is offered at the end of the main window's system menu.
+static void AddAboutToSystemMenu(HWND main)
+{
+    HMENU menu = GetSystemMenu(main, FALSE);
+    char text[64];
+    if (!menu || LoadCatalogue(MENU_ABOUT, text, sizeof text) == 0)
+        return;
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING, IDM_ABOUT, text);
+}
+
 void OnMainCreate(HWND main)
 {
     g_hwndMain = main;
@@ -229,6 +240,7 @@ void OnMainCreate(HWND main)
     GetTempFileNameA(dir, "DIR", 0, ListingTempFile);
     GetTempFileNameA(dir, "DSP", 0, ViewTempFile);
     DragAcceptFiles(main, TRUE);
+    AddAboutToSystemMenu(main);
 }
 
 void OnMainClose(HWND main)

@@ -8,7 +8,7 @@
 // procedure recognise such a stale expiry and ignore it.
 #include "shell/watchdog.h"
 
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/session.h"
 #include "log/log.h"
 #include "shell/app.h"
@@ -92,7 +92,7 @@ void CALLBACK WatchdogTimerProc(HWND hwnd, UINT, UINT_PTR id, DWORD)
     // The GUI thread's own wait (the exchange of an abort or a disconnect,
     // which hold the busy flag until they are done) has no worker to stop.
     bool guiWaits = BlockingInProgressHere() != 0;
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     CancelBlockingCall();
     if (IsBusy() && !guiWaits && WatchdogStopWorker) {
         WatchdogStopWorker();

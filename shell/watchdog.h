@@ -26,6 +26,6 @@ void CALLBACK WatchdogTimerProc(HWND hwnd, UINT message, UINT_PTR id, DWORD time
 // watchdog when it fires while a remote operation runs. The operations
 // module sets it; while it is 0 the worker is left to end by itself (its
 // cancelled call fails) and clears the busy flag as usual. A hook that
-// terminates the thread should also call BlockingThreadGone (ftp/blocking.h)
+// terminates the thread should also call TransportThreadGone (net/socket.h)
 // with its id, in case it had not yet left its wait.
 extern void (*WatchdogStopWorker)();

@@ -189,6 +189,12 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         OnCommand(hwnd, wParam, lParam);
         return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == IDM_ABOUT) {
+            DialogBoxParamA(g_hInstance, "DLG_ABOUT", hwnd, WS_AboutMsgProc, 0);
+            return 0;
+        }
+        break;
     case WM_VSCROLL:
         if (reinterpret_cast<HWND>(lParam) == GetDlgItem(hwnd, IDC_STATUS_SCROLL)) {
             if (LOWORD(wParam) == SB_LINEUP)

@@ -4,10 +4,10 @@
 
 #include <thread>
 
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"
@@ -325,7 +325,7 @@ TEST_F(Exchange, AReplyReadWhileAbortingCountsAs421)
     EXPECT_LT(GetTickCount() - start, 2000u);
     canceller.join();
     EXPECT_EQ(FtpSession.lastReplyCode, 421);
-    EXPECT_EQ(FtpSession.aborting, 1);
+    EXPECT_EQ(NetAborting, 1);
     EXPECT_TRUE(WasLogged("226 Transfer"));
     ExpectIdle();
 }
@@ -345,7 +345,7 @@ TEST_F(Exchange, ACancelFromAnotherThreadEndsAReceiveWithinASecond)
     DWORD endedAt = GetTickCount();
     canceller.join();
     EXPECT_LT(endedAt - cancelledAt, 1000u);
-    EXPECT_EQ(FtpSession.aborting, 1);
+    EXPECT_EQ(NetAborting, 1);
     EXPECT_TRUE(WasLogged(std::string("socket recv (peek): ") + ErrorText(WSAEINTR)));
     EXPECT_FALSE(BlockingInProgress());
     EXPECT_EQ(CancelBlockingCall(), SOCKET_ERROR);

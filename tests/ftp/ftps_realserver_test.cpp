@@ -12,7 +12,7 @@
 #include "ftp/ftps.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "store/options.h"
 #include "tests/support/servers.h"

@@ -10,7 +10,7 @@
 
 #include "store/options.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "shell/mainwin.h"
 #include "tests/support/mainwindow.h"

@@ -90,6 +90,7 @@ TEST_F(LocalNameTest, AllHundredNumbersTakenOverwritesTheName)
 TEST_F(LocalNameTest, ServerNamesStayInTheCurrentDirectory)
 {
     struct Case { const char* remote; const char* local; };
+    // Names as a server sends them (not a local path).
     for (Case c : {Case{"../../evil.txt", ".._.._evil.txt"}, Case{"..\\boot.ini", ".._boot.ini"},
                    Case{"C:\\autoexec.bat", "C__autoexec.bat"}, Case{"/etc/passwd", "_etc_passwd"},
                    Case{"CON", "_CON"}, Case{"con.txt", "_con.txt"}, Case{"LPT1.log", "_LPT1.log"},

@@ -15,7 +15,7 @@
 #include "ftp/command.h"
 #include "ftp/logon.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"
 #include "resources/resource.h"

@@ -7,7 +7,7 @@
 #include "store/options.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "log/log.h"
 #include "tests/support/servers.h"
 #include "tests/support/testlog.h"

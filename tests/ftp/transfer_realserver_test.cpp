@@ -13,7 +13,7 @@
 #include "ftp/command.h"
 #include "ftp/localname.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "log/log.h"
 #include "shell/app.h"

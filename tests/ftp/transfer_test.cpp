@@ -13,10 +13,10 @@
 #include <thread>
 
 #include "store/options.h"
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "ftp/transfer.h"
 #include "log/log.h"
 #include "shell/mainwin.h"

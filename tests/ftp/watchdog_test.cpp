@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "store/options.h"
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/command.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "log/log.h"
 #include "shell/app.h"
 #include "shell/busy.h"
@@ -86,7 +86,7 @@ TEST_F(Watchdog, TheGuiThreadBlockedInAReplyStillTimesOut)
     EXPECT_LT(elapsed, 3000u);
     EXPECT_TRUE(WasLogged(kExpired));
     EXPECT_TRUE(WasLogged(kCancelled));
-    EXPECT_EQ(FtpSession.aborting, 1);
+    EXPECT_EQ(NetAborting, 1);
     EXPECT_EQ(FtpSession.commandCount, 0);
 }
 
@@ -110,7 +110,7 @@ TEST_F(Watchdog, AnExpiryWithoutABlockingCallOnlySaysSo)
     ArmWatchdog(1);
     PumpMessagesFor(1500);
     EXPECT_EQ(LoggedLines(), (std::vector<std::string>{kExpired}));
-    EXPECT_EQ(FtpSession.aborting, 0);
+    EXPECT_EQ(NetAborting, 0);
 }
 
 TEST_F(Watchdog, AStoppedWatchdogStaysQuiet)

@@ -1,4 +1,4 @@
-// The line rules on the real LIST lines of the shared listings folder, read through
+// The line rules on the real LIST lines of tests/data/listings, read through
 // ParseListingFile. Each line is run as a listing of its own, under the host
 // type of its family, and each file as one listing.
 #include <gtest/gtest.h>
@@ -28,7 +28,7 @@ struct Assertion {
 std::vector<std::pair<int, Assertion>> ReadAssertions(const char* file)
 {
     std::vector<std::pair<int, Assertion>> rows;
-    for (const std::string& row : SharedListingLines(file)) {
+    for (const std::string& row : ListingDataLines(file)) {
         size_t tab1 = row.find('\t'), tab2 = row.find('\t', tab1 + 1);
         if (tab1 == std::string::npos || tab2 == std::string::npos)
             continue;
@@ -77,7 +77,7 @@ void CheckFamily(const Family& family)
 {
     std::string tsv = std::string(family.file);
     tsv.replace(tsv.size() - 4, 4, ".expected.tsv");
-    std::vector<std::string> lines = SharedListingLines(family.file);
+    std::vector<std::string> lines = ListingDataLines(family.file);
     auto rows = ReadAssertions(tsv.c_str());
     ASSERT_FALSE(lines.empty()) << family.file;
     ASSERT_FALSE(rows.empty()) << tsv;
@@ -119,7 +119,7 @@ struct Selected {
 void CheckSelected(const char* file, unsigned long hostType, const std::vector<Selected>& selected,
                    unsigned codePage = 1252)
 {
-    std::vector<std::string> lines = SharedListingLines(file);
+    std::vector<std::string> lines = ListingDataLines(file);
     ASSERT_FALSE(lines.empty()) << file;
     for (const Selected& s : selected) {
         ASSERT_LE(s.line, static_cast<int>(lines.size()));
@@ -236,7 +236,7 @@ TEST(RealListings, Os2Lines)
 // of its line, byte for byte.
 TEST(RealListings, ShiftJisNamesOfAnNtListing)
 {
-    std::vector<std::string> lines = SharedListingLines("nt.txt");
+    std::vector<std::string> lines = ListingDataLines("nt.txt");
     int found = 0;
     for (size_t i = 0; i < lines.size(); ++i) {
         if (i == 0 || lines[i - 1].find("Shift_JIS") == std::string::npos)
@@ -272,7 +272,7 @@ TEST(RealListings, WholeListingGivesTheNamesOfItsLinesInOrder)
     };
     for (const auto& family : families) {
         std::vector<std::string> lines;
-        for (const std::string& line : SharedListingLines(family.file))
+        for (const std::string& line : ListingDataLines(family.file))
             if (IsListingLine(line))
                 lines.push_back(line);
         ASSERT_FALSE(lines.empty()) << family.file;
@@ -304,7 +304,7 @@ TEST(RealListings, ListingReadAsItArrivesGivesWhatTheFileGives)
                           {"mvs.txt", HOST_MVS}};
     for (const Case& c : cases) {
         std::string bytes;
-        for (const std::string& line : SharedListingLines(c.file))
+        for (const std::string& line : ListingDataLines(c.file))
             bytes += line + "\r\n";
         bytes += "-rw-r--r--   1 ftp  ftp  7 Jan 15 12:00 " + std::string(700, 'x') + "\r\n";
         bytes += "-rw-r--r--   1 ftp  ftp  7 Jan 15 12:00 bare\rreturn.txt\r\n";
@@ -328,7 +328,7 @@ TEST(RealListings, EveryLineUnderEveryHostType)
     const char* files[] = {"unix.txt", "nt.txt", "dos.txt", "vms.txt", "mvs.txt", "vm.txt",
                            "os2.txt", "ka9q.txt", "winqvt.txt", "netware_other.txt"};
     for (const char* file : files) {
-        std::vector<std::string> lines = SharedListingLines(file);
+        std::vector<std::string> lines = ListingDataLines(file);
         ASSERT_FALSE(lines.empty()) << file;
         for (unsigned long type = 5999; type <= 6021; ++type) {
             for (const std::string& line : lines) {

@@ -1,5 +1,5 @@
 // The line rules on worked examples, edge cases and the real LIST lines of
-// the shared listings folder. Expected results are written "d:NAME|f:NAME": the
+// tests/data/listings. Expected results are written "d:NAME|f:NAME": the
 // names a line adds to the directory list (d) and to the file list (f).
 #include <gtest/gtest.h>
 #include <stdlib.h>

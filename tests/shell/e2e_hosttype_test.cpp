@@ -23,12 +23,12 @@
 
 namespace {
 
-// Listing lines of a file of the shared listings: the ASCII ones (the code
+// Listing lines of a file of tests/data/listings: the ASCII ones (the code
 // pages of 8-bit names are the listing tests' business), as they were sent.
 std::vector<std::string> AsciiLines(const char* file)
 {
     std::vector<std::string> lines;
-    for (const std::string& line : SharedListingLines(file)) {
+    for (const std::string& line : ListingDataLines(file)) {
         if (line.compare(0, 2, "#=") == 0 || line.size() > 400)
             continue;
         if (std::all_of(line.begin(), line.end(), [](char c) { return c >= 0 && c != '\r'; }))

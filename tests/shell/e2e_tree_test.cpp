@@ -277,6 +277,7 @@ TEST(EndToEndTree, ReceiveRefusesNamesThatLeadElsewhere)
     server.AddFile("/pub/evil/sub/f.txt", "f");
     server.AddFile("/pub/evil/#first/h.txt", "h");
     server.AddFile("/pub/evil/top.txt", "top");
+    // Names the server lists that must not leave the target (not a local path).
     for (const char* name : {"..\\escaped", "c:stray", "...", "a\\b"})
         server.AddListedName("/pub/evil", name, true);
     WriteHostProfile("e2e-mini", server.Port(), false);
@@ -293,7 +294,7 @@ TEST(EndToEndTree, ReceiveRefusesNamesThatLeadElsewhere)
     app.Mark();
     TransferTree(app, false, {"evil"}, Totals(3, 2), app.dir, "/pub");
     std::vector<std::string> lines = app.NewLines();
-    for (const char* name : {"..\\escaped", "c:stray", "...", "a\\b"})
+    for (const char* name : {"..\\escaped", "c:stray", "...", "a\\b"})  // not a local path
         EXPECT_EQ(Count(lines, CatalogueText(164, name)), 1) << name << "\n" << Joined(lines);
     std::vector<std::pair<std::string, std::string>> expected = {
         {"#first\\", ""}, {"#first\\h.txt", "h"}, {"sub\\", ""}, {"sub\\f.txt", "f"}, {"top.txt", "top"}};

@@ -1,4 +1,5 @@
-// The real tarn.exe: starts, logs the local PC information, closes cleanly.
+// The real tarn.exe: starts, logs the local PC information and its version,
+// closes cleanly.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -68,9 +69,12 @@ TEST(Startup, ShowsLocalInformationAndClosesFromTheSystemMenu)
         if (GetDlgCtrlID(c) == 2510)
             status.push_back(c);
     ASSERT_EQ(status.size(), 4u);
-    EXPECT_TRUE(PumpUntil([&] { return WindowText(status[1]) == "Quillnet for Windows NT -- Window FTP client"; }, 10000))
+    // The last start-up lines: the banner, then the version of VERSION.
+    const std::string version = SourceVersion();
+    ASSERT_FALSE(version.empty());
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(status[1]) == "TARN " + version; }, 10000))
         << WindowText(status[1]);
-    EXPECT_EQ(WindowText(status[0]).rfind("WINSOCK.DLL: ", 0), 0u) << WindowText(status[0]);
+    EXPECT_EQ(WindowText(status[0]), "Quillnet for Windows NT -- Window FTP client");
     EXPECT_EQ(FilesLike(dir, "DIR*.tmp").size(), 1u);
     EXPECT_EQ(FilesLike(dir, "DSP*.tmp").size(), 1u);
 

@@ -1,5 +1,6 @@
 #include "tests/support/paths.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 
 std::string WinePath(const std::string& unixPath)
@@ -13,17 +14,34 @@ std::string WinePath(const std::string& unixPath)
     return out;
 }
 
-std::string SharedListingsDir()
+// The source tree: CTest names it; else the tree this file was compiled from.
+static std::string SourceDir()
 {
     const char* source = getenv("TARN_SOURCE_DIR");
     std::string base = source && *source ? source : "";
     if (base.empty()) {
-        // Outside CTest: the source tree this file was compiled from.
         base = __FILE__;
         for (int up = 0; up < 3; ++up)
             base = base.substr(0, base.find_last_of("/\\"));
     }
-    return WinePath(base + "/../shared/listings");
+    return base;
+}
+
+std::string ListingDataDir()
+{
+    return WinePath(SourceDir() + "/tests/data/listings");
+}
+
+std::string SourceVersion()
+{
+    std::string version;
+    if (FILE* file = fopen(WinePath(SourceDir() + "/VERSION").c_str(), "rb")) {
+        int c;
+        while ((c = fgetc(file)) != EOF && c != '\n' && c != '\r')
+            version += static_cast<char>(c);
+        fclose(file);
+    }
+    return version;
 }
 
 std::string ProgramPath()

@@ -74,10 +74,10 @@ RuleRun RunListing(unsigned long hostType, const std::string& bytes, int pieceSi
     return run;
 }
 
-std::vector<std::string> SharedListingLines(const char* name)
+std::vector<std::string> ListingDataLines(const char* name)
 {
     std::vector<std::string> lines;
-    std::string path = SharedListingsDir() + "\\" + name;
+    std::string path = ListingDataDir() + "\\" + name;
     FILE* file = fopen(path.c_str(), "rb");
     if (!file)
         return lines;

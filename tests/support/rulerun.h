@@ -19,8 +19,8 @@ RuleRun RunLines(unsigned long hostType, const std::vector<std::string>& lines, 
 // A listing of these bytes: read from a file (pieceSize 0) or as it arrives,
 // handed to the reader in pieces of pieceSize bytes.
 RuleRun RunListing(unsigned long hostType, const std::string& bytes, int pieceSize, unsigned codePage = 1252);
-// The physical lines of a file of the shared listings folder (line N is [N - 1]).
-std::vector<std::string> SharedListingLines(const char* name);
+// The physical lines of a file of tests/data/listings (line N is [N - 1]).
+std::vector<std::string> ListingDataLines(const char* name);
 
 // Names a line should give, written "d:name|f:name|..." (d directory, f file).
 struct Expected {

@@ -3,7 +3,7 @@
 #include <stdio.h>
 
 #include "store/options.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "tests/support/servers.h"
 #include "tests/support/testlog.h"
 

@@ -12,7 +12,8 @@ int PortBase()
     return base > 0 ? base : 21000;
 }
 
-std::string ServerRoot(const RealServer& server, bool anonymous)
+// The server's folder in the build tree: its roots, log and certificate.
+static std::string ServerDir(const RealServer& server)
 {
     std::string dir;
     if (const char* binary = getenv("TARN_BINARY_DIR")) {
@@ -22,15 +23,17 @@ std::string ServerRoot(const RealServer& server, bool anonymous)
                 c = '\\';
         dir += "\\";
     }
-    dir += "servers\\";
-    dir += server.name;
-    dir += anonymous ? "\\anon\\pub" : "\\user";
-    return dir;
+    return dir + "servers\\" + server.name;
+}
+
+std::string ServerRoot(const RealServer& server, bool anonymous)
+{
+    return ServerDir(server) + (anonymous ? "\\anon\\pub" : "\\user");
 }
 
 std::string ServerFingerprint(const RealServer& server)
 {
-    std::string text = ReadBytes(ServerRoot(server, false) + "\\..\\fingerprint.txt");
+    std::string text = ReadBytes(ServerDir(server) + "\\fingerprint.txt");
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();
     return text;
@@ -38,7 +41,7 @@ std::string ServerFingerprint(const RealServer& server)
 
 static std::string VsftpdLog(const RealServer& server)
 {
-    return ServerRoot(server, false) + "\\..\\vsftpd.log";
+    return ServerDir(server) + "\\vsftpd.log";
 }
 
 long VsftpdLogSize(const RealServer& server)

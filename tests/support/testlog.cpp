@@ -12,6 +12,7 @@
 #include "ftp/session.h"
 #include "listing/hosttypes.h"
 #include "log/log.h"
+#include "net/blocking.h"
 
 void EnsureWinsock()
 {
@@ -69,7 +70,7 @@ void ResetSession()
     FtpSession.dataSocket = INVALID_SOCKET;
     FtpSession.listenSocket = INVALID_SOCKET;
     FtpSession.loggedOn = 0;
-    FtpSession.aborting = 0;
+    NetAborting = 0;
     FtpSession.commandCount = 0;
     FtpSession.replyDepth = 0;
     FtpSession.lastReplyCode = 0;
@@ -85,7 +86,6 @@ void ResetSession()
     ProgramOptions.verbose = 0;
 }
 
-#include "ftp/blocking.h"
 
 CallDeadline::CallDeadline(unsigned ms) : ms_(ms)
 {

@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "store/options.h"
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 #include "ftp/session.h"
-#include "ftp/socket.h"
+#include "net/socket.h"
 #include "log/log.h"
 #include "shell/app.h"
 #include "tests/support/scriptserver.h"
@@ -39,7 +39,8 @@ TEST_F(Sockets, ConnectWithAnOverriddenPort)
     ScriptServer server({Silent()});
     ASSERT_TRUE(server.Listening());
     HostProfile.ftpPort = server.Port();
-    SOCKET s = ConnectTcp("127.0.0.1", "ftp");
+    sockaddr_in answered = {};
+    SOCKET s = ConnectTcp("127.0.0.1", "ftp", &answered);
     ASSERT_NE(s, INVALID_SOCKET);
     EXPECT_EQ(LoggedLines(), (std::vector<std::string>{
                                  "  ",
@@ -47,8 +48,8 @@ TEST_F(Sockets, ConnectWithAnOverriddenPort)
                                  "connecting to 127.0.0.1 ...",
                                  "Connected to 127.0.0.1 port " + Decimal(server.Port()),
                              }));
-    EXPECT_EQ(ntohs(FtpSession.serverAddr.sin_port), server.Port());
-    EXPECT_EQ(FtpSession.serverAddr.sin_addr.s_addr, inet_addr("127.0.0.1"));
+    EXPECT_EQ(ntohs(answered.sin_port), server.Port());
+    EXPECT_EQ(answered.sin_addr.s_addr, inet_addr("127.0.0.1"));
     EXPECT_EQ(SendAll(s, "NOOP\r\n", 6), 6);
     server.WaitDone(300);
     ReleaseSocket(s);
@@ -167,7 +168,7 @@ TEST_F(Sockets, ACloseThatWouldBlockIsTriedSixTimes)
         SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
         ClearLog();
         g_closeCalls = 0;
-        FtpSession.aborting = c.aborting;
+        NetAborting = c.aborting;
         EXPECT_EQ(ReleaseSocket(s), INVALID_SOCKET);
         EXPECT_EQ(g_closeCalls, c.calls);
         std::vector<std::string> expected = {std::string("closesocket: ") + ErrorText(WSAEWOULDBLOCK)};
@@ -200,7 +201,7 @@ TEST_F(Sockets, ReleasingCancelsACallBlockedOnAnotherThread)
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_EQ(result, SOCKET_ERROR);
     EXPECT_EQ(error, WSAEINTR);
-    EXPECT_EQ(FtpSession.aborting, 1);
+    EXPECT_EQ(NetAborting, 1);
     EXPECT_EQ(LoggedLines().at(0), "(" + Decimal(s) + ") Cancelled blocking call");
     EXPECT_FALSE(BlockingInProgress());
 }

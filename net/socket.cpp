@@ -1,16 +1,15 @@
 // The socket primitives under every connection: open the control
 // connection, send a buffer whole, close a socket safely.
-#include "ftp/socket.h"
+#include "net/socket.h"
 
 #include <string.h>
 
-#include "store/options.h"
-#include "ftp/blocking.h"
-#include "ftp/session.h"
-#include "ftp/tls.h"
 #include "log/log.h"
 #include "log/process.h"
+#include "net/blocking.h"
+#include "net/tls.h"
 #include "resources/catalogue.h"
+#include "store/options.h"
 
 namespace {
 
@@ -29,7 +28,7 @@ void SetCloseSocketForTesting(int (PASCAL* fn)(SOCKET))
     g_closeSocket = fn ? fn : closesocket;
 }
 
-SOCKET ConnectTcp(const char* host, const char* service)
+SOCKET ConnectTcp(const char* host, const char* service, sockaddr_in* answered)
 {
     if (!host)
         host = "";
@@ -37,7 +36,7 @@ SOCKET ConnectTcp(const char* host, const char* service)
         service = "ftp";
     LogLine("  ");
 
-    sockaddr_in& server = FtpSession.serverAddr;
+    sockaddr_in server;
     memset(&server, 0, sizeof server);
     server.sin_family = AF_INET;
 
@@ -85,7 +84,29 @@ SOCKET ConnectTcp(const char* host, const char* service)
         return INVALID_SOCKET;
     }
     LogMessage(MSG_CONNECTED, inet_ntoa(server.sin_addr), static_cast<unsigned>(ntohs(server.sin_port)));
+    if (answered)
+        *answered = server;
     return s;
+}
+
+int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
+{
+    if (TlsAttached(s))
+        return TlsSend(s, buffer, length);
+    return SocketSend(s, buffer, length, flags);
+}
+
+int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
+{
+    if (TlsAttached(s))
+        return TlsRecv(s, buffer, length, flags);
+    return SocketRecv(s, buffer, length, flags);
+}
+
+void TransportThreadGone(unsigned long threadId)
+{
+    TlsThreadGone(threadId);
+    BlockingThreadGone(threadId);
 }
 
 int SendAll(SOCKET s, const char* buffer, int length)
@@ -121,11 +142,11 @@ SOCKET ReleaseSocket(SOCKET s, bool graceful)
         return INVALID_SOCKET;
     // A TLS stream ends with close_notify unless a wait was cut (the stream
     // may then stand inside a record).
-    TlsDetach(s, graceful && !BlockingInProgress() && !FtpSession.aborting);
+    TlsDetach(s, graceful && !BlockingInProgress() && !NetAborting);
     if (BlockingInProgress()) {
         LogMessage(MSG_CANCELLED_BLOCKING_CALL, static_cast<unsigned>(s));
         CancelBlockingCall();
-        FtpSession.aborting = 1;
+        NetAborting = 1;
     }
     // A connection that cannot be shut down is gone (the peer reset it): no
     // byte still queued will ever leave, so the close does not wait for them.
@@ -138,7 +159,7 @@ SOCKET ReleaseSocket(SOCKET s, bool graceful)
     }
     linger lingerOption;
     lingerOption.l_onoff = 1;
-    lingerOption.l_linger = FtpSession.aborting || !graceful || gone ? 0 : 5;
+    lingerOption.l_linger = NetAborting || !graceful || gone ? 0 : 5;
     setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&lingerOption), sizeof lingerOption);
     // The blocking layer made the socket non-blocking; a linger only means
     // "wait for the rest to go out" on a blocking socket.
@@ -148,7 +169,7 @@ SOCKET ReleaseSocket(SOCKET s, bool graceful)
     if (g_closeSocket(s) == SOCKET_ERROR) {
         int error = WSAGetLastError();
         int retries = 0;
-        while (error == WSAEWOULDBLOCK && !FtpSession.aborting && retries < kCloseRetries) {
+        while (error == WSAEWOULDBLOCK && !NetAborting && retries < kCloseRetries) {
             ++retries;
             error = g_closeSocket(s) == SOCKET_ERROR ? WSAGetLastError() : 0;
         }

@@ -4,16 +4,15 @@
 // is there, one record is decrypted per DecryptMessage, and what follows it
 // (SECBUFFER_EXTRA) stays for the next. The decrypted bytes are served to
 // peeks and reads before the socket is waited on again.
-#include "ftp/tls.h"
+#include "net/tls.h"
 
 #define SECURITY_WIN32
 #include <security.h>
 #include <schannel.h>
 #include <string.h>
 
-#include "ftp/blocking.h"
-#include "ftp/session.h"
 #include "log/log.h"
+#include "net/blocking.h"
 #include "resources/catalogue.h"
 
 namespace {
@@ -254,7 +253,7 @@ int ReadMore(TlsStream& t)
 
 TlsResult WaitFailure(TlsStream& t, int read)
 {
-    if (read < 0 && (WSAGetLastError() == WSAEINTR || FtpSession.aborting))
+    if (read < 0 && (WSAGetLastError() == WSAEINTR || NetAborting))
         return TLS_CANCELLED;
     if (read < 0)
         LogError("recv", WSAGetLastError());

@@ -1,11 +1,11 @@
 // Certificates through crypt32, loaded at run time: the 32-bit program must
 // start on Windows without it (where TLS is then reported unavailable).
-#include "ftp/certificate.h"
+#include "net/certificate.h"
 
 #include <wincrypt.h>
 #include <string.h>
 
-#include "ftp/tls.h"
+#include "net/tls.h"
 #include "resources/catalogue.h"
 
 // Older headers stop before SHA-256.

@@ -5,14 +5,14 @@
 // A call first tries the operation at once; only when the platform says it
 // would block does it register as waiting and start slicing. So a receive
 // whose data is ready costs one recv and nothing else.
-#include "ftp/blocking.h"
+#include "net/blocking.h"
 
 #include <windows.h>
 
-#include "ftp/hooks.h"
-#include "ftp/session.h"
-#include "ftp/tls.h"
 #include "log/process.h"
+#include "net/hooks.h"
+
+volatile LONG NetAborting = 0;
 
 namespace {
 
@@ -61,7 +61,7 @@ bool SlotCancelled(int slot)
 
 void FailCancelled()
 {
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     WSASetLastError(WSAEINTR);
 }
 
@@ -100,16 +100,16 @@ int WaitReady(SOCKET s, WaitFor what)
             break;
         }
         if (gui && !quit)
-            quit = FtpHooks.pumpMessages(&quitCode);
+            quit = NetHooks.pumpMessages(&quitCode);
     }
     // A cancel that raced with readiness still wins: the canceller has set
     // the aborting flag and expects this call to fail.
     if (ReleaseSlot(slot) == SLOT_CANCELLED)
         result = 0;
     if (quit)
-        FtpHooks.repostQuit(quitCode);
+        NetHooks.repostQuit(quitCode);
     // A worker being stopped fails here, as cancelled, and unwinds.
-    if (FtpHooks.safePoint())
+    if (NetHooks.safePoint())
         result = 0;
     if (result == 0)
         FailCancelled();
@@ -121,7 +121,7 @@ int WaitReady(SOCKET s, WaitFor what)
 // A worker being stopped makes no socket call more: each fails as cancelled.
 bool Stopped()
 {
-    if (!FtpHooks.safePoint())
+    if (!NetHooks.safePoint())
         return false;
     FailCancelled();
     return true;
@@ -159,7 +159,7 @@ int CancelBlockingCall()
         return SOCKET_ERROR;
     }
     // The flag first: the cancelled call must find it set when it returns.
-    FtpSession.aborting = 1;
+    NetAborting = 1;
     bool any = false;
     for (WaitSlot& slot : g_slots)
         if (InterlockedCompareExchange(&slot.state, SLOT_CANCELLED, SLOT_WAITING) == SLOT_WAITING)
@@ -173,7 +173,6 @@ int CancelBlockingCall()
 
 void BlockingThreadGone(unsigned long threadId)
 {
-    TlsThreadGone(threadId);
     for (WaitSlot& slot : g_slots) {
         if (slot.threadId != 0 && static_cast<unsigned long>(slot.threadId) == threadId) {
             slot.threadId = 0;
@@ -226,20 +225,6 @@ SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength)
     }
 }
 
-int BlockingSend(SOCKET s, const char* buffer, int length, int flags)
-{
-    if (TlsAttached(s))
-        return TlsSend(s, buffer, length);
-    return SocketSend(s, buffer, length, flags);
-}
-
-int BlockingRecv(SOCKET s, char* buffer, int length, int flags)
-{
-    if (TlsAttached(s))
-        return TlsRecv(s, buffer, length, flags);
-    return SocketRecv(s, buffer, length, flags);
-}
-
 int SocketSend(SOCKET s, const char* buffer, int length, int flags)
 {
     if (Stopped())
@@ -270,7 +255,7 @@ void DrainUntilClosed(SOCKET s, unsigned long ms)
 {
     DWORD start = GetTickCount();
     char scratch[4096];
-    while (GetTickCount() - start < ms && !FtpSession.aborting) {
+    while (GetTickCount() - start < ms && !NetAborting) {
         fd_set readSet;
         FD_ZERO(&readSet);
         FD_SET(s, &readSet);

@@ -7,8 +7,8 @@
 #include <wincrypt.h>
 #include <string.h>
 
-#include "ftp/certificate.h"
-#include "ftp/tls.h"
+#include "net/certificate.h"
+#include "net/tls.h"
 #include "resources/catalogue.h"
 
 namespace {

@@ -10,7 +10,7 @@
 // A stream is attached to a connected socket; from then on BlockingSend and
 // BlockingRecv (and everything built on them: SendAll, the reply reader, the
 // transfer loops) encrypt and decrypt through it. Its waits are the
-// cancellable waits of ftp/blocking, and no SSPI call is ever made inside
+// cancellable waits of net/blocking, and no SSPI call is ever made inside
 // one, so a worker stopped at a safe point is never inside SSPI.
 #pragma once
 #include <winsock.h>
@@ -55,7 +55,7 @@ void TlsThreadGone(unsigned long threadId);
 void TlsDetach(SOCKET s, bool graceful);
 
 // The server's certificate of the stream on s (a PCCERT_CONTEXT, to be freed
-// with CertificateFree of ftp/certificate.h), or null.
+// with CertificateFree of net/certificate.h), or null.
 const void* TlsPeerCertificate(SOCKET s);
 
 // The pure rules, for the tests.

@@ -5,7 +5,7 @@
 // return what those return; while one of them waits, BlockingInProgress()
 // says so, and CancelBlockingCall() from another thread (or from a timer
 // procedure on the waiting GUI thread) makes it fail at once with
-// WSAGetLastError() == WSAEINTR, with the aborting flag of FtpSession set.
+// WSAGetLastError() == WSAEINTR, with NetAborting set.
 //
 // Sockets are switched to non-blocking mode by BlockingConnect and
 // BlockingAccept (for the listener and the accepted socket); BlockingSend and
@@ -14,6 +14,12 @@
 // timers (the watchdog) still fire.
 #pragma once
 #include <winsock.h>
+#include <windows.h>
+
+// Set once a blocking call was cancelled (by an abort, a disconnect or the
+// time-out); whoever starts a new operation clears it. Every wait and data
+// loop above looks at it.
+extern volatile LONG NetAborting;
 
 // Non-zero while a blocking call waits on any thread.
 int BlockingInProgress();
@@ -24,16 +30,15 @@ int BlockingInProgressHere();
 // with WSAEINVAL (nothing to cancel).
 int CancelBlockingCall();
 // Forgets the calls of a thread that was terminated while it waited, so that
-// BlockingInProgress() no longer counts them.
+// BlockingInProgress() no longer counts them (TransportThreadGone of
+// net/socket.h also marks its TLS streams).
 void BlockingThreadGone(unsigned long threadId);
 
 int BlockingConnect(SOCKET s, const sockaddr* name, int nameLength);
 SOCKET BlockingAccept(SOCKET s, sockaddr* address, int* addressLength);
-// Send and receive: through the TLS stream attached to the socket when there
-// is one (ftp/tls.h), else on the socket itself.
-int BlockingSend(SOCKET s, const char* buffer, int length, int flags);
-int BlockingRecv(SOCKET s, char* buffer, int length, int flags);
-// The same on the socket itself, whatever is attached: the TLS layer's own.
+// Send and receive on the socket itself, with the results of send and recv.
+// Above the TLS stream, BlockingSend and BlockingRecv of net/socket.h choose
+// between the stream and these.
 int SocketSend(SOCKET s, const char* buffer, int length, int flags);
 int SocketRecv(SOCKET s, char* buffer, int length, int flags);
 
