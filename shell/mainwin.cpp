@@ -224,6 +224,18 @@ static int StatusLineHeight()
     return DluY(8);
 }
 
+// The height of a line of the status texts' font.
+static int FontLineHeight(HWND main)
+{
+    HDC dc = GetDC(main);
+    HGDIOBJ old = SelectObject(dc, LanguageFont());
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(main, dc);
+    return tm.tmHeight;
+}
+
 void LayoutMainControls(HWND main)
 {
     RECT client;
@@ -245,6 +257,14 @@ void LayoutMainControls(HWND main)
         if (index >= kMainControlCount)
             break;
         PixelRect r = GrownPixels(kMainControls[index++], g_baseX, g_baseY, growth);
+        if (GetDlgCtrlID(child) == IDC_STATUS_EARLIER) {
+            // Whole lines of its font, the last one just above the upper
+            // status line: what is left over goes above them.
+            int line = FontLineHeight(main);
+            int spare = line > 0 ? r.height % line : 0;
+            r.y += spare;
+            r.height -= spare;
+        }
         UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
         if (defer)
             defer = DeferWindowPos(defer, child, nullptr, r.x, r.y, r.width, r.height, flags);
