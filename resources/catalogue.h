@@ -229,4 +229,5 @@ enum CatalogueId : unsigned {
     MSG_LOCAL_NAME_KEPT = 360,     // a remote name ending in blanks or dots, stored as Windows keeps it
     MSG_BATCH_FAILED = 361,        // the end of a batch of files in which some failed
     MSG_PASSWORD_CANCELLED = 362,  // the password prompt was left: the connect attempt ends
+    TEXT_TIME_LEFT = 310,        // after the rate of the byte counter: the time left
 };

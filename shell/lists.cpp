@@ -1,9 +1,11 @@
 #include "shell/lists.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "ftp/command.h"
+#include "ftp/reply.h"
 #include "ftp/localname.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"
@@ -203,12 +205,47 @@ static void SinkFile(void* context, const std::wstring& name)
 
 static void SinkLog(void*, unsigned id) { LogLine(id); }
 
+// The sizes the listing gave for its files, by the server's bytes of their
+// names: a receive whose server names no size uses them for its progress.
+static CRITICAL_SECTION g_sizesLock;
+static bool g_sizesLockReady = [] { InitializeCriticalSection(&g_sizesLock); return true; }();
+static std::map<std::string, unsigned long long> g_listedSizes;
+
+static std::string SinkWire(const std::wstring& name)
+{
+    return FtpSession.namesUtf8 ? WideKeptToUtf8(name) : WideToMulti(name, 511, TextCodePage);
+}
+
+static void SinkFileSize(void*, const std::wstring& name, unsigned long long size)
+{
+    std::string wire = SinkWire(name);
+    EnterCriticalSection(&g_sizesLock);
+    g_listedSizes[wire] = size;
+    LeaveCriticalSection(&g_sizesLock);
+}
+
+static void ForgetListedSizes()
+{
+    EnterCriticalSection(&g_sizesLock);
+    g_listedSizes.clear();
+    LeaveCriticalSection(&g_sizesLock);
+}
+
+unsigned long long ListedFileSize(const std::string& wire)
+{
+    EnterCriticalSection(&g_sizesLock);
+    auto found = g_listedSizes.find(wire);
+    unsigned long long size = found == g_listedSizes.end() ? SIZE_UNKNOWN : found->second;
+    LeaveCriticalSection(&g_sizesLock);
+    return size;
+}
+
 static void StartRemoteFill(RemoteFillRec* fill)
 {
     BatchStart(&fill->dirs, MainControl(IDC_REMOTE_DIRS), &g_remoteDirWidest);
     BatchStart(&fill->files, MainControl(IDC_REMOTE_FILES), &g_remoteFileWidest);
     fill->state = {&HostType, false, FtpSession.namesUtf8 ? static_cast<unsigned>(CP_UTF8) : TextCodePage};
-    fill->sink = {fill, SinkDir, SinkFile, SinkLog};
+    fill->sink = {fill, SinkDir, SinkFile, SinkLog, SinkFileSize};
     ListingReaderStart(&fill->reader, fill->state, fill->sink);
 }
 
@@ -259,6 +296,7 @@ static void ClearRemoteLists()
 {
     ResetList(IDC_REMOTE_DIRS, 0);
     ResetList(IDC_REMOTE_FILES, 0);
+    ForgetListedSizes();
     g_remoteDirWidest = g_remoteFileWidest = 0;
 }
 

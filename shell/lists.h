@@ -70,5 +70,8 @@ void ReadListItems(int listId, const std::vector<int>& indexes, int shownSize, b
 // page lacks, when `wide` is given and this Windows has them: *wide is then
 // that name); or not at all, logged: a name that is not UTF-8, or one the
 // code page cannot write otherwise; never under marks or another name.
+// The size the last listing gave for the remote file of these bytes,
+// SIZE_UNKNOWN when it gave none.
+unsigned long long ListedFileSize(const std::string& wire);
 enum ReceiveNameKind { RECEIVE_REFUSED, RECEIVE_AS_SHOWN, RECEIVE_WIDE };
 ReceiveNameKind ReceivableName(const std::string& wire, const char* shown, std::wstring* wide = nullptr);

@@ -12,6 +12,7 @@
 #include "ftp/ftps.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"
+#include "ftp/reply.h"
 #include "ftp/resume.h"
 #include "ftp/session.h"
 #include "net/socket.h"
@@ -363,8 +364,11 @@ void ReceiveSelectedFiles(bool inTree)
         char command[512];
         _snprintf(command, sizeof command - 1, "RETR %s", wire.c_str());
         command[sizeof command - 1] = 0;
-        if (RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType,
-                         resume ? &restart : nullptr) != REPLY_OK) {
+        ByteCountListedSize(sel.empty() ? SIZE_UNKNOWN : ListedFileSize(wire));
+        int retrieved = RetrieveFile(FtpSession.controlSocket, command, local, fallback, ProgramOptions.transferType,
+                                     resume ? &restart : nullptr);
+        ByteCountListedSize(SIZE_UNKNOWN);
+        if (retrieved != REPLY_OK) {
             if (!wideLocal.empty())
                 DeleteFileA(local);
             if (!BatchGoesOn(false))

@@ -57,6 +57,7 @@ struct ProgramOptionsRec {
     LONG verbose;
     LONG resume;                 // continue interrupted binary transfers; stored as RESUME, absent means 0
     char transferType;           // 'A', 'I' or 'L'; not stored, 'I' at every start
+    char placement[64];          // the main window's place and size; stored as PLACEMENT, absent means ""
 };
 
 extern HostProfileRec HostProfile;

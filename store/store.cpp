@@ -312,6 +312,7 @@ void LoadOptions()
     o.resume = ProfileReadNumber(TARN_OPTIONS_FOLDER, "RESUME", ProfileFolderExists(TARN_OPTIONS_FOLDER) ? 0 : 1) == 1
                    ? 1
                    : 0;
+    ProfileReadText(TARN_OPTIONS_FOLDER, "PLACEMENT", "", o.placement, sizeof o.placement);
 }
 
 void SaveOptions(StoreFailures* failures)
@@ -328,4 +329,6 @@ void SaveOptions(StoreFailures* failures)
                   flag(o.bell, FLAG_BELL) | flag(o.prompt, FLAG_PROMPT) | flag(o.verbose, FLAG_VERBOSE);
     WriteNumber(TARN_OPTIONS_FOLDER, "FLAGS", flags, failures);
     WriteNumber(TARN_OPTIONS_FOLDER, "RESUME", o.resume == 1 ? 1 : 0, failures);
+    if (o.placement[0])
+        ProfileWrite(TARN_OPTIONS_FOLDER, "PLACEMENT", o.placement, failures);
 }

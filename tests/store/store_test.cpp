@@ -334,6 +334,18 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
     SaveOptions();
     EXPECT_EQ(RegText("_config_", "FLAGS"), "19");
     EXPECT_EQ(RegText("_config_", "AUTOSTART"), "0");
+
+    // The window's placement: absent without one (a stored configuration of
+    // old opens the window as before), kept by the same save once there.
+    EXPECT_STREQ(ProgramOptions.placement, "");
+    lstrcpyA(ProgramOptions.placement, "10,20,1610,1020,1");
+    SaveOptions();
+    ProgramOptions.placement[0] = 0;
+    LoadOptions();
+    EXPECT_STREQ(ProgramOptions.placement, "10,20,1610,1020,1");
+    EXPECT_EQ(RegValueNames("_config_"),
+              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "PLACEMENT", "SESSION", "VIEWER"}));
+    ProgramOptions.placement[0] = 0;
 }
 
 TEST_F(StoreTest, FailedWriteIsReportedAndShownInABoxAndDeletingNothingFailsNot)
