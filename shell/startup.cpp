@@ -29,6 +29,7 @@
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include "shell/statuslines.h"
+#include "shell/watchdog.h"
 #include "resources/catalogue.h"
 #include <string>
 
@@ -240,6 +241,7 @@ static void AddAboutToSystemMenu(HWND main)
 void OnMainCreate(HWND main)
 {
     g_hwndMain = main;
+    WatchdogNewWindow();
     InstallLogHooks();
     g_cursorArrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     g_cursorAppStarting = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));

@@ -138,12 +138,15 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.tls = 0;
     p.trustedCertificate[0] = 0;
     p.stall = 45;
+    p.keepAlive = 120;
     SaveProfile("work");
 
     // A plain profile without a trusted certificate stores no fingerprint.
-    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "PASV", "PWDDPAPI", "RETRIES",
-                                                               "STALL", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
+    EXPECT_EQ(RegValueNames("work"), (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "KEEPALIVE", "PASV", "PWDDPAPI",
+                                                               "RETRIES", "STALL", "TIMEOUT", "TLS", "TYPE", "UID",
+                                                               "UTF8"}));
     EXPECT_EQ(RegText("work", "STALL"), "45");
+    EXPECT_EQ(RegText("work", "KEEPALIVE"), "120");
     EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "UTF8"), "1");
     EXPECT_EQ(RegText("work", "TLS"), "0");
@@ -293,7 +296,7 @@ TEST_F(StoreTest, NumbersAreReadByTheirLeadingDigits)
     EXPECT_EQ(ProfileReadNumber("nosuch", "TYPE", 6000), 6000u);
 }
 
-TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
+TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySevenValues)
 {
     RegSetText("_config_", "SESSION", "work");
     RegSetText("_config_", "MAILADDR", "me@x.org");
@@ -344,7 +347,7 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
     LoadOptions();
     EXPECT_STREQ(ProgramOptions.placement, "10,20,1610,1020,1");
     EXPECT_EQ(RegValueNames("_config_"),
-              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "PLACEMENT", "SESSION", "VIEWER"}));
+              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "PLACEMENT", "RESUME", "SESSION", "VIEWER"}));
     ProgramOptions.placement[0] = 0;
 }
 
