@@ -6,7 +6,7 @@ void NoSeconds(DWORD) {}
 void Nothing() {}
 void NoDirection(bool) {}
 void NoTotal(ULONGLONG) {}
-void NoBegin(bool, unsigned long long) {}
+void NoBegin(bool, unsigned long long, unsigned long long) {}
 void NoAnswer(char* text, int size)
 {
     if (text && size > 0)

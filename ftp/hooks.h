@@ -30,7 +30,7 @@ struct FtpHooksRec {
     // The running byte count of a data transfer: it begins (received or
     // sent, with the size expected or SIZE_UNKNOWN of ftp/reply.h), steps
     // with the running total after each block, and ends.
-    void (*bytesBegin)(bool received, unsigned long long size);
+    void (*bytesBegin)(bool received, unsigned long long size, unsigned long long from);
     void (*bytesStep)(ULONGLONG total);
     void (*bytesEnd)();
     // The password the server asks for, into password (size bytes), asked

@@ -228,7 +228,7 @@ int ReceiveLoop(SOCKET data, const char* name, const char* fallback, bool bell, 
     ULONGLONG total = 0;
     bool receiveFailed = false, writeError = false;
     int receiveError = 0;
-    FtpHooks.bytesBegin(true, size);
+    FtpHooks.bytesBegin(true, size, offset);
     SetStallLimit(data, StallLimitMs());
     for (;;) {
         int n = BlockingRecv(data, block, RECEIVE_BLOCK, 0);
@@ -298,7 +298,7 @@ int SendLoop(SOCKET data, LoopOutcome* out, unsigned long long size, unsigned lo
     char* block = g_sendBlock;
     ULONGLONG total = 0;
     bool sendFailed = false, readError = false;
-    FtpHooks.bytesBegin(false, size);
+    FtpHooks.bytesBegin(false, size, offset);
     SetStallLimit(data, StallLimitMs());
     for (;;) {
         int n = _read(FtpSession.sendFile, block, SEND_BLOCK);

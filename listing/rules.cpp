@@ -88,6 +88,26 @@ static bool IsTimeOrYear(const std::wstring& s, size_t from, size_t to)
     return (n == 4 || n == 5) && s[to - 3] == L':' && digits(from, to - 3) && digits(to - 2, to);
 }
 
+bool GetUnixSize(const std::wstring& line, unsigned long long* size)
+{
+    size_t i = SkipBlanks(line, 0);
+    for (int field = 0; field < 4; ++field)
+        i = SkipBlanks(line, SkipNonBlanks(line, i));
+    size_t end = SkipNonBlanks(line, i);
+    if (end == i)
+        return false;
+    unsigned long long n = 0;
+    for (size_t k = i; k < end; ++k) {
+        wchar_t c = line[k];
+        unsigned digit = static_cast<unsigned>(c - L'0');
+        if (c < L'0' || c > L'9' || n > (~0ull - 1 - digit) / 10)
+            return false;
+        n = n * 10 + digit;
+    }
+    *size = n;
+    return true;
+}
+
 std::wstring GetUnixName(std::wstring& line)
 {
     size_t i = 0, fieldEnd = 0, fieldStart = 0;
@@ -152,6 +172,9 @@ static void UnixNameAndKind(std::wstring& line, RuleState& state, const RuleSink
         state.linkMark = false;
     } else if (*state.hostType == HOST_SIFTPD || kind == L'-' || kind == L'f') {
         AddFile(sink, name);
+        unsigned long long size;
+        if (sink.fileSize && GetUnixSize(line, &size))
+            sink.fileSize(sink.context, name, size);
     }
 }
 

@@ -16,7 +16,8 @@ struct RuleSink {
     void (*addFile)(void* context, const std::wstring& name);
     // Logs catalogue entry `id` (the Windows NT rule's note that it switches).
     void (*logEntry)(void* context, unsigned id);
-    // The size a line gave for the file just added; may be 0.
+    // The size a line gave for the file just added (a UNIX listing's size
+    // column, MLSD's size fact); may be 0.
     void (*fileSize)(void* context, const std::wstring& name, unsigned long long size);
     // The modification time (UTC) a line gave for the file just added; may be 0.
     void (*fileTime)(void* context, const std::wstring& name, const FactTime& time);
@@ -57,6 +58,9 @@ LineRule RuleForHostType(unsigned long hostType);
 // trailing line ends and blanks (never below 2 characters) and cut before a
 // "->" and the blanks before it; the result is the tail of that text.
 std::wstring GetLastField(std::wstring& line);
+// The size field of a UNIX line, the fifth ("-rw-r--r-- 1 owner group SIZE
+// month day time name"): false when it is not decimal digits or too large.
+bool GetUnixSize(const std::wstring& line, unsigned long long* size);
 // The UNIX name field. When the eighth field is a time or a year (as ls
 // writes it), everything after the one blank that follows it (and after the
 // padding of a year written on the left of its column) up to the line end,

@@ -160,6 +160,45 @@ void StatusShownLines(char* upper, bool* hasUpper, char* lower, bool* hasLower)
     }
 }
 
+int StatusLinesBefore(int count, char* out, int size)
+{
+    if (size <= 0)
+        return 0;
+    out[0] = 0;
+    LockGuard g;
+    const StatusHistoryRec& h = StatusHistory;
+    int last = h.shown - 2;  // the line before the upper one
+    if (last < 0 || last >= h.count || count <= 0)
+        return 0;
+    int first = last - count + 1;
+    if (first < 0)
+        first = 0;
+    // The newest lines are the ones kept when not all fit.
+    int used = 0;
+    while (first <= last) {
+        used = 0;
+        for (int i = first; i <= last; ++i)
+            used += lstrlenA(h.lines[i]) + 2;
+        if (used - 2 < size)
+            break;
+        ++first;
+    }
+    if (first > last)
+        return 0;
+    int at = 0;
+    for (int i = first; i <= last; ++i) {
+        if (i > first) {
+            out[at++] = '\r';
+            out[at++] = '\n';
+        }
+        int n = lstrlenA(h.lines[i]);
+        memcpy(out + at, h.lines[i], static_cast<size_t>(n));
+        at += n;
+    }
+    out[at] = 0;
+    return last - first + 1;
+}
+
 void StatusAppend(const char* text)
 {
     {

@@ -73,6 +73,9 @@ void LogUnlock();
 // The two lines the status area shows at StatusHistory's shown position
 // (each STATUS_LINE_CHARS + 1 bytes); the flags tell which lines exist.
 void StatusShownLines(char* upper, bool* hasUpper, char* lower, bool* hasLower);
+// Up to `count` lines before those two, oldest first, each ended by CR LF
+// but the last, into out (size bytes, cut at a whole line). Returns how many.
+int StatusLinesBefore(int count, char* out, int size);
 
 // What the log asks of the layers above it, which own the screen. The shell
 // installs them at start-up; a member left 0 is not called.

@@ -229,6 +229,7 @@ enum CatalogueId : unsigned {
     MSG_LOCAL_NAME_KEPT = 360,     // a remote name ending in blanks or dots, stored as Windows keeps it
     MSG_BATCH_FAILED = 361,        // the end of a batch of files in which some failed
     MSG_PASSWORD_CANCELLED = 362,  // the password prompt was left: the connect attempt ends
+    TEXT_TIME_LEFT = 310,        // after the rate of the byte counter: the time left
     // Listings with MLSD, names taken as UTF-8 unannounced, kept file times.
     MSG_MLSD_LINE_SKIPPED = 380,
     MSG_MLSD_LINE_TOO_LONG = 381,

@@ -37,6 +37,10 @@
 #define IDC_MODE_BINARY       2411
 #define IDC_MODE_L8           2412
 #define IDC_STATUS_SCROLL     7531
+// The status lines before the upper one, shown once the window is taller.
+#define IDC_STATUS_EARLIER    2515
+// The bar that shows the share of a transfer done.
+#define IDC_PROGRESS          2520
 #define IDM_SHOW_TRANSFER_TYPE 8100
 
 // Debug window menu commands.

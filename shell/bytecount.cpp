@@ -3,9 +3,13 @@
 
 #include "ftp/reply.h"
 #include "ftp/session.h"
+#include "log/log.h"
+#include "resources/catalogue.h"
 #include "shell/app.h"
 #include "shell/busy.h"
 #include "shell/mainwin.h"
+
+#include <stdio.h>
 
 namespace {
 
@@ -25,6 +29,12 @@ CRITICAL_SECTION g_totalLock;
 bool g_totalLockReady = [] { InitializeCriticalSection(&g_totalLock); return true; }();
 ULONGLONG g_total;
 ULONGLONG g_size = SIZE_UNKNOWN;  // of the running transfer, under the same lock
+ULONGLONG g_from;                 // the offset it began at (a resumed file), under the same lock
+volatile DWORD g_beginTick;       // when the running transfer began
+
+// The progress bar's messages (the common controls' header is not used).
+constexpr UINT kProgressSetRange = WM_USER + 1, kProgressSetPos = WM_USER + 2;
+constexpr int kProgressRange = 1000;
 
 void AppendDecimal(std::string* text, ULONGLONG value)
 {
@@ -45,12 +55,14 @@ void StoreTotal(ULONGLONG total)
     LeaveCriticalSection(&g_totalLock);
 }
 
-ULONGLONG LoadTotal(ULONGLONG* size = nullptr)
+ULONGLONG LoadTotal(ULONGLONG* size = nullptr, ULONGLONG* from = nullptr)
 {
     EnterCriticalSection(&g_totalLock);
     ULONGLONG total = g_total;
     if (size)
         *size = g_size;
+    if (from)
+        *from = g_from;
     LeaveCriticalSection(&g_totalLock);
     return total;
 }
@@ -78,14 +90,78 @@ void ShowPercentInTitle(int percent)
         SetWindowTextA(main, wanted.c_str());
 }
 
+// The longest of the counter's texts that fits the field.
+std::string FittingText(HWND field, const std::string texts[3])
+{
+    RECT client;
+    GetClientRect(field, &client);
+    HDC dc = GetDC(field);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(field, WM_GETFONT, 0, 0)));
+    std::string chosen = texts[2];
+    for (int i = 0; i < 2; ++i) {
+        SIZE size;
+        if (texts[i] != texts[i + 1] && GetTextExtentPoint32A(dc, texts[i].c_str(), static_cast<int>(texts[i].size()), &size) &&
+            size.cx <= client.right) {
+            chosen = texts[i];
+            break;
+        }
+    }
+    SelectObject(dc, old);
+    ReleaseDC(field, dc);
+    return chosen;
+}
+
+// The bar shows the share done while the size is known; -1 hides it.
+void ShowProgress(int permille)
+{
+    HWND bar = g_hwndProgress;
+    if (!bar)
+        return;
+    if (permille < 0) {
+        if (IsWindowVisible(bar))
+            ShowWindow(bar, SW_HIDE);
+        SendMessageA(bar, kProgressSetPos, 0, 0);
+        return;
+    }
+    SendMessageA(bar, kProgressSetRange, 0, MAKELPARAM(0, kProgressRange));
+    SendMessageA(bar, kProgressSetPos, static_cast<WPARAM>(permille), 0);
+    if (!IsWindowVisible(bar))
+        ShowWindow(bar, SW_SHOWNA);
+}
+
 void ShowTotal(HWND window)
 {
-    ULONGLONG size;
-    ULONGLONG total = LoadTotal(&size);
-    SetWindowTextA(window, ByteCountText(total, size).c_str());
+    ULONGLONG size, from;
+    ULONGLONG total = LoadTotal(&size, &from);
+    DWORD ms = GetTickCount() - g_beginTick;
+    std::string left;
+    // Both the rate and the time left wait for a measure worth showing; a
+    // resumed file's rate counts only the bytes moved this time.
+    std::string time = ms >= BYTECOUNT_RATE_AFTER_MS && total >= from && (size == SIZE_UNKNOWN || size >= from)
+                           ? TimeLeftText(total - from, size == SIZE_UNKNOWN ? size : size - from, ms)
+                           : "";
+    if (!time.empty()) {
+        char text[64];
+        if (FormatCatalogue(text, sizeof text, TEXT_TIME_LEFT, time.c_str()) >= 0)
+            left = text;
+    }
+    std::string texts[3];
+    ByteCountTexts(total, size, from, ms, left, texts);
+    SetWindowTextA(window, FittingText(window, texts).c_str());
     g_shownTotal = total;
     g_shownField = window;
+    ShowProgress(TransferPermille(total, size));
     ShowPercentInTitle(TransferPercent(total, size));
+}
+
+// The transfer is over: the field and the bar are emptied.
+void ClearTotal(HWND window)
+{
+    if (window)
+        SetWindowTextA(window, "");
+    g_shownTotal = kNoneShown;
+    ShowProgress(-1);
+    ShowPercentInTitle(-1);
 }
 
 void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
@@ -104,19 +180,14 @@ void CALLBACK ByteCountTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD)
     // itself, and the field goes back to empty.
     if (FtpSession.commandCount == 0) {
         KillTimer(hwnd, BYTECOUNT_TIMER_ID);
-        SetWindowTextA(w, "");
-        g_shownTotal = kNoneShown;
-        ShowPercentInTitle(-1);
+        ClearTotal(w);
         return;
     }
     if (!g_stepped)
         return;
-    ULONGLONG size;
-    ULONGLONG total = LoadTotal(&size);
-    if (total != g_shownTotal)
-        ShowTotal(w);
-    else  // stalled: the title still follows the window being minimised or restored
-        ShowPercentInTitle(TransferPercent(total, size));
+    // Stalled, the rate and the time left still change, and the title
+    // follows the window being minimised or restored.
+    ShowTotal(w);
 }
 
 }  // namespace
@@ -147,6 +218,70 @@ std::string ByteCountText(unsigned long long total, unsigned long long size)
     return text;
 }
 
+int TransferPermille(unsigned long long total, unsigned long long size)
+{
+    if (size == SIZE_UNKNOWN)
+        return -1;
+    if (total >= size)
+        return 1000;
+    // Then size > 0; size / 1000 keeps total * 1000 from overflowing.
+    ULONGLONG permille = size <= SIZE_UNKNOWN / 1000 ? total * 1000 / size : total / (size / 1000);
+    return permille > 999 ? 999 : static_cast<int>(permille);
+}
+
+std::string RateText(unsigned long long total, unsigned long ms)
+{
+    if (ms == 0)
+        return "";
+    double rate = static_cast<double>(total) * 1000.0 / static_cast<double>(ms);
+    static const char* const kUnits[] = {"KB/s", "MB/s", "GB/s", "TB/s"};
+    char text[32];
+    if (rate < 1024.0) {
+        snprintf(text, sizeof text, "%.0f B/s", rate);
+        return text;
+    }
+    int unit = 0;
+    rate /= 1024.0;
+    while (rate >= 1023.95 && unit < 3) {  // what would show as 1024.0 goes up a unit
+        rate /= 1024.0;
+        ++unit;
+    }
+    snprintf(text, sizeof text, "%.1f %s", rate, kUnits[unit]);
+    return text;
+}
+
+std::string TimeLeftText(unsigned long long total, unsigned long long size, unsigned long ms)
+{
+    if (size == SIZE_UNKNOWN || total == 0 || total >= size || ms == 0)
+        return "";
+    double seconds = static_cast<double>(size - total) * static_cast<double>(ms) / static_cast<double>(total) / 1000.0;
+    if (seconds > 359999.0)  // 99:59:59 at most
+        seconds = 359999.0;
+    ULONGLONG whole = static_cast<ULONGLONG>(seconds);
+    if (static_cast<double>(whole) < seconds)
+        ++whole;
+    char text[32];
+    unsigned h = static_cast<unsigned>(whole / 3600), m = static_cast<unsigned>(whole / 60 % 60),
+             sec = static_cast<unsigned>(whole % 60);
+    if (h)
+        snprintf(text, sizeof text, "%u:%02u:%02u", h, m, sec);
+    else
+        snprintf(text, sizeof text, "%u:%02u", m, sec);
+    return text;
+}
+
+void ByteCountTexts(unsigned long long total, unsigned long long size, unsigned long long from, unsigned long ms,
+                    const std::string& left, std::string texts[3])
+{
+    std::string base = ByteCountText(total, size);
+    unsigned long long moved = total > from ? total - from : 0;
+    std::string rate = moved > 0 && ms >= BYTECOUNT_RATE_AFTER_MS ? RateText(moved, ms) : "";
+    std::string withLeft = left.empty() ? base : base + "  " + left;
+    texts[0] = rate.empty() ? withLeft : base + "  " + rate + (left.empty() ? "" : "  " + left);
+    texts[1] = withLeft;
+    texts[2] = base;
+}
+
 std::string TitleWithPercent(const std::string& title, int percent)
 {
     // A percent this module put there: one to three digits, "%" and a blank.
@@ -160,12 +295,14 @@ std::string TitleWithPercent(const std::string& title, int percent)
     return std::to_string(percent) + "% " + rest;
 }
 
-void ByteCountBegin(ByteField field, unsigned long long size)
+void ByteCountBegin(ByteField field, unsigned long long size, unsigned long long from)
 {
     EnterCriticalSection(&g_totalLock);
-    g_total = 0;
+    g_total = from;
+    g_from = from;
     g_size = size;
     LeaveCriticalSection(&g_totalLock);
+    g_beginTick = GetTickCount();
     InterlockedExchange(&g_stepped, 0);
     InterlockedExchange(&g_field, field);
     HWND main = g_hwndMain;
@@ -216,10 +353,7 @@ void ByteCountAbandon()
     InterlockedExchange(&g_stepped, 0);
     if (g_hwndMain)
         KillTimer(g_hwndMain, BYTECOUNT_TIMER_ID);
-    if (HWND w = FieldWindow(field))
-        SetWindowTextA(w, "");
-    g_shownTotal = kNoneShown;
-    ShowPercentInTitle(-1);
+    ClearTotal(FieldWindow(field));
 }
 
 void ByteCountBatch(bool on)
@@ -246,18 +380,15 @@ void OnByteCountMessage(HWND main, WPARAM what)
     }
     KillTimer(main, BYTECOUNT_TIMER_ID);
     if (what == BYTECOUNT_BATCH_END) {
-        // As after every file: the field empty, the title without a percent.
-        if (g_shownTotal != kNoneShown && g_shownField)
-            SetWindowTextA(g_shownField, "");
-        g_shownTotal = kNoneShown;
-        ShowPercentInTitle(-1);
+        // As after every file: the field and the bar empty, the title without a percent.
+        ClearTotal(g_shownTotal != kNoneShown ? g_shownField : nullptr);
         return;
     }
     HWND w = FieldWindow(g_field);
-    if (!w || !g_stepped)
+    if (!w || !g_stepped) {
+        ShowProgress(-1);
         return;
+    }
     ShowTotal(w);
-    SetWindowTextA(w, "");
-    g_shownTotal = kNoneShown;
-    ShowPercentInTitle(-1);
+    ClearTotal(w);
 }

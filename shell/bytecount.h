@@ -14,9 +14,9 @@ enum ByteField { BYTES_SENT, BYTES_RECEIVED };
 enum { BYTECOUNT_TIMER_ID = 30, BYTECOUNT_INTERVAL_MS = 100 };
 
 // A transfer into or out of `field` begins, of `size` bytes when known
-// (SIZE_UNKNOWN of ftp/reply.h otherwise); the field stays empty until the
-// first block.
-void ByteCountBegin(ByteField field, unsigned long long size);
+// (SIZE_UNKNOWN of ftp/reply.h otherwise), continuing a file at byte `from`
+// (0 for a whole file); the field stays empty until the first block.
+void ByteCountBegin(ByteField field, unsigned long long size, unsigned long long from);
 // The running total after a block. Cheap enough for every block.
 void ByteCountStep(ULONGLONG total);
 // The transfer has ended: the field shows the final total once more and is
@@ -33,6 +33,24 @@ void ByteCountAbandon();
 std::string ByteCountText(unsigned long long total, unsigned long long size);
 // That percent alone, -1 for an unknown size.
 int TransferPercent(unsigned long long total, unsigned long long size);
+// The share done in thousandths (rounded down, 1000 once every byte has
+// come), the progress bar's position; -1 for an unknown size.
+int TransferPermille(unsigned long long total, unsigned long long size);
+// The rate of `total` bytes in `ms` milliseconds, in units of 1024 with one
+// decimal ("412.5 MB/s", "980 B/s"); empty for no time.
+std::string RateText(unsigned long long total, unsigned long ms);
+// The time the rest of `size` takes at the rate so far, rounded up, as
+// "0:07" or "1:02:03"; empty when the size is unknown, nothing has come yet,
+// or every byte has.
+std::string TimeLeftText(unsigned long long total, unsigned long long size, unsigned long ms);
+// The counter's texts, longest first: count and percent, rate and the time
+// left (`left`, its words around TimeLeftText: "0:07 left"), two blanks
+// apart; then without the rate; then count and percent alone. The field
+// shows the first that fits it. The rate shows after the first half second.
+enum { BYTECOUNT_RATE_AFTER_MS = 500 };
+// The rate is that of the bytes moved this time, from `from` on.
+void ByteCountTexts(unsigned long long total, unsigned long long size, unsigned long long from, unsigned long ms,
+                    const std::string& left, std::string texts[3]);
 // The main window's title with the percent in front ("60% TARN host"), or
 // without one when percent is -1; a percent in front of `title` is replaced.
 std::string TitleWithPercent(const std::string& title, int percent);

@@ -21,9 +21,9 @@
 
 namespace {
 
-void BytesBegin(bool received, unsigned long long size)
+void BytesBegin(bool received, unsigned long long size, unsigned long long from)
 {
-    ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT, size);
+    ByteCountBegin(received ? BYTES_RECEIVED : BYTES_SENT, size, from);
 }
 
 // The count of a stopped transfer stays as its stopper leaves it.

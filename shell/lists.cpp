@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ftp/command.h"
+#include "ftp/reply.h"
 #include "ftp/localname.h"
 #include "ftp/session.h"
 #include "ftp/transfer.h"

@@ -16,6 +16,10 @@
 #include "resources/catalogue.h"
 
 HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
+HWND g_hwndStatusEarlier, g_hwndProgress;
+
+// How much the client area exceeds the smallest, shared out (GUI thread).
+static MainGrowth g_growth;
 
 static LOGFONTA g_languageLogFont;
 static HPEN g_penDark, g_penLight;
@@ -59,6 +63,10 @@ static HFONT LanguageFont()
     return g_languageFont;
 }
 
+// PBS_SMOOTH and PBS_VERTICAL of the common controls' header, which the
+// program does not include (the library is loaded at run time).
+static constexpr DWORD kProgressSmooth = 0x01, kProgressVertical = 0x04;
+
 static DWORD ControlStyle(ControlKind kind, const char** cls)
 {
     DWORD base = WS_CHILD | WS_VISIBLE;
@@ -88,6 +96,12 @@ static DWORD ControlStyle(ControlKind kind, const char** cls)
     case CK_SCROLLBAR:
         *cls = "SCROLLBAR";
         return base | SBS_VERT;
+    case CK_PROGRESS:
+        // The common controls' bar, vertical between the two sides, shown
+        // only while a transfer of known size runs. Where the common
+        // controls are missing it is not made, and the counter alone shows.
+        *cls = "msctls_progress32";
+        return WS_CHILD | kProgressSmooth | kProgressVertical;
     }
     return base;
 }
@@ -109,7 +123,7 @@ void CreateMainControls(HWND main, HINSTANCE instance)
         HWND h = CreateWindowExA(0, cls, caption, style, r.x, r.y, r.width, r.height, main,
                                  reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)), instance, nullptr);
         if (c.kind == CK_BUTTON || c.kind == CK_RADIO || c.kind >= CK_TEXT_LEFTNW) {
-            if (c.kind != CK_SCROLLBAR)
+            if (c.kind != CK_SCROLLBAR && c.kind != CK_PROGRESS)
                 SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(LanguageFont()), FALSE);
         }
         if (c.kind == CK_EDIT)
@@ -118,21 +132,30 @@ void CreateMainControls(HWND main, HINSTANCE instance)
             statusTexts[statusIndex++] = h;
         if (c.id == IDC_STATUS_SCROLL)
             SetScrollRange(h, SB_CTL, 0, STATUS_HISTORY_LINES - 1, FALSE);
+        if (c.id == IDC_STATUS_EARLIER)
+            g_hwndStatusEarlier = h;
+        if (c.id == IDC_PROGRESS)
+            g_hwndProgress = h;
     }
+    g_growth = MainGrowth();
     g_hwndStatusUpper = statusTexts[0];
     g_hwndStatusLower = statusTexts[1];
     g_hwndSentBytes = statusTexts[2];
     g_hwndRecvBytes = statusTexts[3];
-    AttachStatusLines(g_hwndStatusUpper, g_hwndStatusLower);
+    AttachStatusLines(g_hwndStatusUpper, g_hwndStatusLower, g_hwndStatusEarlier);
     EnableWindow(GetDlgItem(main, IDC_DISCONNECT), FALSE);
     EnableWindow(GetDlgItem(main, IDC_ABORT), FALSE);
 }
 
 void DrawFrame(HDC dc, int x, int y, int width, int height, bool sunken)
 {
+    DrawFramePixels(dc, DluX(x), DluY(y), DluX(width), DluY(height), sunken);
+}
+
+void DrawFramePixels(HDC dc, int px, int py, int pw, int ph, bool sunken)
+{
     // The pens belong to the paint in progress; a frame only picks which goes first.
     HPEN dark = g_penDark, light = g_penLight;
-    int px = DluX(x), py = DluY(y), pw = DluX(width), ph = DluY(height);
     HGDIOBJ old = SelectObject(dc, sunken ? dark : light);
     MoveToEx(dc, px, py + ph, nullptr);
     LineTo(dc, px, py);
@@ -154,18 +177,14 @@ void PaintMainWindow(HWND main)
     HGDIOBJ oldFont = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
     SetBkColor(dc, kLightGrey);
 
-    DrawFrame(dc, 4, 2, 129, 149, true);
-    DrawFrame(dc, 153, 2, 129, 149, true);
+    for (int i = 0; i < kMainFrameCount; ++i) {
+        PixelRect r = GrownFramePixels(kMainFrames[i], g_baseX, g_baseY, g_growth);
+        DrawFramePixels(dc, r.x, r.y, r.width, r.height, kMainFrames[i].sunken);
+    }
     char host[64];
     if (gethostname(host, sizeof host) != 0)
         LoadCatalogue(MSG_LOCAL_PC_INFORMATION, host, sizeof host);
-    DrawFrame(dc, 7, 5, 123, 10, true);
     TextOutA(dc, DluX(9), DluY(7), host, lstrlenA(host));
-    DrawFrame(dc, 156, 5, 123, 10, true);
-    DrawFrame(dc, 4, 154, 278, 31, true);
-    DrawFrame(dc, 7, 166, 272, 18, false);
-    DrawFrame(dc, 7, 17, 123, 10, false);
-    DrawFrame(dc, 156, 17, 123, 10, false);
 
     SelectObject(dc, oldFont);
     SelectObject(dc, oldBrush);
@@ -174,6 +193,88 @@ void PaintMainWindow(HWND main)
     DeleteObject(g_penDark);
     DeleteObject(g_penLight);
     g_penDark = g_penLight = nullptr;
+}
+
+// The style of the main window as it was when it could not be resized: the
+// smallest client area is the one such a window of MAIN_WIDTH by
+// MAIN_HEIGHT units had.
+static constexpr DWORD kFixedStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+void MainMinimumClient(int* width, int* height)
+{
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, kFixedStyle, FALSE, 0);
+    *width = DluX(MAIN_WIDTH) - (frame.right - frame.left);
+    *height = DluY(MAIN_HEIGHT) - (frame.bottom - frame.top);
+}
+
+void MainMinimumWindow(DWORD style, int* width, int* height)
+{
+    int clientWidth, clientHeight;
+    MainMinimumClient(&clientWidth, &clientHeight);
+    RECT r = {0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&r, style, FALSE, 0);
+    *width = r.right - r.left;
+    *height = r.bottom - r.top;
+}
+
+// The height of one status line in pixels.
+static int StatusLineHeight()
+{
+    return DluY(8);
+}
+
+// The height of a line of the status texts' font.
+static int FontLineHeight(HWND main)
+{
+    HDC dc = GetDC(main);
+    HGDIOBJ old = SelectObject(dc, LanguageFont());
+    TEXTMETRICA tm = {};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(main, dc);
+    return tm.tmHeight;
+}
+
+void LayoutMainControls(HWND main)
+{
+    RECT client;
+    if (!GetClientRect(main, &client) || IsIconic(main))
+        return;
+    int minWidth, minHeight;
+    MainMinimumClient(&minWidth, &minHeight);
+    MainGrowth growth = GrowthFor(client.right - minWidth, client.bottom - minHeight, StatusLineHeight());
+    if (memcmp(&growth, &g_growth, sizeof growth) == 0)
+        return;
+    g_growth = growth;
+    int index = 0;
+    HDWP defer = BeginDeferWindowPos(kMainControlCount);
+    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        // The children in creation order are the table's; a control not
+        // made (the progress bar without the common controls) is skipped.
+        while (index < kMainControlCount && kMainControls[index].id != GetDlgCtrlID(child))
+            ++index;
+        if (index >= kMainControlCount)
+            break;
+        PixelRect r = GrownPixels(kMainControls[index++], g_baseX, g_baseY, growth);
+        if (GetDlgCtrlID(child) == IDC_STATUS_EARLIER) {
+            // Whole lines of its font, the last one just above the upper
+            // status line: what is left over goes above them.
+            int line = FontLineHeight(main);
+            int spare = line > 0 ? r.height % line : 0;
+            r.y += spare;
+            r.height -= spare;
+        }
+        UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+        if (defer)
+            defer = DeferWindowPos(defer, child, nullptr, r.x, r.y, r.width, r.height, flags);
+        else
+            SetWindowPos(child, nullptr, r.x, r.y, r.width, r.height, flags);
+    }
+    if (defer)
+        EndDeferWindowPos(defer);
+    InvalidateRect(main, nullptr, TRUE);
+    StatusShow();
 }
 
 void SetListExtent(HWND list, const char* text, int* widest)

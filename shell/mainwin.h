@@ -5,10 +5,20 @@
 
 // The four texts that share ID 2510, addressed by handle.
 extern HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
+// The earlier status lines (above the upper one) and the progress bar (0
+// where the common controls are missing).
+extern HWND g_hwndStatusEarlier, g_hwndProgress;
 
 void CreateMainControls(HWND main, HINSTANCE instance);
 void PaintMainWindow(HWND main);
 void DrawFrame(HDC dc, int x, int y, int width, int height, bool sunken);
+void DrawFramePixels(HDC dc, int x, int y, int width, int height, bool sunken);
+// The smallest client area (the layout of the controls' table as it is) and
+// the window of `style` around it.
+void MainMinimumClient(int* width, int* height);
+void MainMinimumWindow(DWORD style, int* width, int* height);
+// Places the controls for the main window's client area (WM_SIZE).
+void LayoutMainControls(HWND main);
 // Widens the list's horizontal extent for text when it is wider than the
 // list's client area and than every text before it (widest is in pixels).
 void SetListExtent(HWND list, const char* text, int* widest);

@@ -12,6 +12,7 @@
 #include "ftp/ftps.h"
 #include "ftp/localname.h"
 #include "ftp/logon.h"
+#include "ftp/reply.h"
 #include "ftp/resume.h"
 #include "ftp/session.h"
 #include "net/socket.h"

@@ -24,9 +24,12 @@
 #include "shell/configlink.h"
 #include "shell/ftphooks.h"
 #include "shell/helpwin.h"
+#include "shell/keys.h"
+#include "shell/layout.h"
 #include "shell/mainwin.h"
 #include "shell/operations.h"
 #include "shell/statuslines.h"
+#include "shell/watchdog.h"
 #include "resources/catalogue.h"
 #include <string>
 
@@ -103,8 +106,15 @@ static void FailureBox(UINT id)
     MessageBoxA(nullptr, text, nullptr, MB_OK | MB_ICONEXCLAMATION);
 }
 
+// The main window: resizable from the smallest layout up, and maximizable.
+static constexpr DWORD kMainStyle =
+    WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
+
+static void InitCommonControlsAtRunTime();
+
 HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exitCode)
 {
+    InitCommonControlsAtRunTime();
     lstrcpyA(g_className, "TARN");
     g_hInstance = instance;
     g_guiThreadId = GetCurrentThreadId();
@@ -119,14 +129,17 @@ HWND CreateMainWindow(HINSTANCE instance, HINSTANCE previous, int show, int* exi
     g_baseY = HIWORD(units);
     // The window's creation handler reads the font, so it is prepared first.
     InitLanguageFont();
-    HWND hwnd = CreateWindowExA(0, g_className, "TARN", WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                                DluX(18), DluY(18), DluX(287), DluY(211), nullptr, nullptr, instance, nullptr);
+    int width, height;
+    MainMinimumWindow(kMainStyle, &width, &height);
+    HWND hwnd = CreateWindowExA(0, g_className, "TARN", kMainStyle, DluX(MAIN_X), DluY(MAIN_Y), width, height, nullptr,
+                                nullptr, instance, nullptr);
     if (!hwnd) {
         FailureBox(MSG_WINDOW_CREATION_FAILED);
         *exitCode = 2;
         return nullptr;
     }
-    ShowWindow(hwnd, show);
+    // The creation read the options: the placement of the last run, if any.
+    ShowWindow(hwnd, RestorePlacement(hwnd, show));
     return hwnd;
 }
 
@@ -151,6 +164,69 @@ static void MakeTempFiles()
     GetTempFileNameA(here, "DSP", 0, ViewTempFile);
 }
 
+// The work area of the monitor nearest to r: from the monitor functions
+// where Windows has them (98 and 2000 on), else the primary screen's.
+static RECT NearestWorkArea(const RECT& r)
+{
+    RECT area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    // The monitor functions and their record, as the headers of Windows 98
+    // and 2000 name them (this program is built for the older ones).
+    struct MonitorInfoRec { DWORD size; RECT monitor, work; DWORD flags; };
+    constexpr DWORD kMonitorDefaultToNearest = 2;
+    using MonitorFromRectFn = HANDLE(WINAPI*)(const RECT*, DWORD);
+    using GetMonitorInfoFn = BOOL(WINAPI*)(HANDLE, MonitorInfoRec*);
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto fromRect = reinterpret_cast<MonitorFromRectFn>(
+        reinterpret_cast<void*>(GetProcAddress(user, "MonitorFromRect")));
+    auto info = reinterpret_cast<GetMonitorInfoFn>(reinterpret_cast<void*>(GetProcAddress(user, "GetMonitorInfoA")));
+    if (fromRect && info) {
+        MonitorInfoRec mi = {};
+        mi.size = sizeof mi;
+        if (HANDLE monitor = fromRect(&r, kMonitorDefaultToNearest))
+            if (info(monitor, &mi))
+                area = mi.work;
+    }
+    return area;
+}
+
+int RestorePlacement(HWND main, int show)
+{
+    WindowPlaceRec place;
+    if (!ParsePlacement(ProgramOptions.placement, &place))
+        return show;
+    RECT r = {place.left, place.top, place.right, place.bottom};
+    RECT area = NearestWorkArea(r);
+    int minWidth, minHeight;
+    MainMinimumWindow(kMainStyle, &minWidth, &minHeight);
+    place = KeepInArea(place, area.left, area.top, area.right, area.bottom, minWidth, minHeight);
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    GetWindowPlacement(main, &wp);
+    wp.flags = 0;
+    wp.rcNormalPosition = {place.left, place.top, place.right, place.bottom};
+    // Shown as asked, but maximized when it was and nothing else was asked.
+    bool plain = show == SW_SHOWNORMAL || show == SW_SHOWDEFAULT || show == SW_SHOW;
+    if (place.maximized && plain)
+        show = SW_SHOWMAXIMIZED;
+    wp.showCmd = SW_HIDE;
+    SetWindowPlacement(main, &wp);
+    return show;
+}
+
+void RememberPlacement(HWND main)
+{
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof wp;
+    if (!GetWindowPlacement(main, &wp))
+        return;
+    const RECT& r = wp.rcNormalPosition;
+    bool maximized = wp.showCmd == SW_SHOWMAXIMIZED || (IsIconic(main) && (wp.flags & WPF_RESTORETOMAXIMIZED));
+    WindowPlaceRec place = {static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right),
+                            static_cast<int>(r.bottom), maximized};
+    lstrcpynA(ProgramOptions.placement, FormatPlacement(place).c_str(), sizeof ProgramOptions.placement);
+}
+
 // The About box is offered at the end of the main window's system menu.
 static void AddAboutToSystemMenu(HWND main)
 {
@@ -165,6 +241,7 @@ static void AddAboutToSystemMenu(HWND main)
 void OnMainCreate(HWND main)
 {
     g_hwndMain = main;
+    WatchdogNewWindow();
     InstallLogHooks();
     g_cursorArrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     g_cursorAppStarting = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_APPSTARTING));
@@ -200,6 +277,7 @@ void OnMainClose(HWND main)
     ReleaseHeldSocket(&FtpSession.listenSocket);
     ReleaseHeldSocket(&FtpSession.controlSocket);
     AttachStatusLines(nullptr, nullptr);
+    RememberPlacement(main);
     DestroyWindow(main);
     g_hwndMain = nullptr;
     ShareMainWindowWithDialogs(nullptr);
@@ -256,8 +334,11 @@ int RunMessageLoop()
             else if (msg.hwnd == GetDlgItem(g_hwndMain, IDC_REMOTE_MASK))
                 StartWorker(msg.hwnd, 13, RemoteRefreshThread);
         }
+        if (MainWindowKey(msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
+        TrackMainFocus();
     }
     return static_cast<int>(msg.wParam);
 }
@@ -269,6 +350,10 @@ int RunMessageLoop()
 // InitCommonControls is there since Windows 95 and NT 4.0.
 static void InitCommonControlsAtRunTime()
 {
+    static bool done;
+    if (done)
+        return;
+    done = true;
     HMODULE comctl = LoadLibraryA("comctl32.dll");
     if (!comctl)
         return;  // the standard controls work without it

@@ -17,5 +17,11 @@ int RunMessageLoop();
 // The creation and closing halves of the main window's life (WM_CREATE, WM_CLOSE).
 void OnMainCreate(HWND main);
 void OnMainClose(HWND main);
+// The placement of the last run (ProgramOptions.placement) given to the
+// main window, kept within the work area of a monitor; returns how to show
+// it (maximized when it was and `show` asks for nothing else).
+int RestorePlacement(HWND main, int show);
+// The main window's placement into ProgramOptions.placement, for the save.
+void RememberPlacement(HWND main);
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -10,9 +10,10 @@
 #define WM_TARN_STATUS_REFRESH (WM_APP + 1)
 enum { STATUS_REFRESH_BATCHED = 1, STATUS_TIMER_ID = 31, STATUS_BATCH_MS = 50 };
 
-// The two status-line controls, attached by the main window when it makes
-// them (0 and 0 when it goes).
-void AttachStatusLines(HWND upper, HWND lower);
+// The two status-line controls and the one of the lines before them (as
+// many as its height holds), attached by the main window when it makes them
+// (0s when it goes).
+void AttachStatusLines(HWND upper, HWND lower, HWND earlier = nullptr);
 // Shows StatusHistory at its shown position on the status lines; runs on the
 // thread that owns them (the main window calls it for a worker's request).
 void StatusShow();

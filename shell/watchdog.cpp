@@ -54,6 +54,12 @@ void TimerKilled(HWND hwnd)
 
 }  // namespace
 
+void WatchdogNewWindow()
+{
+    InterlockedExchange(&g_armed, 0);
+    InterlockedExchange(&g_timerSet, 0);
+}
+
 void WatchdogMessage(HWND hwnd, WPARAM seconds)
 {
     if (seconds) {

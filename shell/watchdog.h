@@ -17,6 +17,9 @@ void ArmWatchdog(DWORD seconds);
 // Stops timer 10. From any thread. An expiry already on its way when this
 // is called is ignored.
 void StopWatchdog();
+// A main window was created: no timer is set on it, whatever one set on a
+// window before it left behind.
+void WatchdogNewWindow();
 // The main window's handler of WM_TARN_WATCHDOG.
 void WatchdogMessage(HWND hwnd, WPARAM seconds);
 

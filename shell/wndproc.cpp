@@ -9,6 +9,7 @@
 #include "shell/helpwin.h"
 #include "shell/app.h"
 #include "shell/bytecount.h"
+#include "shell/keys.h"
 #include "shell/mainwin.h"
 #include "shell/localcmds.h"
 #include "shell/operations.h"
@@ -164,6 +165,22 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         OnMainClose(hwnd);
+        return 0;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            LayoutMainControls(hwnd);
+        break;
+    case WM_GETMINMAXINFO: {
+        // Not smaller than the layout of the controls' table.
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        int width, height;
+        MainMinimumWindow(static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE)), &width, &height);
+        info->ptMinTrackSize.x = width;
+        info->ptMinTrackSize.y = height;
+        return 0;
+    }
+    case WM_SETFOCUS:
+        RestoreMainFocus(hwnd);
         return 0;
     case WM_SETCURSOR:
         if (ShowBusyCursor())

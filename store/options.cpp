@@ -7,7 +7,7 @@ HostProfileRec HostProfile = {
 };
 
 ProgramOptionsRec ProgramOptions = {
-    "", "notepad", 0, 1, 0, 1, 0, 0, 1, 0, 'I',
+    "", "notepad", 0, 1, 0, 1, 0, 0, 1, 0, 'I', "",
 };
 
 // Trace lines follow the Verbose option from the first line logged.

@@ -66,6 +66,7 @@ struct ProgramOptionsRec {
     LONG keepTimes;              // received files get the server's times, sent ones keep theirs (MFMT);
                                  // stored as KEEPTIME, absent means 0
     char transferType;           // 'A', 'I' or 'L'; not stored, 'I' at every start
+    char placement[64];          // the main window's place and size; stored as PLACEMENT, absent means ""
 };
 
 extern HostProfileRec HostProfile;

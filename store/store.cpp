@@ -315,6 +315,7 @@ void LoadOptions()
                    ? 1
                    : 0;
     o.keepTimes = ProfileReadNumber(TARN_OPTIONS_FOLDER, "KEEPTIME", 0) == 1 ? 1 : 0;
+    ProfileReadText(TARN_OPTIONS_FOLDER, "PLACEMENT", "", o.placement, sizeof o.placement);
 }
 
 void SaveOptions(StoreFailures* failures)
@@ -334,4 +335,6 @@ void SaveOptions(StoreFailures* failures)
     // Written only when on: the option's absence is its old behaviour.
     if (o.keepTimes == 1)
         WriteNumber(TARN_OPTIONS_FOLDER, "KEEPTIME", 1, failures);
+    if (o.placement[0])
+        ProfileWrite(TARN_OPTIONS_FOLDER, "PLACEMENT", o.placement, failures);
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <stdlib.h>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,32 @@ std::vector<std::string> WatchCounter(const TarnApp& app, bool sent, const std::
     return seen;
 }
 
-// A text "N (P%)": its count and percent; false for any other text.
+// Whether `rest` is what may follow the count (and percent): nothing, or two
+// blanks and a rate ("412.5 MB/s"), and two blanks and a time left ("0:07 left").
+bool RateAndTimeLeft(std::string rest)
+{
+    auto take = [&rest](const char* ending) {
+        if (rest.compare(0, 2, "  ") != 0)
+            return false;
+        size_t end = rest.find(ending, 2);
+        if (end == std::string::npos || end == 2)
+            return false;
+        std::string value = rest.substr(2, end - 2);
+        if (value.find_first_not_of("0123456789.:") != std::string::npos)
+            return false;
+        rest.erase(0, end + strlen(ending));
+        return true;
+    };
+    for (const char* unit : {" B/s", " KB/s", " MB/s", " GB/s"})
+        if (rest.find(unit) != std::string::npos && !take(unit))
+            return false;
+    if (rest.find(" left") != std::string::npos && !take(" left"))
+        return false;
+    return rest.empty();
+}
+
+// A text "N (P%)", maybe followed by a rate and a time left: its count and
+// percent; false for any other text.
 bool ParseCounter(const std::string& text, unsigned long long* count, unsigned* percent)
 {
     char* end = nullptr;
@@ -58,7 +84,22 @@ bool ParseCounter(const std::string& text, unsigned long long* count, unsigned* 
         return false;
     char* p = nullptr;
     *percent = static_cast<unsigned>(strtoul(end + 2, &p, 10));
-    return p != end + 2 && std::string(p) == "%)";
+    return p != end + 2 && p[0] == '%' && p[1] == ')' && RateAndTimeLeft(p + 2);
+}
+
+// The count and percent of a counter's text, without rate and time left.
+std::string CountPart(const std::string& text)
+{
+    size_t end = text.find("%)");
+    return end == std::string::npos ? text.substr(0, text.find("  ")) : text.substr(0, end + 2);
+}
+
+std::vector<std::string> CountParts(const std::vector<std::string>& texts)
+{
+    std::vector<std::string> parts;
+    for (const std::string& t : texts)
+        parts.push_back(CountPart(t));
+    return parts;
 }
 
 // Counts rising, each with its percent of size, the percents rising too.
@@ -78,10 +119,7 @@ bool ParseCounter(const std::string& text, unsigned long long* count, unsigned* 
     return ::testing::AssertionSuccess();
 }
 
-bool Digits(const std::string& text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-}
+
 
 void Connect(TarnApp& app, const std::string& folder)
 {
@@ -136,8 +174,9 @@ TEST(Progress, RisesWithVsftpdBothWays)
     DeleteFileA(sent.c_str());
 }
 
-// pyftpdlib's 150 reply names no size: the received count stands alone.
-TEST(Progress, UnknownSizeShowsTheCountOnly)
+// pyftpdlib's 150 reply names no size, but its listing does: the received
+// count has its percent from there.
+TEST(Progress, TheListingsSizeServesWhenTheReplyNamesNone)
 {
     RegistryGuard registry;
     WriteTestOptions();
@@ -156,9 +195,8 @@ TEST(Progress, UnknownSizeShowsTheCountOnly)
     std::vector<std::string> seen =
         WatchCounter(app, false, [&] { return SizeOf(received) == kLarge && Counter(app, false).empty(); });
     EXPECT_EQ(SizeOf(received), kLarge);
-    ASSERT_FALSE(seen.empty());
-    for (const std::string& text : seen)
-        EXPECT_TRUE(Digits(text)) << Joined(seen);
+    EXPECT_GE(seen.size(), 2u) << Joined(seen);
+    EXPECT_TRUE(RisingPercents(seen, kLarge));
     app.Settle();
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);
@@ -243,10 +281,20 @@ TEST(Progress, StandsAtEachThirdAndReaches100)
     std::vector<std::string> seen = WatchCounter(app, false, [&] {
         return SizeOf(received) == 3 * third && Counter(app, false).empty() && !app.Enabled(IDC_ABORT);
     });
-    EXPECT_TRUE(Contains(seen, "100000 (33%)")) << Joined(seen);
-    EXPECT_TRUE(Contains(seen, "200000 (66%)")) << Joined(seen);
+    std::vector<std::string> counts = CountParts(seen);
+    EXPECT_TRUE(Contains(counts, "100000 (33%)")) << Joined(seen);
+    EXPECT_TRUE(Contains(counts, "200000 (66%)")) << Joined(seen);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), "300000 (100%)") << Joined(seen);
+    EXPECT_EQ(counts.back(), "300000 (100%)") << Joined(seen);
+    // Standing at a third for 700 ms, the counter says how long the rest
+    // takes; the rate too, where the field of the smallest window has room
+    // for it (at 100%, with no time left to show).
+    bool left = false, rate = false;
+    for (const std::string& text : seen) {
+        left = left || (CountPart(text) == "100000 (33%)" && text.find(" left") != std::string::npos);
+        rate = rate || text.find("B/s") != std::string::npos;
+    }
+    EXPECT_TRUE(left && rate) << Joined(seen);
     EXPECT_TRUE(RisingPercents(seen, 3 * third));
     EXPECT_EQ(ReadBytes(received), std::string(3 * third, '\0'));
     EXPECT_EQ(Counter(app, false), "");
@@ -265,10 +313,10 @@ TEST(Progress, TheMinimisedTitleCarriesThePercent)
     ScriptServer server(ThirdsScript(1500));
     TarnApp app;
     StartThirds(app, server, "progress-title");
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return Counter(app, false) == "100000 (33%)"; }, 10000));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return CountPart(Counter(app, false)) == "100000 (33%)"; }, 10000));
     ShowWindow(app.main, SW_MINIMIZE);
     EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "33% TARN 127.0.0.1"; }, 1000)) << app.Title();
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return Counter(app, false) == "200000 (66%)"; }, 10000));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return CountPart(Counter(app, false)) == "200000 (66%)"; }, 10000));
     EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "66% TARN 127.0.0.1"; }, 1000)) << app.Title();
     ShowWindow(app.main, SW_RESTORE);
     EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; }, 1000)) << app.Title();
@@ -278,6 +326,60 @@ TEST(Progress, TheMinimisedTitleCarriesThePercent)
     EXPECT_TRUE(TarnApp::WaitFor([&] { return Counter(app, false).empty() && !app.Enabled(IDC_ABORT); }, 10000));
     EXPECT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN 127.0.0.1"; }, 1000)) << app.Title();
     ShowWindow(app.main, SW_RESTORE);
+    app.Settle();
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
+// The progress bar during a paced receive: shown with the transfer, its
+// position rising with the count to its end, then hidden and empty again.
+TEST(Progress, TheBarRisesWithTheCountAndEndsAtItsEnd)
+{
+    const unsigned long long third = 100000;
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server(ThirdsScript(700));
+    TarnApp app;
+    HWND bar = nullptr;
+    StartThirds(app, server, "progress-bar");
+    // Wider, the counter's field has room for the count, the rate and the time left.
+    SetWindowPos(app.main, nullptr, 0, 0, 1600, 1000, SWP_NOZORDER);
+    bar = app.Control(IDC_PROGRESS);
+    ASSERT_TRUE(bar);
+    const UINT kGetPos = WM_USER + 8, kGetRange = WM_USER + 7;
+    const std::string received = app.dir + "\\thirds.bin";
+    std::vector<std::pair<int, std::string>> seen;  // position and count while shown
+    bool whole = false;  // a counter text with rate and time left
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 30000 &&
+           !(SizeOf(received) == 3 * third && Counter(app, false).empty() && !app.Enabled(IDC_ABORT))) {
+        if (IsWindowVisible(bar)) {
+            int pos = static_cast<int>(SendMessageA(bar, kGetPos, 0, 0));
+            std::string text = Counter(app, false);
+            if (seen.empty() || seen.back().first != pos)
+                seen.push_back({pos, CountPart(text)});
+            whole = whole || (text.find("B/s  ") != std::string::npos && text.find(" left") != std::string::npos);
+        }
+        Sleep(5);
+    }
+    std::string all;
+    for (const auto& s : seen)
+        all += std::to_string(s.first) + " at " + s.second + "\n";
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(SendMessageA(bar, kGetRange, FALSE, 0), 1000);
+    bool rising = true, thirds[3] = {};
+    for (size_t i = 0; i < seen.size(); ++i) {
+        rising = rising && (i == 0 || seen[i].first > seen[i - 1].first);
+        thirds[0] = thirds[0] || (seen[i].first == 333 && seen[i].second == "100000 (33%)");
+        thirds[1] = thirds[1] || (seen[i].first == 666 && seen[i].second == "200000 (66%)");
+        thirds[2] = thirds[2] || (seen[i].first == 1000 && seen[i].second == "300000 (100%)");
+    }
+    EXPECT_TRUE(rising) << all;
+    EXPECT_TRUE(thirds[0] && thirds[1] && thirds[2]) << all;
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(seen.back().first, 1000) << all;
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_EQ(SendMessageA(bar, kGetPos, 0, 0), 0);
     app.Settle();
     app.Click(IDC_EXIT);
     EXPECT_EQ(app.WaitExit(), 0);

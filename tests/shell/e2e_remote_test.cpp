@@ -98,10 +98,11 @@ TEST(EndToEnd, RemoteDirectoryRenameDeleteDisconnectAndExit)
 
     // Disconnect: QUIT, title and buttons back; then a remote command is refused.
     app.Click(IDC_DISCONNECT);
-    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Title() == "TARN"; }));
-    EXPECT_TRUE(app.Enabled(IDC_CONNECT));
+    // The title goes first, the host's name last: waited for together.
+    EXPECT_TRUE(TarnApp::WaitFor([&] {
+        return app.Title() == "TARN" && app.Enabled(IDC_CONNECT) && app.Text(IDC_REMOTE_HOST_TEXT).empty();
+    })) << app.Title() << " " << app.Text(IDC_REMOTE_HOST_TEXT);
     EXPECT_FALSE(app.Enabled(IDC_DISCONNECT));
-    EXPECT_EQ(app.Text(IDC_REMOTE_HOST_TEXT), "");
     app.Settle();
     app.Mark();
     app.Click(IDC_REMOTE_CREATE);

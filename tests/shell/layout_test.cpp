@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <set>
+#include <utility>
 
 #include "resources/resource.h"
 #include "shell/app.h"
@@ -50,7 +51,63 @@ TEST(Layout, TableHoldsEveryControlOnce)
             EXPECT_TRUE(ids.insert(kMainControls[i].id).second) << kMainControls[i].id;
     }
     EXPECT_EQ(statusTexts, 4);
-    EXPECT_EQ(ids.size(), 34u);
+    EXPECT_EQ(ids.size(), 36u);  // with the earlier status lines and the progress bar
+}
+
+// With nothing extra every control is where the table puts it; grown, the
+// lists take the extra width and height, the button columns keep their
+// size beside them, the log gets whole lines, and nothing overlaps.
+TEST(Layout, GrowingKeepsTheSmallestLayoutAndOverlapsNothing)
+{
+    const int baseX = 9, baseY = 16, line = DluToPixelY(8, baseY);
+    MainGrowth none = GrowthFor(0, 0, line);
+    for (int i = 0; i < kMainControlCount; ++i) {
+        PixelRect a = GrownPixels(kMainControls[i], baseX, baseY, none), b = ControlPixels(kMainControls[i], baseX, baseY);
+        EXPECT_TRUE(a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height) << kMainControls[i].id;
+    }
+    for (auto extra : {std::pair<int, int>{953, 576}, {1, 1}, {1273, 661}}) {
+        MainGrowth g = GrowthFor(extra.first, extra.second, line);
+        EXPECT_EQ(g.left + g.right, extra.first);
+        EXPECT_EQ(g.dirs + g.files + g.log, extra.second);
+        EXPECT_EQ(g.log % line, 0);
+        EXPECT_LE(g.log, MAIN_LOG_EXTRA_LINES * line);
+        PixelRect dirs = GrownPixels(Spec(IDC_LOCAL_DIRS), baseX, baseY, g);
+        PixelRect files = GrownPixels(Spec(IDC_REMOTE_FILES), baseX, baseY, g);
+        PixelRect goTo = GrownPixels(Spec(IDC_LOCAL_GOTO), baseX, baseY, g);
+        EXPECT_EQ(dirs.width, ControlPixels(Spec(IDC_LOCAL_DIRS), baseX, baseY).width + g.left);
+        EXPECT_EQ(files.height, ControlPixels(Spec(IDC_REMOTE_FILES), baseX, baseY).height + g.files);
+        EXPECT_EQ(goTo.width, DluToPixelX(47, baseX));
+        EXPECT_EQ(goTo.x - (dirs.x + dirs.width), DluToPixelX(84, baseX) - DluToPixelX(7, baseX) - DluToPixelX(74, baseX));
+        for (int i = 0; i < kMainControlCount; ++i)
+            for (int j = i + 1; j < kMainControlCount; ++j) {
+                PixelRect a = GrownPixels(kMainControls[i], baseX, baseY, g);
+                PixelRect b = GrownPixels(kMainControls[j], baseX, baseY, g);
+                bool overlap = a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+                EXPECT_FALSE(overlap) << kMainControls[i].id << " and " << kMainControls[j].id;
+            }
+    }
+}
+
+TEST(Layout, PlacementTextAndKeepingItOnAMonitor)
+{
+    WindowPlaceRec p = {};
+    ASSERT_TRUE(ParsePlacement("10,-20,1610,980,1", &p));
+    EXPECT_EQ(FormatPlacement(p), "10,-20,1610,980,1");
+    EXPECT_TRUE(p.maximized);
+    for (const char* bad : {"", "1,2,3", "1,2,3,4,5", "5,2,3,4,0", "1,2,3,4,0,", "a,2,3,4,0", "1,2,1,4,0",
+                            "1,2,3,4,0x"})
+        EXPECT_FALSE(ParsePlacement(bad, &p)) << bad;
+    const struct { WindowPlaceRec in; WindowPlaceRec out; } cases[] = {
+        {{100, 100, 800, 600, false}, {100, 100, 800, 600, false}},      // inside: as it was
+        {{3000, 200, 3700, 700, true}, {1220, 200, 1920, 700, true}},    // on a monitor that is gone
+        {{-500, -400, 200, 100, false}, {0, 0, 700, 500, false}},
+        {{0, 0, 2500, 1500, false}, {0, 0, 1920, 1050, false}},          // larger than the area
+        {{0, 0, 300, 200, false}, {0, 0, 651, 428, false}},              // smaller than the window may be
+    };
+    for (const auto& c : cases) {
+        WindowPlaceRec r = KeepInArea(c.in, 0, 0, 1920, 1050, 651, 428);
+        EXPECT_EQ(FormatPlacement(r), FormatPlacement(c.out)) << FormatPlacement(c.in);
+    }
 }
 
 TEST(MainWindow, EveryControlIsAtItsPlaceWithItsCaptionAndState)
@@ -63,11 +120,16 @@ TEST(MainWindow, EveryControlIsAtItsPlaceWithItsCaptionAndState)
     EXPECT_EQ(WindowText(main), "TARN");
     LONG style = GetWindowLongA(main, GWL_STYLE);
     EXPECT_TRUE(style & WS_MINIMIZEBOX);
-    EXPECT_FALSE(style & (WS_MAXIMIZEBOX | WS_THICKFRAME));
-    RECT wr;
-    GetWindowRect(main, &wr);
-    EXPECT_EQ(wr.right - wr.left, DluX(287));
-    EXPECT_EQ(wr.bottom - wr.top, DluY(211));
+    EXPECT_TRUE(style & WS_MAXIMIZEBOX);
+    EXPECT_TRUE(style & WS_THICKFRAME);
+    // It opens at its smallest: the client area of the window of old, which
+    // was 287 by 211 units with the frame of a window that cannot be resized.
+    RECT fixedFrame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&fixedFrame, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE, 0);
+    RECT client;
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, DluX(287) - (fixedFrame.right - fixedFrame.left));
+    EXPECT_EQ(client.bottom, DluY(211) - (fixedFrame.bottom - fixedFrame.top));
 
     // Walk the children in creation order: the table's order.
     int index = 0;

@@ -139,6 +139,7 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
     p.trustedCertificate[0] = 0;
     p.stall = 45;
     p.mlsd = MLSD_AUTO;
+    p.keepAlive = 120;
     SaveProfile("work");
 
     // A plain profile without a trusted certificate stores no fingerprint.
@@ -146,6 +147,7 @@ TEST_F(StoreTest, ProfileIsWrittenAndReadBack)
               (std::vector<std::string>{"DIR", "FTPPORT", "HOST", "KEEPALIVE", "MLSD", "PASV", "PWDDPAPI", "RETRIES",
                                         "STALL", "TIMEOUT", "TLS", "TYPE", "UID", "UTF8"}));
     EXPECT_EQ(RegText("work", "STALL"), "45");
+    EXPECT_EQ(RegText("work", "KEEPALIVE"), "120");
     EXPECT_EQ(RegText("work", "MLSD"), "1");
     EXPECT_EQ(RegText("work", "PASV"), "1");
     EXPECT_EQ(RegText("work", "UTF8"), "1");
@@ -296,7 +298,7 @@ TEST_F(StoreTest, NumbersAreReadByTheirLeadingDigits)
     EXPECT_EQ(ProfileReadNumber("nosuch", "TYPE", 6000), 6000u);
 }
 
-TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
+TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySevenValues)
 {
     RegSetText("_config_", "SESSION", "work");
     RegSetText("_config_", "MAILADDR", "me@x.org");
@@ -351,6 +353,18 @@ TEST_F(StoreTest, OptionsRoundTripAndConfigHoldsExactlySixValues)
     bool stored = true;
     RegText("_config_", "KEEPTIME", &stored);
     EXPECT_FALSE(stored);
+
+    // The window's placement: absent without one (a stored configuration of
+    // old opens the window as before), kept by the same save once there.
+    EXPECT_STREQ(ProgramOptions.placement, "");
+    lstrcpyA(ProgramOptions.placement, "10,20,1610,1020,1");
+    SaveOptions();
+    ProgramOptions.placement[0] = 0;
+    LoadOptions();
+    EXPECT_STREQ(ProgramOptions.placement, "10,20,1610,1020,1");
+    EXPECT_EQ(RegValueNames("_config_"),
+              (std::vector<std::string>{"AUTOSTART", "FLAGS", "MAILADDR", "PLACEMENT", "RESUME", "SESSION", "VIEWER"}));
+    ProgramOptions.placement[0] = 0;
 }
 
 TEST_F(StoreTest, FailedWriteIsReportedAndShownInABoxAndDeletingNothingFailsNot)

@@ -1,3 +1,9 @@
+// The driver uses SendInput and GetGUIThreadInfo (Windows 2000 on), which
+// the program itself does not need.
+#undef WINVER
+#undef _WIN32_WINNT
+#define WINVER 0x0501
+#define _WIN32_WINNT 0x0501
 #include "tests/support/tarnapp.h"
 #include "tests/support/paths.h"
 
@@ -291,6 +297,58 @@ void TarnApp::Type(int id, const std::string& text) const
     PostMessageA(edit, WM_LBUTTONUP, 0, 0);
     for (char c : text)
         PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+bool TarnApp::Key(WORD vk, bool shift) const
+{
+    HWND top = main;
+    // A dialog of the program, when one is up, is where the keys go.
+    if (!IsWindowEnabled(main))
+        return false;
+    if (GetForegroundWindow() != top) {
+        SetForegroundWindow(top);
+        if (!WaitFor([&] { return GetForegroundWindow() == top; }, 3000))
+            return false;
+    }
+    INPUT inputs[4] = {};
+    int n = 0;
+    auto add = [&](WORD key, bool up) {
+        inputs[n].type = INPUT_KEYBOARD;
+        inputs[n].ki.wVk = key;
+        inputs[n].ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, 0));
+        inputs[n].ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        ++n;
+    };
+    if (shift)
+        add(VK_SHIFT, false);
+    add(vk, false);
+    add(vk, true);
+    if (shift)
+        add(VK_SHIFT, true);
+    bool sent = SendInput(static_cast<UINT>(n), inputs, sizeof(INPUT)) == static_cast<UINT>(n);
+    Sleep(150);  // the program takes the stroke from its queue
+    return sent;
+}
+
+HWND TarnApp::Focused() const
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(main, nullptr);
+    if (!GetGUIThreadInfo(thread, &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+int TarnApp::TabTo(int id, bool backwards, int limit) const
+{
+    for (int presses = 0; presses <= limit; ++presses) {
+        if (Focused() == Control(id))
+            return presses;
+        if (!Key(VK_TAB, backwards))
+            return -1;
+    }
+    return -1;
 }
 
 void TarnApp::PressEnter(int id) const

@@ -62,6 +62,15 @@ struct TarnApp {
     void Type(int id, const std::string& text) const;
     // Posts the Enter key to a control of the main window.
     void PressEnter(int id) const;
+    // A real key stroke (SendInput), with Shift held when asked, to the
+    // control that has the focus; the main window is brought to the
+    // foreground first. False when it could not be.
+    bool Key(WORD vk, bool shift = false) const;
+    // The control of the program that has the keyboard focus, 0 when none.
+    HWND Focused() const;
+    // Presses Tab (Shift+Tab backwards) until control `id` has the focus,
+    // at most `limit` times; the presses taken, or -1.
+    int TabTo(int id, bool backwards = false, int limit = 40) const;
     // Posts a menu command to the debug window.
     void DebugCommand(int id) const;
 
