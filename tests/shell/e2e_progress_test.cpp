@@ -356,9 +356,13 @@ TEST(Progress, TheBarRisesWithTheCountAndEndsAtItsEnd)
         if (IsWindowVisible(bar)) {
             int pos = static_cast<int>(SendMessageA(bar, kGetPos, 0, 0));
             std::string text = Counter(app, false);
-            if (seen.empty() || seen.back().first != pos)
-                seen.push_back({pos, CountPart(text)});
-            whole = whole || (text.find("B/s  ") != std::string::npos && text.find(" left") != std::string::npos);
+            // Only what was read while the bar still showed: the transfer may
+            // have ended meanwhile, the bar hidden and reset, the counter emptied.
+            if (IsWindowVisible(bar)) {
+                if (seen.empty() || seen.back().first != pos)
+                    seen.push_back({pos, CountPart(text)});
+                whole = whole || (text.find("B/s  ") != std::string::npos && text.find(" left") != std::string::npos);
+            }
         }
         Sleep(5);
     }
