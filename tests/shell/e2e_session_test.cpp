@@ -225,6 +225,65 @@ TEST(LongSession, AListingTheServerFailsShowsNoneOfItsNames)
     EXPECT_EQ(app.WaitExit(), 0);
 }
 
+// A server that lists out of order (as many send MLSD, or LIST in the file
+// system's order): both lists end in the order the list box itself gives,
+// every name once.
+TEST(LongSession, AListingOutOfOrderEndsInTheListsOwnOrder)
+{
+    std::vector<std::string> files, dirs = {".."};
+    std::string rows;
+    char row[128];
+    for (int i = 0; i < 3000; ++i) {
+        int k = (i * 7919) % 3000;  // every number once, far from in order
+        const char* stem = k % 3 == 0 ? "Alpha" : k % 3 == 1 ? "beta" : "_gamma";
+        if (k % 10 == 0) {
+            wsprintfA(row, "dir-%s-%04d", stem, k);
+            dirs.push_back(row);
+            wsprintfA(row, "drwxr-xr-x   2 ftp      ftp          4096 Jan  1 12:00 dir-%s-%04d\r\n", stem, k);
+        } else {
+            wsprintfA(row, "%s-%04d.txt", stem, k);
+            files.push_back(row);
+            wsprintfA(row, "-rw-r--r--   1 ftp      ftp             7 Jan  1 12:00 %s-%04d.txt\r\n", stem, k);
+        }
+        rows += row;
+    }
+    // The order a sorted list box of this locale gives the same names.
+    auto sorted = [](const std::vector<std::string>& names) {
+        HWND box = CreateWindowA("LISTBOX", "", LBS_SORT | LBS_HASSTRINGS, 0, 0, 100, 100, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        for (const std::string& n : names)
+            SendMessageA(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(n.c_str()));
+        std::vector<std::string> out;
+        char text[128];
+        for (LRESULT i = 0, n = SendMessageA(box, LB_GETCOUNT, 0, 0); i < n; ++i) {
+            SendMessageA(box, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+            out.push_back(text);
+        }
+        DestroyWindow(box);
+        return out;
+    };
+    RegistryGuard registry;
+    WriteTestOptions();
+    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"), Hear(),
+                         Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
+                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
+                         Say("150 listing\r\n"), DataConnect(), DataSay(rows), DataClose(),
+                         Say("226 done\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ASSERT_TRUE(server.Listening());
+    WriteHostProfile("e2e-unsorted-list", server.Port(), false);
+    TarnApp app;
+    ASSERT_TRUE(app.Start("unsorted-list"));
+    app.Click(IDC_CONNECT);
+    ASSERT_TRUE(app.ConnectWith("e2e-unsorted-list", "secret"));
+    ASSERT_TRUE(TarnApp::WaitFor([&] { return app.Items(IDC_REMOTE_FILES).size() == files.size(); }))
+        << app.Items(IDC_REMOTE_FILES).size();
+    app.Settle();
+    EXPECT_EQ(app.Items(IDC_REMOTE_FILES), sorted(files));
+    EXPECT_EQ(app.Items(IDC_REMOTE_DIRS), sorted(dirs));
+    app.Click(IDC_EXIT);
+    EXPECT_EQ(app.WaitExit(), 0);
+}
+
 // The way of counting handles counts: three new events are three more.
 TEST(LongSession, HandlesAreCountedByProbing)
 {
