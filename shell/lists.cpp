@@ -99,7 +99,7 @@ static void FillLocalList(int id, int startExtent, const char* pattern, bool dir
     ResetList(id, startExtent);
     std::vector<char> names;
     int count = ReadLocalNames(pattern, directories, &names);
-    ListFillRec fill = {list, widest, false, {}};
+    ListFillRec fill = {list, widest, false};
     AddListNames(&fill, names.data(), count, static_cast<int>(names.size()));
     if (directories)
         AddDriveEntries(list);

@@ -3,10 +3,7 @@
 #include <winsock.h>
 #include <string.h>
 
-#include <algorithm>
-#include <iterator>
 #include <string>
-#include <vector>
 
 #include "ftp/session.h"
 #include "listing/names.h"
@@ -372,34 +369,7 @@ static void StartSortedTail(HWND list, SortedTailRec* tail)
     tail->last.resize(static_cast<size_t>(n - 1));
 }
 
-// LCMapStringW likewise; without it names are never held.
-using LCMapStringWFn = int(WINAPI*)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
-
-static LCMapStringWFn ListSortKeyMap()
-{
-    static const LCMapStringWFn map = reinterpret_cast<LCMapStringWFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LCMapStringW")));
-    return map;
-}
-
-// The sort key of a text as the list compares it (its locale, case
-// ignored): byte for byte, keys order as CompareStringW orders the texts.
-static bool ListSortKey(LCID locale, const wchar_t* text, std::string* key)
-{
-    LCMapStringWFn map = ListSortKeyMap();
-    constexpr DWORD kFlags = LCMAP_SORTKEY | NORM_IGNORECASE;
-    int n = map ? map(locale, kFlags, text, -1, nullptr, 0) : 0;
-    if (n <= 0)
-        return false;
-    key->resize(static_cast<size_t>(n));
-    return map(locale, kFlags, text, -1, reinterpret_cast<LPWSTR>(&(*key)[0]), n) == n;
-}
-
-// The index AddSortedName gives a name it held back.
-constexpr LRESULT kNameHeld = -100;
-
-static LRESULT AddSortedName(HWND list, SortedTailRec* tail, const char* name, int length,
-                             std::vector<ListHeldRec>* held)
+static LRESULT AddSortedName(HWND list, SortedTailRec* tail, const char* name, int length)
 {
     int n = tail->compare ? MultiByteToWideChar(CP_ACP, 0, name, length + 1, nullptr, 0) : 0;
     bool known = n > 0;
@@ -411,15 +381,6 @@ static LRESULT AddSortedName(HWND list, SortedTailRec* tail, const char* name, i
     bool atEnd = known && !tail->last.empty() &&
                  tail->compare(tail->locale, NORM_IGNORECASE, tail->wide.c_str(), -1, tail->last.c_str(), -1) ==
                      CSTR_GREATER_THAN;
-    if (!atEnd && known && !tail->last.empty() && held) {
-        ListHeldRec rec;
-        if (ListSortKey(tail->locale, tail->wide.c_str(), &rec.key)) {
-            rec.name.assign(name, static_cast<size_t>(length));
-            rec.data = 0;
-            held->push_back(std::move(rec));
-            return kNameHeld;
-        }
-    }
     LRESULT index = atEnd ? SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name))
                           : SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     if (index < 0)
@@ -449,13 +410,10 @@ void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, co
     const char* name = names;
     for (int i = 0; i < count; ++i) {
         int length = lstrlenA(name);
-        LRESULT index = AddSortedName(list, &tail, name, length, &fill->held);
+        LRESULT index = AddSortedName(list, &tail, name, length);
         if (wires) {
             std::vector<std::string>* kept = ItemWires(list);
-            if (kept && index == kNameHeld) {
-                kept->emplace_back(wires);
-                fill->held.back().data = static_cast<LPARAM>(kept->size());
-            } else if (kept && index >= 0) {
+            if (kept && index >= 0) {
                 kept->emplace_back(wires);
                 SendMessageA(list, LB_SETITEMDATA, index, static_cast<LPARAM>(kept->size()));
             }
@@ -486,76 +444,8 @@ void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, co
         SendMessageA(list, LB_SETHORIZONTALEXTENT, *fill->widest, 0);
 }
 
-// The held names and the list's items merged in the order of their keys,
-// and the list refilled in that order; items keep their data, the list its
-// extent. Where a key cannot be had, the held names are added one by one.
-static void MergeHeldNames(ListFillRec* fill)
-{
-    std::vector<ListHeldRec>& held = fill->held;
-    if (held.empty())
-        return;
-    HWND list = fill->list;
-    auto before = [](const ListHeldRec& a, const ListHeldRec& b) { return a.key < b.key; };
-    std::stable_sort(held.begin(), held.end(), before);
-    LCID locale = static_cast<LCID>(SendMessageA(list, LB_GETLOCALE, 0, 0));
-    LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    std::vector<ListHeldRec> shown(count > 0 ? static_cast<size_t>(count) : 0);
-    bool keyed = true;
-    size_t bytes = 0;
-    std::wstring wide;
-    for (size_t i = 0; keyed && i < shown.size(); ++i) {
-        ListHeldRec& item = shown[i];
-        LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
-        keyed = length >= 0;
-        if (!keyed)
-            break;
-        item.name.assign(static_cast<size_t>(length) + 1, '\0');
-        keyed = SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&item.name[0])) >= 0;
-        item.name.resize(strlen(item.name.c_str()));
-        item.data = SendMessageA(list, LB_GETITEMDATA, i, 0);
-        int n = MultiByteToWideChar(CP_ACP, 0, item.name.c_str(), -1, nullptr, 0);
-        wide.resize(n > 0 ? static_cast<size_t>(n) : 1);
-        keyed = keyed && n > 0 && MultiByteToWideChar(CP_ACP, 0, item.name.c_str(), -1, &wide[0], n) == n &&
-                ListSortKey(locale, wide.c_str(), &item.key);
-        bytes += item.name.size() + 1;
-    }
-    if (!fill->quiet) {
-        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-        fill->quiet = true;
-    }
-    if (!keyed) {
-        for (const ListHeldRec& h : held) {
-            LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(h.name.c_str()));
-            if (index >= 0 && h.data)
-                SendMessageA(list, LB_SETITEMDATA, index, h.data);
-        }
-        held.clear();
-        return;
-    }
-    for (const ListHeldRec& h : held)
-        bytes += h.name.size() + 1;
-    std::vector<ListHeldRec> merged;
-    merged.reserve(shown.size() + held.size());
-    // On equal keys the item already shown stays first, as the list would keep it.
-    std::merge(std::make_move_iterator(shown.begin()), std::make_move_iterator(shown.end()),
-               std::make_move_iterator(held.begin()), std::make_move_iterator(held.end()),
-               std::back_inserter(merged), before);
-    held.clear();
-    LRESULT extent = SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0);
-    SendMessageA(list, LB_RESETCONTENT, 0, 0);
-    SendMessageA(list, LB_INITSTORAGE, merged.size(), bytes);
-    for (const ListHeldRec& m : merged) {
-        LRESULT index =
-            SendMessageA(list, LB_INSERTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(m.name.c_str()));
-        if (index >= 0 && m.data)
-            SendMessageA(list, LB_SETITEMDATA, index, m.data);
-    }
-    SendMessageA(list, LB_SETHORIZONTALEXTENT, extent, 0);
-}
-
 void EndListFill(ListFillRec* fill)
 {
-    MergeHeldNames(fill);
     if (!fill->quiet)
         return;
     SendMessageA(fill->list, WM_SETREDRAW, TRUE, 0);

@@ -3,9 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 // The four texts that share ID 2510, addressed by handle.
 extern HWND g_hwndStatusUpper, g_hwndStatusLower, g_hwndSentBytes, g_hwndRecvBytes;
 // The earlier status lines (above the upper one) and the progress bar (0
@@ -25,23 +22,11 @@ void LayoutMainControls(HWND main);
 // Widens the list's horizontal extent for text when it is wider than the
 // list's client area and than every text before it (widest is in pixels).
 void SetListExtent(HWND list, const char* text, int* widest);
-// A name held back from a list being filled, with its sort key (the bytes
-// LCMapStringW gives, which order as the list's comparison) and item data.
-struct ListHeldRec {
-    std::string key;
-    std::string name;
-    LPARAM data;
-};
 // A list box being filled by a listing, many names at a time (AddListNames).
 struct ListFillRec {
     HWND list;
     int* widest;   // the listing's widest-entry width of this list
     bool quiet;    // redraw is off until EndListFill
-    // Names that sort before the list's last item: inserting each in the
-    // middle of a long list costs the list box a search and a move of every
-    // item after it, so they wait for EndListFill, which merges them all at
-    // once. A server that lists in order has none.
-    std::vector<ListHeldRec> held;
 };
 // Adds `count` names (consecutive texts, each ending with a NUL) to the list
 // in order, each followed by the extent rule of SetListExtent: the list and its
@@ -50,8 +35,7 @@ struct ListFillRec {
 // With `wires` (as many texts as names), each name's item keeps its text
 // there: the server's bytes of a name shown converted (ListItemWire).
 void AddListNames(ListFillRec* fill, const char* names, int count, int bytes, const char* wires = nullptr);
-// Ends a fill: the held names merged into the list in order, redraw on
-// again and the list repainted. A fill given up drops its held names first.
+// Ends a fill: redraw on again and the list repainted.
 void EndListFill(ListFillRec* fill);
 // Runs function(argument) on the GUI thread, directly when called there, and
 // returns its result: one synchronous call for a worker, however much it does.

@@ -8,7 +8,7 @@ enum { BATCH_NAMES = 2048, BATCH_BYTES = 64 * 1024 };
 
 void BatchStart(NameBatchRec* batch, HWND list, int* widest)
 {
-    batch->fill = ListFillRec{list, widest, false, {}};
+    batch->fill = ListFillRec{list, widest, false};
     batch->names.clear();
     batch->names.reserve(BATCH_BYTES + 512);
     batch->wires.clear();
@@ -59,7 +59,6 @@ void BatchEnd(NameBatchRec* batch)
 
 void BatchCancel(NameBatchRec* batch)
 {
-    batch->fill.held.clear();
     batch->names.clear();
     batch->wires.clear();
     batch->count = 0;
