@@ -20,17 +20,23 @@ namespace {
 
 constexpr unsigned kAnnounced = 1048576, kCutAt = 327680;
 
-// Logon and the first, empty, listing of a scripted server, then `rest`.
-std::vector<ScriptStep> AfterLogon(std::vector<ScriptStep> rest)
+// Logon to a scripted UNIX server and its first listing: `rows`, then the
+// final reply `end`; then `rest`.
+std::vector<ScriptStep> LogonListing(const std::string& rows, const char* end, std::vector<ScriptStep> rest)
 {
     std::vector<ScriptStep> steps = {Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(),
                                      Say("230 in\r\n"), Hear(), Say("257 \"/\" is current\r\n"), Hear(),
                                      Say("214 help ok\r\n"), Hear(), Say("215 UNIX Type: L8\r\n"), Hear(),
                                      Say("200 PORT ok\r\n"), Hear(), Say("150 listing\r\n"), DataConnect(),
-                                     DataSay("-rw-r--r--   1 ftp      ftp       1048576 Jan  1 12:00 big.bin\r\n"),
-                                     DataClose(), Say("226 done\r\n")};
+                                     DataSay(rows), DataClose(), Say(end)};
     steps.insert(steps.end(), rest.begin(), rest.end());
     return steps;
+}
+
+// Logon and the first listing (big.bin alone), then `rest`.
+std::vector<ScriptStep> AfterLogon(std::vector<ScriptStep> rest)
+{
+    return LogonListing("-rw-r--r--   1 ftp      ftp       1048576 Jan  1 12:00 big.bin\r\n", "226 done\r\n", rest);
 }
 
 bool EndsWith(const std::string& line, const std::string& tail)
@@ -205,11 +211,8 @@ TEST(LongSession, AListingTheServerFailsShowsNoneOfItsNames)
     }
     RegistryGuard registry;
     WriteTestOptions();
-    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"), Hear(),
-                         Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
-                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
-                         Say("150 listing\r\n"), DataConnect(), DataSay(rows), DataClose(),
-                         Say("451 Local error in processing.\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ScriptServer server(
+        LogonListing(rows, "451 Local error in processing.\r\n", {Hear(), Say("221 Goodbye.\r\n"), Silent()}));
     ASSERT_TRUE(server.Listening());
     WriteHostProfile("e2e-failed-list", server.Port(), false);
     TarnApp app;
@@ -264,11 +267,7 @@ TEST(LongSession, AListingOutOfOrderEndsInTheListsOwnOrder)
     };
     RegistryGuard registry;
     WriteTestOptions();
-    ScriptServer server({Say("220 scripted\r\n"), Hear(), Say("331 password\r\n"), Hear(), Say("230 in\r\n"), Hear(),
-                         Say("257 \"/\" is current\r\n"), Hear(), Say("214 help ok\r\n"), Hear(),
-                         Say("215 UNIX Type: L8\r\n"), Hear(), Say("200 PORT ok\r\n"), Hear(),
-                         Say("150 listing\r\n"), DataConnect(), DataSay(rows), DataClose(),
-                         Say("226 done\r\n"), Hear(), Say("221 Goodbye.\r\n"), Silent()});
+    ScriptServer server(LogonListing(rows, "226 done\r\n", {Hear(), Say("221 Goodbye.\r\n"), Silent()}));
     ASSERT_TRUE(server.Listening());
     WriteHostProfile("e2e-unsorted-list", server.Port(), false);
     TarnApp app;

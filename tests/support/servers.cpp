@@ -49,21 +49,31 @@ long VsftpdLogSize(const RealServer& server)
     return static_cast<long>(ReadBytes(VsftpdLog(server)).size());
 }
 
-std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offset)
+// Calls take(line) for each line of the log from byte `offset` on (from its
+// start when the log is shorter), without the line end.
+template <typename Take>
+static void EachLogLineSince(const std::string& path, long offset, Take take)
 {
-    std::string log = ReadBytes(VsftpdLog(server));
-    std::vector<std::string> commands;
+    std::string log = ReadBytes(path);
     if (offset > static_cast<long>(log.size()))
         offset = 0;
-    // 'FTP command: Client "127.0.0.1", "...' (or "::1").
-    const std::string marker = "FTP command: Client \"";
-    const std::string between = "\", \"";
     size_t pos = static_cast<size_t>(offset);
     while (pos < log.size()) {
         size_t end = log.find('\n', pos);
         if (end == std::string::npos)
             end = log.size();
-        std::string line = log.substr(pos, end - pos);
+        take(log.substr(pos, end - pos));
+        pos = end + 1;
+    }
+}
+
+std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offset)
+{
+    std::vector<std::string> commands;
+    // 'FTP command: Client "127.0.0.1", "...' (or "::1").
+    const std::string marker = "FTP command: Client \"";
+    const std::string between = "\", \"";
+    EachLogLineSince(VsftpdLog(server), offset, [&](const std::string& line) {
         size_t at = line.find(marker);
         size_t after = at == std::string::npos ? at : line.find(between, at + marker.size());
         if (after != std::string::npos) {
@@ -76,8 +86,7 @@ std::vector<std::string> VsftpdCommandsSince(const RealServer& server, long offs
                 command.pop_back();
             commands.push_back(command);
         }
-        pos = end + 1;
-    }
+    });
     return commands;
 }
 
@@ -93,20 +102,12 @@ long PyftpdLogSize(const RealServer& server)
 
 std::vector<std::string> PyftpdCommandsSince(const RealServer& server, long offset)
 {
-    std::string log = ReadBytes(PyftpdLog(server));
     std::vector<std::string> commands;
-    if (offset > static_cast<long>(log.size()))
-        offset = 0;
     // "[I 2026-12-11 08:59:27] 127.0.0.1:40310-[tarnftp] CWD /path 250": the
     // command and its argument (a path as the server's file system names it)
     // and the code of the reply; the file transfers' lines have no code.
     const std::string marker = "] 127.0.0.1:";
-    size_t pos = static_cast<size_t>(offset);
-    while (pos < log.size()) {
-        size_t end = log.find('\n', pos);
-        if (end == std::string::npos)
-            end = log.size();
-        std::string line = log.substr(pos, end - pos);
+    EachLogLineSince(PyftpdLog(server), offset, [&](const std::string& line) {
         size_t at = line.find(marker);
         size_t user = at == std::string::npos ? std::string::npos : line.find("] ", at + marker.size());
         if (user != std::string::npos) {
@@ -116,7 +117,6 @@ std::vector<std::string> PyftpdCommandsSince(const RealServer& server, long offs
                 rest[space + 1] <= '5')
                 commands.push_back(rest.substr(0, space));
         }
-        pos = end + 1;
-    }
+    });
     return commands;
 }
